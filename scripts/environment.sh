@@ -1,0 +1,67 @@
+# Shared set-up of scripts/test, scripts/demo and scripts/bench: packages,
+# build and a Wine prefix of the project's own. Sourced, not run.
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD="$ROOT/build"
+
+PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine cmake make googletest
+          librapidxml-dev openjdk-17-jdk-headless)
+
+install_missing_packages() {
+    local missing=()
+    local package
+    for package in "${PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+            missing+=("$package")
+    done
+    # A JDK from elsewhere serves as well as Debian's.
+    if command -v javac >/dev/null 2>&1; then
+        missing=("${missing[@]/openjdk-17-jdk-headless/}")
+    fi
+    missing=($(printf '%s\n' "${missing[@]}" | grep -v '^$' || true))
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+build_all() {
+    cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
+        -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build "$BUILD" -j "$(nproc)"
+}
+
+use_wine_prefix() {
+    export WINEPREFIX="$BUILD/wineprefix"
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+}
+
+# The first program in a prefix starts Wine's background services, which keep
+# the streams of that program; so it runs with all three on /dev/null, except
+# that the services' standard error goes to a file: that is where the Event
+# Log records of a running service show up.
+start_wine() {
+    use_wine_prefix
+    mkdir -p "$WINEPREFIX"
+    wineserver -k >/dev/null 2>&1 || true
+    export WINE_SERVICES_LOG="$BUILD/wine-services.log"
+    : >"$WINE_SERVICES_LOG"
+    (
+        wine cmd /c exit
+        wineserver -k
+        wineserver -p
+        WINEDEBUG=-all,err+eventlog,warn+eventlog,trace+eventlog wine cmd /c exit
+    ) </dev/null >/dev/null 2>>"$WINE_SERVICES_LOG"
+    # No crash dialogs or debugger start-ups for programs that fail on purpose.
+    wine reg add "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug" /v Auto /t REG_SZ /d 0 /f \
+        </dev/null >/dev/null 2>&1
+    wine reg add "HKCU\\Software\\Wine\\WineDbg" /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+        </dev/null >/dev/null 2>&1
+}
+
+stop_wine() {
+    wineserver -k >/dev/null 2>&1 || true
+}

@@ -1,0 +1,17 @@
+#include "commandline/Argz.h"
+#include "commandline/ConsoleWriter.h"
+#include "commandline/HostwellRunner.h"
+#include "commandline/Version.h"
+#include "logging/Logger.h"
+
+int wmain(int argc, wchar_t* argv[])
+{
+    SimpleConsoleWriter writer;
+    writer.writeLine(bannerText());
+
+    const Argz arguments(argc, argv);
+    LoggerHolder::configureFromArguments(arguments);
+
+    HostwellRunner runner(&writer);
+    return runner.run(arguments);
+}

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <windows.h>
+
+// Owns one operating-system resource and releases it exactly once.
+template <typename Traits>
+class UniqueResource {
+public:
+    using Type = typename Traits::Type;
+
+    UniqueResource() = default;
+    explicit UniqueResource(Type value) : value_(value) {}
+    ~UniqueResource() { reset(); }
+
+    UniqueResource(UniqueResource&& other) noexcept : value_(other.release()) {}
+    UniqueResource& operator=(UniqueResource&& other) noexcept
+    {
+        reset(other.release());
+        return *this;
+    }
+    UniqueResource(const UniqueResource&) = delete;
+    UniqueResource& operator=(const UniqueResource&) = delete;
+
+    Type get() const { return value_; }
+    Type* put()
+    {
+        reset();
+        return &value_;
+    }
+    explicit operator bool() const { return Traits::isValid(value_); }
+
+    Type release()
+    {
+        Type value = value_;
+        value_ = Traits::invalid();
+        return value;
+    }
+
+    void reset(Type value = Traits::invalid())
+    {
+        if (Traits::isValid(value_)) {
+            Traits::close(value_);
+        }
+        value_ = value;
+    }
+
+private:
+    Type value_ = Traits::invalid();
+};
+
+// Kernel handles: null and INVALID_HANDLE_VALUE both mean "none".
+struct HandleTraits {
+    using Type = HANDLE;
+    static Type invalid() { return nullptr; }
+    static bool isValid(Type h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+    static void close(Type h) { CloseHandle(h); }
+};
+using UniqueHandle = UniqueResource<HandleTraits>;
+
+struct LocalMemoryTraits {
+    using Type = HLOCAL;
+    static Type invalid() { return nullptr; }
+    static bool isValid(Type h) { return h != nullptr; }
+    static void close(Type h) { LocalFree(h); }
+};
+using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
+
+struct RegistryKeyTraits {
+    using Type = HKEY;
+    static Type invalid() { return nullptr; }
+    static bool isValid(Type h) { return h != nullptr; }
+    static void close(Type h) { RegCloseKey(h); }
+};
+using UniqueRegistryKey = UniqueResource<RegistryKeyTraits>;
