@@ -1,0 +1,3 @@
+#include "CloseHandlerState.h"
+
+struct CloseHandlerState closeHandlerState = {NULL, NULL, NULL};
