@@ -7,22 +7,7 @@
 #include <vector>
 
 #include "commandline/ArgumentKeys.h"
-
-namespace {
-
-// Folds only the ASCII letters, as the C locale does.
-std::wstring lowered(const std::wstring& text)
-{
-    std::wstring copy = text;
-    for (wchar_t& c : copy) {
-        if (c >= L'A' && c <= L'Z') {
-            c = static_cast<wchar_t>(c - L'A' + L'a');
-        }
-    }
-    return copy;
-}
-
-}  // namespace
+#include "common/TextConversion.h"
 
 std::wstring executableNameOf(const std::wstring& programPath)
 {
@@ -80,9 +65,9 @@ bool Argz::hasFlag(const std::wstring& flag) const
 
 bool Argz::getValue(const std::wstring& key, std::wstring& out) const
 {
-    const std::wstring prefix = lowered(L"/" + key + L"=");
+    const std::wstring prefix = lowerCaseAscii(L"/" + key + L"=");
     for (const std::wstring& argument : arguments_) {
-        if (lowered(argument).compare(0, prefix.size(), prefix) == 0) {
+        if (lowerCaseAscii(argument).compare(0, prefix.size(), prefix) == 0) {
             out = argument.substr(prefix.size());
             return true;
         }
@@ -96,7 +81,7 @@ bool Argz::getBool(const std::wstring& key, bool defaultValue) const
     if (!getValue(key, value)) {
         return defaultValue;
     }
-    return lowered(value) == L"true";
+    return lowerCaseAscii(value) == L"true";
 }
 
 bool Argz::isDebug() const { return hasFlag(FLAG_DEBUG); }

@@ -3,15 +3,22 @@
 #include "commandline/ArgumentKeys.h"
 #include "commandline/Argz.h"
 #include "commandline/ConsoleWriter.h"
-#include "commandline/PendingCommand.h"
-#include "commandline/UserSettingsParser.h"
 #include "logging/Logger.h"
+#include "settings/SettingsInterfaces.h"
 
 namespace {
 const Logger logger(L"ValidateServiceTaskAction");
+
+void printExecution(const wchar_t* tag, const ExecutionSettings& execution)
+{
+    logger.info(L"%s: Program:%s!~", tag, execution.getProgram());
+    logger.info(L"%s: Arguments:%s!~", tag, execution.getArguments());
+    logger.info(L"%s: WorkDir:%s!~", tag, execution.getWorkDir());
 }
 
-ValidateServiceTaskAction::ValidateServiceTaskAction() : ConsoleAction(L"validate-settings") {}
+}  // namespace
+
+ValidateServiceTaskAction::ValidateServiceTaskAction() : ServiceSettingsAction(L"validate-settings") {}
 
 void ValidateServiceTaskAction::printUsage(ConsoleWriter& writer)
 {
@@ -23,4 +30,34 @@ void ValidateServiceTaskAction::printUsage(ConsoleWriter& writer)
     writer.writeEmptyLine();
 }
 
-int ValidateServiceTaskAction::execute(const Argz&) { return reportCommandNotAvailable(name()); }
+int ValidateServiceTaskAction::ExecuteTaskAction(const Argz& arguments, const ServiceTaskSettings& settings)
+{
+    if (arguments.getBool(KEY_INIT_SERVICE_LOGGING, false)) {
+        LoggerHolder::configureFromSettings(settings);
+    }
+    if (const std::wstring* level = settings.getLogLevel()) {
+        logger.info(L"[L]: LogLevel:%s!~", *level);
+    }
+    if (const std::wstring* file = settings.getLogFile()) {
+        logger.info(L"[L]: LogFile:%s!~", *file);
+    }
+    logger.info(L"[j]: ServiceName:%s!~", settings.getServiceName());
+    logger.info(L"[j]: ServiceDisplayName:%s!~", settings.getServiceDisplayName());
+    logger.info(L"[j]: ServiceDescription:%s!~", settings.getServiceDescription());
+    printExecution(L"[e]", settings);
+    logger.info(L"[e]: StopTimeout:%ld!~", static_cast<long>(settings.getStopTimeout()));
+    if (const std::wstring* marker = settings.getStartedMarker()) {
+        logger.info(L"[e]: Started marker: %s", *marker);
+    }
+    if (const ExecutionSettings* stopCommand = settings.getStopCommand()) {
+        printExecution(L"[s]", *stopCommand);
+        logger.info(L"[s]: DISABLED:false!~");
+    } else {
+        logger.info(L"[s]: DISABLED:true!~");
+    }
+    logger.debug(L"[?] DEBUG");
+    logger.info(L"[?] INFO");
+    logger.warn(L"[?] WARN");
+    logger.error(L"[?] ERROR");
+    return 0;
+}

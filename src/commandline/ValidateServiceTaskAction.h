@@ -1,10 +1,11 @@
 #pragma once
 
-#include "commandline/ConsoleAction.h"
+#include "commandline/ServiceSettingsAction.h"
 
-class ValidateServiceTaskAction : public ConsoleAction {
+// Prints the parsed service and execution settings in a fixed form.
+class ValidateServiceTaskAction : public ServiceSettingsAction {
 public:
     ValidateServiceTaskAction();
     void printUsage(ConsoleWriter& writer) override;
-    int execute(const Argz& arguments) override;
+    int ExecuteTaskAction(const Argz& arguments, const ServiceTaskSettings& settings) override;
 };

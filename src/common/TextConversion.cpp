@@ -32,3 +32,14 @@ std::wstring fromCodePage(unsigned int codePage, const std::string& text)
 }
 
 std::wstring fromUtf8(const std::string& text) { return fromCodePage(CP_UTF8, text); }
+
+std::wstring lowerCaseAscii(const std::wstring& text)
+{
+    std::wstring lowered = text;
+    for (wchar_t& c : lowered) {
+        if (c >= L'A' && c <= L'Z') {
+            c = static_cast<wchar_t>(c - L'A' + L'a');
+        }
+    }
+    return lowered;
+}

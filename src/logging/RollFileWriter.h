@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+
+#include "common/UniqueResource.h"
+
+// A log file bounded in size: when it reaches maxSize its content moves to
+// numbered backups (name.1 newest to name.3 oldest) and it starts again empty.
+class RollFileWriter {
+public:
+    RollFileWriter() = default;
+    virtual ~RollFileWriter() { close(); }
+    RollFileWriter(const RollFileWriter&) = delete;
+    RollFileWriter& operator=(const RollFileWriter&) = delete;
+
+    // Switches to another file; the previous one stays in use when that fails.
+    void open(const std::wstring& newFileName);
+    // Appends one record "[timestamp] prefix message" and rolls over if needed.
+    void write(const std::wstring& prefix, const std::wstring& message);
+    void close();
+
+    const std::wstring& fileName() const { return fileName_; }
+
+private:
+    void rollOver();
+    bool copyLiveFileTo(const std::wstring& target);
+    std::wstring backupName(int number) const;
+
+    std::wstring fileName_;
+    UniqueHandle file_;
+    int maxSize_ = 3145728;
+    int backupCount_ = 3;
+};

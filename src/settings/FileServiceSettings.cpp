@@ -1,0 +1,69 @@
+#include "settings/FileServiceSettings.h"
+
+#include "logging/Logger.h"
+#include "settings/Paths.h"
+#include "settings/SimpleSettings.h"
+#include "settings/XmlText.h"
+
+namespace {
+
+const Logger logger(L"FileServiceSettings");
+
+void readServiceLogging(const XmlNode& root, const std::wstring& settingsFile, SimpleServiceSettings& settings)
+{
+    const XmlNode* logging = root.first_node(L"service-logging");
+    if (logging == nullptr) {
+        return;
+    }
+    logger.debug(L"Processing service-logging settings...");
+    if (const auto* level = logging->first_attribute(L"level")) {
+        const std::wstring value(level->value(), level->value_size());
+        logger.debug(L"LogLevel from Settings: %s", value);
+        settings.setLogLevel(value);
+    }
+    if (const auto* file = logging->first_attribute(L"file")) {
+        const std::wstring value(file->value(), file->value_size());
+        logger.debug(L"Resolving LogFile from Settings: %s", value);
+        std::wstring resolved;
+        if (resolvePath(settingsFile, value, false, resolved) == 0) {
+            logger.debug(L"Resolved LogFile from Settings: %s", resolved);
+            settings.setLogFile(resolved);
+        }
+    }
+}
+
+}  // namespace
+
+int FileServiceSettings::parseDocument(XmlDocument& document)
+{
+    const XmlNode* root = document.first_node(L"hostwell");
+    if (root == nullptr) {
+        logger.warn(L"Failed to find <hostwell> node in document");
+        return 1;
+    }
+    const XmlNode* name = root->first_node(L"name");
+    if (name == nullptr) {
+        logger.warn(L"Failed to find <hostwell>/<name> element in settings");
+        return 1;
+    }
+    const std::wstring serviceName = elementText(*name);
+    std::wstring displayName = serviceName;
+    if (const XmlNode* display = root->first_node(L"displayName")) {
+        displayName = elementText(*display);
+    } else {
+        logger.debug(L"Failed to find <hostwell>/<displayName> element in settings");
+    }
+    const XmlNode* description = root->first_node(L"description");
+    if (description == nullptr) {
+        logger.warn(L"Failed to find <hostwell>/<description> element in settings");
+        return 1;
+    }
+    const std::wstring descriptionText = elementText(*description);
+    logger.debug(L"Parsed service name: %s", serviceName);
+    logger.debug(L"Parsed service display name: %s", displayName);
+    logger.debug(L"Parsed service description: %s", descriptionText);
+
+    SimpleServiceSettings settings(serviceName, displayName, descriptionText, path());
+    readServiceLogging(*root, path(), settings);
+    return onServiceSettings(settings);
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+// File-system helpers: 0 for success, 1 for failure. On failure the output is
+// left untouched. Paths of up to 65534 characters are handled.
+
+int getFullPath(const std::wstring& path, std::wstring& out);
+// The absolute directory of a file, without a trailing separator.
+int resolveBasePath(const std::wstring& filePath, std::wstring& out);
+// A path relative to the directory of `baseFile`, made absolute.
+int resolvePath(const std::wstring& baseFile, const std::wstring& path, bool mustExist, std::wstring& out);
+bool hasDriveLetter(const std::wstring& path);
+int getModulePath(std::wstring& out);
+void createParentDirectories(const std::wstring& filePath);
+// The whole file as text: UTF-8, or UTF-16LE when it starts with that byte-order mark.
+int readTextFile(const std::wstring& path, std::wstring& out);
+
+// Joins a directory and a path the way the shell does: a path with a drive or
+// a network share stands for itself, one with a leading "\" starts at the
+// directory's root. Not limited to MAX_PATH.
+int combinePath(const std::wstring& directory, const std::wstring& path, std::wstring& out);
+bool isExistingDirectory(const std::wstring& path);
+bool isExistingFile(const std::wstring& path);

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Read-only views of the settings. A "pointer" getter answers null when the
+// value is not set; the object behind it lives as long as the settings.
+
+class LoggerSettings {
+public:
+    virtual ~LoggerSettings() = default;
+    virtual const std::wstring* getLogFile() const = 0;
+    virtual const std::wstring* getLogLevel() const = 0;
+};
+
+class ServiceSettings : public LoggerSettings {
+public:
+    virtual std::wstring getServiceName() const = 0;
+    virtual std::wstring getServiceDisplayName() const = 0;
+    virtual std::wstring getServiceDescription() const = 0;
+    // The file these values were read from; empty when they came from elsewhere.
+    virtual std::wstring getSettingsFile() const = 0;
+};
+
+class UserSettings {
+public:
+    virtual ~UserSettings() = default;
+    virtual std::wstring getUser() const = 0;
+    virtual std::wstring getDomain() const = 0;
+    virtual std::wstring getPassword() const = 0;
+};
+
+class CreateServiceSettings : public ServiceSettings, public UserSettings {
+public:
+    virtual bool isAutostart() const = 0;
+    virtual bool isRunAsSystem() const = 0;
+    virtual std::wstring getServiceCommandLine() const = 0;
+};
+
+class ExecutionSettings {
+public:
+    virtual ~ExecutionSettings() = default;
+    virtual std::wstring getWorkDir() const = 0;
+    virtual std::wstring getProgram() const = 0;
+    virtual std::wstring getArguments() const = 0;
+};
+
+class ServiceTaskSettings : public ServiceSettings, public ExecutionSettings {
+public:
+    virtual int getStopTimeout() const = 0;
+    virtual const ExecutionSettings* getStopCommand() const = 0;
+    virtual const std::wstring* getStartedMarker() const = 0;
+    virtual const std::vector<std::wstring>& getEnvironmentVariables() const = 0;
+};

@@ -1,0 +1,39 @@
+#include "settings/SimpleSettings.h"
+
+SimpleServiceSettings::SimpleServiceSettings(std::wstring serviceName, std::wstring displayName,
+                                             std::wstring description, std::wstring settingsFile)
+    : serviceName_(std::move(serviceName)),
+      displayName_(std::move(displayName)),
+      description_(std::move(description)),
+      settingsFile_(std::move(settingsFile))
+{
+}
+
+SimpleCreateServiceSettings::SimpleCreateServiceSettings(const ServiceSettings* service,
+                                                         std::wstring serviceCommandLine)
+    : ServiceSettingsForwarder<CreateServiceSettings>(service), serviceCommandLine_(std::move(serviceCommandLine))
+{
+}
+
+SimpleServiceTaskSettings::SimpleServiceTaskSettings(const ServiceSettings* service)
+    : ServiceSettingsForwarder<ServiceTaskSettings>(service)
+{
+}
+
+const ExecutionSettings* SimpleServiceTaskSettings::getStopCommand() const
+{
+    return stopCommandEnabled_ ? &stopCommand_ : nullptr;
+}
+
+const std::wstring* SimpleServiceTaskSettings::getStartedMarker() const
+{
+    return startedMarker_.empty() ? nullptr : &startedMarker_;
+}
+
+void SimpleServiceTaskSettings::setStopCommand(const ExecutionSettings& stopCommand)
+{
+    stopCommand_.setWorkDir(stopCommand.getWorkDir());
+    stopCommand_.setProgram(stopCommand.getProgram());
+    stopCommand_.setArguments(stopCommand.getArguments());
+    stopCommandEnabled_ = true;
+}

@@ -1,0 +1,137 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "settings/SettingsInterfaces.h"
+
+// Value holders behind the settings interfaces. The wrapping holders forward
+// the service values to a ServiceSettings they do not own, which must outlive them.
+
+class SimpleLoggerSettings : public LoggerSettings {
+public:
+    const std::wstring* getLogFile() const override { return logFile_.empty() ? nullptr : &logFile_; }
+    const std::wstring* getLogLevel() const override { return logLevel_.empty() ? nullptr : &logLevel_; }
+
+    void setLogFile(const std::wstring& value) { logFile_ = value; }
+    void setLogLevel(const std::wstring& value) { logLevel_ = value; }
+
+private:
+    std::wstring logFile_;
+    std::wstring logLevel_;
+};
+
+class SimpleServiceSettings : public ServiceSettings, public SimpleLoggerSettings {
+public:
+    SimpleServiceSettings(std::wstring serviceName, std::wstring displayName, std::wstring description,
+                          std::wstring settingsFile);
+
+    const std::wstring* getLogFile() const override { return SimpleLoggerSettings::getLogFile(); }
+    const std::wstring* getLogLevel() const override { return SimpleLoggerSettings::getLogLevel(); }
+    std::wstring getServiceName() const override { return serviceName_; }
+    std::wstring getServiceDisplayName() const override { return displayName_; }
+    std::wstring getServiceDescription() const override { return description_; }
+    std::wstring getSettingsFile() const override { return settingsFile_; }
+
+private:
+    std::wstring serviceName_;
+    std::wstring displayName_;
+    std::wstring description_;
+    std::wstring settingsFile_;
+};
+
+class SimpleUserSettings : public UserSettings {
+public:
+    std::wstring getUser() const override { return user_; }
+    std::wstring getDomain() const override { return domain_; }
+    std::wstring getPassword() const override { return password_; }
+
+    void setUser(const std::wstring& value) { user_ = value; }
+    void setDomain(const std::wstring& value) { domain_ = value; }
+    void setPassword(const std::wstring& value) { password_ = value; }
+
+private:
+    std::wstring user_;
+    std::wstring domain_ = L".";
+    std::wstring password_;
+};
+
+// Forwards the ServiceSettings operations to a wrapped object.
+template <typename Interface>
+class ServiceSettingsForwarder : public Interface {
+public:
+    explicit ServiceSettingsForwarder(const ServiceSettings* service) : service_(service) {}
+
+    const std::wstring* getLogFile() const override { return service_->getLogFile(); }
+    const std::wstring* getLogLevel() const override { return service_->getLogLevel(); }
+    std::wstring getServiceName() const override { return service_->getServiceName(); }
+    std::wstring getServiceDisplayName() const override { return service_->getServiceDisplayName(); }
+    std::wstring getServiceDescription() const override { return service_->getServiceDescription(); }
+    std::wstring getSettingsFile() const override { return service_->getSettingsFile(); }
+
+private:
+    const ServiceSettings* service_;
+};
+
+class SimpleCreateServiceSettings : public ServiceSettingsForwarder<CreateServiceSettings>,
+                                    public SimpleUserSettings {
+public:
+    SimpleCreateServiceSettings(const ServiceSettings* service, std::wstring serviceCommandLine);
+
+    std::wstring getUser() const override { return SimpleUserSettings::getUser(); }
+    std::wstring getDomain() const override { return SimpleUserSettings::getDomain(); }
+    std::wstring getPassword() const override { return SimpleUserSettings::getPassword(); }
+    bool isAutostart() const override { return autostart_; }
+    bool isRunAsSystem() const override { return runAsSystem_; }
+    std::wstring getServiceCommandLine() const override { return serviceCommandLine_; }
+
+    void setAutostart(bool value) { autostart_ = value; }
+    void setRunAsSystem(bool value) { runAsSystem_ = value; }
+
+private:
+    std::wstring serviceCommandLine_;
+    bool autostart_ = true;
+    bool runAsSystem_ = false;
+};
+
+class SimpleExecutionSettings : public ExecutionSettings {
+public:
+    std::wstring getWorkDir() const override { return workDir_; }
+    std::wstring getProgram() const override { return program_; }
+    std::wstring getArguments() const override { return arguments_; }
+
+    void setWorkDir(const std::wstring& value) { workDir_ = value; }
+    void setProgram(const std::wstring& value) { program_ = value; }
+    void setArguments(const std::wstring& value) { arguments_ = value; }
+
+private:
+    std::wstring workDir_;
+    std::wstring program_;
+    std::wstring arguments_;
+};
+
+class SimpleServiceTaskSettings : public ServiceSettingsForwarder<ServiceTaskSettings>,
+                                  public SimpleExecutionSettings {
+public:
+    explicit SimpleServiceTaskSettings(const ServiceSettings* service);
+
+    std::wstring getWorkDir() const override { return SimpleExecutionSettings::getWorkDir(); }
+    std::wstring getProgram() const override { return SimpleExecutionSettings::getProgram(); }
+    std::wstring getArguments() const override { return SimpleExecutionSettings::getArguments(); }
+    int getStopTimeout() const override { return stopTimeout_; }
+    const ExecutionSettings* getStopCommand() const override;
+    const std::wstring* getStartedMarker() const override;
+    const std::vector<std::wstring>& getEnvironmentVariables() const override { return environmentVariables_; }
+
+    void setStopCommand(const ExecutionSettings& stopCommand);
+    void setStopTimeout(int milliseconds) { stopTimeout_ = milliseconds; }
+    void setStartedMarker(const std::wstring& marker) { startedMarker_ = marker; }
+    void addEnvironmentVariable(const std::wstring& name) { environmentVariables_.push_back(name); }
+
+private:
+    SimpleExecutionSettings stopCommand_;
+    bool stopCommandEnabled_ = false;
+    int stopTimeout_ = 0;
+    std::wstring startedMarker_;
+    std::vector<std::wstring> environmentVariables_;
+};

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+
+#include "common/Command.h"
+
+namespace rapidxml {
+template <class Ch>
+class xml_document;
+}
+using XmlDocument = rapidxml::xml_document<wchar_t>;
+
+// Reads and parses a settings file; the derived reader interprets the
+// document and hands its settings to a callback.
+class XmlFileSettings : public Command {
+public:
+    explicit XmlFileSettings(std::wstring path) : path_(std::move(path)) {}
+
+    int execute() override;
+
+protected:
+    virtual int parseDocument(XmlDocument& document) = 0;
+    const std::wstring& path() const { return path_; }
+
+private:
+    std::wstring path_;
+};

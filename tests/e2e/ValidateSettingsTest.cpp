@@ -1,0 +1,341 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "common/TextConversion.h"
+#include "common/UniqueResource.h"
+#include "support/ProcessRunner.h"
+#include "support/TestFiles.h"
+
+namespace {
+
+const std::wstring CMD = L"C:\\windows\\system32\\cmd.exe";
+
+std::wstring minimalExecution(const std::wstring& inner = L"")
+{
+    return L"<execution><program>" + CMD + L"</program>" + inner + L"</execution>";
+}
+
+std::wstring document(const std::wstring& body)
+{
+    return L"<?xml version=\"1.0\"?>\n<hostwell>\n" + body + L"\n</hostwell>\n";
+}
+
+std::wstring service(const std::wstring& extra = L"")
+{
+    return L"<name>Svc</name><description>The service</description>" + extra;
+}
+
+class ValidateSettings : public ::testing::Test {
+protected:
+    TemporaryDirectory dir;
+    std::wstring settings = dir.file(L"app.xml");
+
+    ProcessResult validate(const std::wstring& body, std::vector<std::wstring> extra = {})
+    {
+        writeUtf8(settings, document(body));
+        return validateFile(settings, extra);
+    }
+
+    ProcessResult validateFile(const std::wstring& path, std::vector<std::wstring> extra = {})
+    {
+        extra.insert(extra.begin(), {L"validate-settings", L"/settings=" + path});
+        return runHostwell(extra);
+    }
+
+    // The machine-readable lines only.
+    static std::vector<std::wstring> tagged(const ProcessResult& result)
+    {
+        std::vector<std::wstring> lines;
+        for (const std::wstring& line : result.lines()) {
+            if (line.size() > 1 && line[0] == L'[' && line.find(L"] ") != 0 && line.compare(0, 2, L"[T") != 0) {
+                lines.push_back(line);
+            }
+        }
+        return lines;
+    }
+};
+
+}  // namespace
+
+TEST_F(ValidateSettings, PrintsDefaultsOfAMinimalFile)
+{
+    const ProcessResult result = validate(service() + minimalExecution());
+    ASSERT_EQ(result.exitCode, 0u) << toUtf8(result.output());
+    const std::vector<std::wstring> expected = {
+        L"[j]: ServiceName:Svc!~",
+        L"[j]: ServiceDisplayName:Svc!~",
+        L"[j]: ServiceDescription:The service!~",
+        L"[e]: Program:" + CMD + L"!~",
+        L"[e]: Arguments:!~",
+        L"[e]: WorkDir:" + dir.path() + L"!~",
+        L"[e]: StopTimeout:120000!~",
+        L"[s]: DISABLED:true!~",
+        L"[?] INFO",
+        L"[?] WARN",
+        L"[?] ERROR",
+    };
+    EXPECT_EQ(tagged(result), expected);
+    EXPECT_TRUE(result.hasLine(L"Program stop timeout: 120000"));
+}
+
+TEST_F(ValidateSettings, PrintsEveryConfiguredValue)
+{
+    writeBytes(dir.file(L"server.exe"), "MZ");
+    const ProcessResult result = validate(
+        L"<name> Svc </name><displayName>Shown  Name</displayName><description>Runs &amp; <![CDATA[<serves>]]></description>"
+        L"<service-logging level='WARN' file='logs\\service.log'/>"
+        L"<execution><workdir>\\work\\dir</workdir><program>server.exe</program><arguments> --a \"b c\" </arguments>"
+        L"<termination timeout=' 1.5 '><execution><program>" + CMD + L"</program><arguments>/c exit</arguments>"
+        L"</execution></termination>"
+        L"<status-marker><started> Server started </started></status-marker></execution>");
+    ASSERT_EQ(result.exitCode, 0u) << toUtf8(result.output());
+    const std::vector<std::wstring> expected = {
+        L"[L]: LogLevel:WARN!~",
+        L"[L]: LogFile:" + dir.file(L"logs\\service.log") + L"!~",
+        L"[j]: ServiceName:Svc!~",
+        L"[j]: ServiceDisplayName:Shown  Name!~",
+        L"[j]: ServiceDescription:Runs & <serves>!~",
+        L"[e]: Program:" + dir.file(L"server.exe") + L"!~",
+        L"[e]: Arguments:--a \"b c\"!~",
+        L"[e]: WorkDir:" + dir.file(L"work\\dir") + L"!~",
+        L"[e]: StopTimeout:90000!~",
+        L"[e]: Started marker: Server started",
+        L"[s]: Program:" + CMD + L"!~",
+        L"[s]: Arguments:/c exit!~",
+        L"[s]: WorkDir:" + dir.file(L"work\\dir") + L"!~",
+        L"[s]: DISABLED:false!~",
+        L"[?] INFO",
+        L"[?] WARN",
+        L"[?] ERROR",
+    };
+    EXPECT_EQ(tagged(result), expected);
+    EXPECT_TRUE(directoryExists(dir.file(L"work\\dir")));
+    // The log file is only opened when the settings' logging is applied.
+    EXPECT_FALSE(fileExists(dir.file(L"logs\\service.log")));
+}
+
+TEST_F(ValidateSettings, ReadsUtf8WithOrWithoutMarkAndUtf16WithMark)
+{
+    const std::wstring text = document(L"<name>\u00c9t\u00e9 \u4e2d</name><description>d</description>" + minimalExecution());
+    const std::string utf8 = toUtf8(text);
+    std::string utf16 = "\xFF\xFE";
+    for (wchar_t c : text) {
+        utf16.push_back(static_cast<char>(c & 0xFF));
+        utf16.push_back(static_cast<char>(c >> 8));
+    }
+    for (const std::string& bytes : {utf8, "\xEF\xBB\xBF" + utf8, utf16}) {
+        writeBytes(settings, bytes);
+        const ProcessResult result = validateFile(settings);
+        EXPECT_EQ(result.exitCode, 0u);
+        EXPECT_TRUE(result.hasLine(L"[j]: ServiceName:\u00c9t\u00e9 \u4e2d!~")) << toUtf8(result.output());
+    }
+}
+
+TEST_F(ValidateSettings, ReportsMissingRequiredElements)
+{
+    const std::vector<std::pair<std::wstring, std::wstring>> cases = {
+        {L"", L"Failed to find <hostwell>/<name> element in settings"},
+        {L"<name>x</name>" + minimalExecution(), L"Failed to find <hostwell>/<description> element in settings"},
+        {service(), L"Failed to find <hostwell>/<execution> in settings"},
+        {service(L"<execution/>"), L"Failed to find <hostwell>/<execution>/<program> element in settings"},
+        {service(L"<execution><program> </program></execution>"), L"Program to execute was not specified"},
+        {service(L"<execution><program>C:\\no\\such.exe</program></execution>"), L"File does not exists: C:\\no\\such.exe"},
+        {service(L"<execution><program>C:\\windows</program></execution>"), L"File is a directory: C:\\windows"},
+        {service(L"<execution><program>no-such-program.exe</program></execution>"),
+         L"Failed to find executable for: no-such-program.exe"},
+        {service(L"<execution><program>\\\\server\\share\\x.exe</program></execution>"),
+         L"Program path may not refer to a network share"},
+        {service(minimalExecution(L"<workdir>\\\\server\\share</workdir>")),
+         L"Program path may not refer to a network share"},
+        {service(minimalExecution(L"<termination><execution><arguments>x</arguments></execution></termination>")),
+         L"Failed to find <hostwell>/<execution>/<program> element in settings"},
+    };
+    for (const auto& entry : cases) {
+        const ProcessResult result = validate(entry.first);
+        EXPECT_EQ(result.exitCode, 1u) << toUtf8(entry.second);
+        EXPECT_TRUE(result.hasLine(entry.second)) << toUtf8(result.output());
+        EXPECT_TRUE(tagged(result).empty());
+    }
+    writeUtf8(settings, L"<other/>");
+    EXPECT_TRUE(validateFile(settings).hasLine(L"Failed to find <hostwell> node in document"));
+}
+
+TEST_F(ValidateSettings, ReadsTheStopTimeout)
+{
+    const std::vector<std::pair<std::wstring, std::wstring>> accepted = {
+        {L"0", L"0"}, {L" 2 ", L"120000"}, {L"1.5", L"90000"}, {L"1e3", L"60000000"}, {L"40000", L"2147483647"},
+    };
+    for (const auto& entry : accepted) {
+        const ProcessResult result =
+            validate(service(minimalExecution(L"<termination timeout='" + entry.first + L"'/>")));
+        EXPECT_TRUE(result.hasLine(L"[e]: StopTimeout:" + entry.second + L"!~")) << toUtf8(entry.first);
+    }
+    const std::vector<std::pair<std::wstring, std::wstring>> refused = {
+        {L"0.0", L"Failed to parse timeout value: 0.0"},
+        {L"-1", L"Failed to parse timeout value: -1"},
+        {L"abc", L"Failed to parse timeout value: abc"},
+        {L"", L"timout value is empty"},
+        {L"   ", L"timout value is empty"},
+    };
+    for (const auto& entry : refused) {
+        const ProcessResult result =
+            validate(service(minimalExecution(L"<termination timeout='" + entry.first + L"'/>")));
+        EXPECT_EQ(result.exitCode, 1u);
+        EXPECT_TRUE(result.hasLine(entry.second)) << toUtf8(result.output());
+    }
+}
+
+TEST_F(ValidateSettings, FindsABareProgramNameInTheSettingsFolderFirst)
+{
+    writeBytes(dir.file(L"cmd.exe"), "MZ");
+    const ProcessResult local = validate(service(L"<execution><program>cmd.exe</program></execution>"));
+    EXPECT_TRUE(local.hasLine(L"[e]: Program:" + dir.file(L"cmd.exe") + L"!~"));
+    DeleteFileW(dir.file(L"cmd.exe").c_str());
+    const ProcessResult system = validate(service(L"<execution><program>cmd.exe</program></execution>"));
+    EXPECT_TRUE(system.hasLine(L"[e]: Program:C:\\windows\\system32\\cmd.exe!~")) << toUtf8(system.output());
+}
+
+TEST_F(ValidateSettings, ResolvesRelativeSettingsPathAgainstTheCurrentFolderAndReadsTheFileTwice)
+{
+    writeUtf8(settings, document(service() + minimalExecution()));
+    ProcessOptions options;
+    options.workDir = dir.path();
+    const ProcessResult result = runHostwell({L"validate-settings", L"/settings=app.xml", L"/debug"}, options);
+    EXPECT_EQ(result.exitCode, 0u);
+    int loads = 0;
+    for (const std::wstring& line : result.lines()) {
+        if (line.find(L"Loading service settings from " + settings) != std::wstring::npos) {
+            ++loads;
+        }
+    }
+    EXPECT_EQ(loads, 2);
+}
+
+TEST_F(ValidateSettings, WithoutSettingsArgumentFailsBeforeTouchingAnyFile)
+{
+    const ProcessResult result = runHostwell({L"validate-settings"});
+    EXPECT_EQ(result.exitCode, 1u);
+    EXPECT_TRUE(result.hasLine(L"Failed to find configuration file commandline parameter"));
+}
+
+TEST_F(ValidateSettings, AppliesTheSettingsLoggingOnlyWhenAsked)
+{
+    const std::wstring body = service(L"<service-logging level='error' file='logs\\service.log'/>") + minimalExecution();
+    const ProcessResult plain = validate(body);
+    EXPECT_TRUE(plain.hasLine(L"[?] INFO"));
+    EXPECT_FALSE(plain.hasLine(L"[?] DEBUG"));
+
+    const ProcessResult applied = validate(body, {L"/initServiceLogging=true"});
+    EXPECT_EQ(applied.exitCode, 0u);
+    EXPECT_EQ(tagged(applied), std::vector<std::wstring>{L"[?] ERROR"});
+    const std::wstring log = readUtf8(dir.file(L"logs\\service.log"));
+    EXPECT_NE(log.find(L"RollFileWriter                    [Info] Logging will be redirected to: "), std::wstring::npos);
+    EXPECT_NE(log.find(L"[Error] [?] ERROR"), std::wstring::npos);
+    EXPECT_EQ(log.find(L"[?] WARN"), std::wstring::npos);
+
+    const ProcessResult debug = validate(service(L"<service-logging level='Debug'/>") + minimalExecution(),
+                                         {L"/initServiceLogging=true"});
+    EXPECT_TRUE(debug.hasLine(L"ValidateServiceTaskAction        [Debug] [?] DEBUG"));
+
+    const ProcessResult unknown = validate(service(L"<service-logging level=' info'/>") + minimalExecution(),
+                                           {L"/initServiceLogging=true"});
+    EXPECT_TRUE(unknown.hasLine(L"Unknown log level from the settings file:  info"));
+    EXPECT_TRUE(unknown.hasLine(L"[?] INFO"));
+}
+
+TEST_F(ValidateSettings, CreatesAMissingWorkDirectoryWithItsParents)
+{
+    const ProcessResult result = validate(service(minimalExecution(L"<workdir>a/b/c</workdir>")));
+    EXPECT_EQ(result.exitCode, 0u);
+    EXPECT_TRUE(result.hasLine(L"[e]: WorkDir:" + dir.file(L"a\\b\\c") + L"!~"));
+    EXPECT_TRUE(directoryExists(dir.file(L"a\\b\\c")));
+
+    writeBytes(dir.file(L"plainfile"), "x");
+    const ProcessResult blocked = validate(service(minimalExecution(L"<workdir>plainfile</workdir>")));
+    EXPECT_EQ(blocked.exitCode, 1u);
+    EXPECT_TRUE(blocked.hasLine(L"Workdir must exist and be directory: " + dir.file(L"plainfile")));
+}
+
+TEST_F(ValidateSettings, IgnoresUnknownAndRepeatedElements)
+{
+    const ProcessResult result = validate(
+        L"<name>First</name><name>Second</name><unknown a='b'><name>x</name></unknown><description>d</description>"
+        + minimalExecution(L"<extra/>"));
+    EXPECT_EQ(result.exitCode, 0u);
+    EXPECT_TRUE(result.hasLine(L"[j]: ServiceName:First!~"));
+}
+
+TEST_F(ValidateSettings, RefusesFilesThatAreNoSettingsWithAClearMessage)
+{
+    struct Case {
+        std::string bytes;
+        std::wstring message;
+    };
+    std::string deep;
+    for (int i = 0; i < 100000; ++i) {
+        deep += "<a>";
+    }
+    std::string utf16NoMark;
+    for (char c : std::string("<hostwell><name>x</name></hostwell>")) {
+        utf16NoMark.push_back(c);
+        utf16NoMark.push_back('\0');
+    }
+    std::string binary;
+    for (int i = 1; i < 4096; ++i) {
+        binary.push_back(static_cast<char>((i * 7919) % 256));
+    }
+    const std::vector<Case> cases = {
+        {"this is not xml", L"Failed to parse document. "},
+        {"<hostwell><name>x</name><description>", L"Failed to parse document. "},
+        {"", L"Failed to find <hostwell> node in document"},
+        {std::string("\0<hostwell>", 11), L"Failed to find <hostwell> node in document"},
+        {deep, L"Failed to parse document. elements are nested deeper than 1000 levels"},
+        {utf16NoMark, L"Failed to parse document. "},
+        {binary, L"Failed to parse document. "},
+    };
+    for (const Case& c : cases) {
+        writeBytes(settings, c.bytes);
+        const ProcessResult result = validateFile(settings);
+        ASSERT_TRUE(result.finished);
+        EXPECT_EQ(result.exitCode, 1u) << toUtf8(c.message);
+        bool found = false;
+        for (const std::wstring& line : result.lines()) {
+            found = found || line.compare(0, c.message.size(), c.message) == 0;
+        }
+        EXPECT_TRUE(found) << toUtf8(result.output()).substr(0, 400);
+    }
+}
+
+TEST_F(ValidateSettings, RefusesFilesThatCannotBeRead)
+{
+    const ProcessResult missing = validateFile(dir.file(L"missing.xml"));
+    EXPECT_EQ(missing.exitCode, 1u);
+    EXPECT_TRUE(missing.hasLine(L"Failed to open settings file " + dir.file(L"missing.xml")));
+
+    const ProcessResult folder = validateFile(dir.path());
+    EXPECT_EQ(folder.exitCode, 1u);
+    EXPECT_TRUE(folder.hasLine(L"Failed to open settings file " + dir.path()));
+
+    writeUtf8(settings, document(service() + minimalExecution()));
+    UniqueHandle lock(CreateFileW(settings.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(lock);
+    const ProcessResult locked = validateFile(settings);
+    EXPECT_EQ(locked.exitCode, 1u);
+    EXPECT_TRUE(locked.hasLine(L"Failed to open settings file " + settings));
+}
+
+TEST_F(ValidateSettings, HandlesA50MegabyteFile)
+{
+    const std::string head = toUtf8(L"<hostwell><name>Big</name><description>d</description>" + minimalExecution());
+    std::string bytes = head + "<!--";
+    bytes.append(50u * 1024 * 1024, 'x');
+    bytes += "--></hostwell>";
+    writeBytes(settings, bytes);
+    const ProcessResult result = validateFile(settings);
+    EXPECT_EQ(result.exitCode, 0u);
+    EXPECT_TRUE(result.hasLine(L"[j]: ServiceName:Big!~"));
+}

@@ -1,0 +1,71 @@
+#include <gtest/gtest.h>
+
+#include <limits.h>
+
+#include "logging/LogLevel.h"
+#include "settings/SimpleSettings.h"
+#include "settings/StopTimeout.h"
+#include "support/LoggingCapture.h"
+
+TEST(StopTimeout, ReadsMinutesAsMillisecondsAndRefusesNonPositive)
+{
+    LoggingCapture capture(LEVEL_ERROR);
+    const auto parse = [](const std::wstring& text) {
+        int milliseconds = -7;
+        return parseStopTimeout(text, milliseconds) ? milliseconds : -1;
+    };
+    EXPECT_EQ(parse(L"0"), 0);
+    EXPECT_EQ(parse(L" 2 "), 120000);
+    EXPECT_EQ(parse(L"1.5"), 90000);
+    EXPECT_EQ(parse(L"1e3"), 60000000);
+    EXPECT_EQ(parse(L"2abc"), 120000);  // the longest number at the start counts
+    EXPECT_EQ(parse(L"40000"), INT_MAX);  // clamped, not turned into an immediate kill
+    EXPECT_EQ(parse(L"1e300"), INT_MAX);
+    EXPECT_EQ(parse(L"0.0"), -1);
+    EXPECT_EQ(parse(L"-1"), -1);
+    EXPECT_EQ(parse(L"abc"), -1);
+    EXPECT_EQ(parse(L""), -1);
+    EXPECT_EQ(parse(L" \t "), -1);
+    EXPECT_TRUE(capture.has(L"Failed to parse timeout value: abc"));
+    EXPECT_TRUE(capture.has(L"timout value is empty"));
+}
+
+TEST(SimpleSettings, WrappersAnswerTheWrappedServiceAndTheirOwnDefaults)
+{
+    SimpleServiceSettings service(L"Name", L"Display", L"Description", L"C:\\svc\\app.xml");
+    EXPECT_EQ(service.getLogFile(), nullptr);
+    EXPECT_EQ(service.getLogLevel(), nullptr);
+    service.setLogLevel(L"warn");
+    service.setLogFile(L"C:\\svc\\x.log");
+
+    const SimpleCreateServiceSettings create(&service, L"\"cmd\" hostwell");
+    const CreateServiceSettings& createView = create;
+    const UserSettings& userView = createView;
+    EXPECT_EQ(createView.getServiceName(), L"Name");
+    EXPECT_EQ(createView.getServiceDisplayName(), L"Display");
+    EXPECT_EQ(createView.getServiceDescription(), L"Description");
+    EXPECT_EQ(createView.getSettingsFile(), L"C:\\svc\\app.xml");
+    EXPECT_EQ(*createView.getLogLevel(), L"warn");
+    EXPECT_EQ(*createView.getLogFile(), L"C:\\svc\\x.log");
+    EXPECT_TRUE(createView.isAutostart());
+    EXPECT_FALSE(createView.isRunAsSystem());
+    EXPECT_EQ(createView.getServiceCommandLine(), L"\"cmd\" hostwell");
+    EXPECT_EQ(userView.getDomain(), L".");
+    EXPECT_EQ(userView.getUser(), L"");
+
+    SimpleServiceTaskSettings task(&service);
+    EXPECT_EQ(task.getServiceName(), L"Name");
+    EXPECT_EQ(task.getStopCommand(), nullptr);
+    EXPECT_EQ(task.getStartedMarker(), nullptr);
+    SimpleExecutionSettings stop;
+    stop.setProgram(L"C:\\stop.exe");
+    stop.setArguments(L"--now");
+    task.setStopCommand(stop);
+    stop.setProgram(L"changed later");
+    ASSERT_NE(task.getStopCommand(), nullptr);
+    EXPECT_EQ(task.getStopCommand()->getProgram(), L"C:\\stop.exe");
+    EXPECT_EQ(task.getStopCommand()->getArguments(), L"--now");
+    task.addEnvironmentVariable(L"PATH");
+    task.addEnvironmentVariable(L"PATH");
+    EXPECT_EQ(task.getEnvironmentVariables().size(), 2u);
+}
