@@ -1,6 +1,7 @@
 #include "commandline/Argz.h"
 #include "commandline/ConsoleWriter.h"
 #include "commandline/HostwellRunner.h"
+#include "commandline/JavaServiceWrapperWeaver.h"
 #include "commandline/Version.h"
 #include "logging/Logger.h"
 
@@ -12,6 +13,10 @@ int wmain(int argc, wchar_t* argv[])
     const Argz arguments(argc, argv);
     LoggerHolder::configureFromArguments(arguments);
 
+    JavaServiceWrapperWeaver weaver;
+    const Argz woven = weaver.weave(arguments);
+    LoggerHolder::configureFromArguments(woven);
+
     HostwellRunner runner(&writer);
-    return runner.run(arguments);
+    return runner.run(woven);
 }
