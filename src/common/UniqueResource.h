@@ -72,3 +72,11 @@ struct RegistryKeyTraits {
     static void close(Type h) { RegCloseKey(h); }
 };
 using UniqueRegistryKey = UniqueResource<RegistryKeyTraits>;
+
+struct EventLogHandleTraits {
+    using Type = HANDLE;
+    static Type invalid() { return nullptr; }
+    static bool isValid(Type h) { return h != nullptr; }
+    static void close(Type h) { CloseEventLog(h); }
+};
+using UniqueEventLogHandle = UniqueResource<EventLogHandleTraits>;

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "commandline/ConsoleAction.h"
+#include "eventlog/EventLog.h"
 
-class EventLogConsoleAction : public ConsoleAction {
+// log-event: writes one record of the chosen severity under the product's name.
+class EventLogConsoleAction : public ConsoleAction, public EventLog {
 public:
     EventLogConsoleAction();
     void printUsage(ConsoleWriter& writer) override;

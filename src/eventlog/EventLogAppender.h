@@ -1,0 +1,20 @@
+#pragma once
+
+#include "eventlog/EventLog.h"
+#include "logging/LogAppender.h"
+#include "logging/LogLevel.h"
+
+class ServiceSettings;
+
+// The running service's error messages as Event Log records under the
+// service's name. Its own threshold is Error, whatever the process-wide one.
+class EventLogAppender : public LogAppender, public LogLevelSetup, public EventLog {
+public:
+    explicit EventLogAppender(const ServiceSettings& settings);
+
+    // The record carries the message alone, without the logger prefix.
+    void write(int level, int threshold, const std::wstring& prefix, const std::wstring& message) override;
+};
+
+// Warn becomes a Warning record, Error an Error record, anything else Info.
+const EventLog::Severity& severityForLevel(int level);

@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "eventlog/EventLog.h"
+#include "eventlog/EventLogAppender.h"
+#include "logging/Logger.h"
+#include "settings/Paths.h"
+#include "settings/SimpleSettings.h"
+#include "support/LoggingCapture.h"
+
+namespace {
+
+const std::wstring SEPARATOR(63, L'=');
+const std::wstring BANNER = L"Corvane Hostwell v1.1.730.777";
+
+std::wstring modulePath()
+{
+    std::wstring path;
+    getModulePath(path);
+    return path;
+}
+
+struct Record {
+    WORD type;
+    std::wstring source;
+    std::vector<std::wstring> strings;
+};
+
+// Keeps the records instead of handing them to the system.
+class RecordingAppender : public EventLogAppender {
+public:
+    using EventLogAppender::EventLogAppender;
+    mutable std::vector<Record> records;
+
+protected:
+    void report(const Severity& severity, const std::vector<std::wstring>& strings) const override
+    {
+        records.push_back({severity.type(), sourceName(), strings});
+    }
+};
+
+}  // namespace
+
+TEST(EventLog, SeverityNamesOfTheLogEventCommand)
+{
+    EXPECT_EQ(severityNamed(L"success"), &EventLog::Success);
+    EXPECT_EQ(severityNamed(L"warn"), &EventLog::Warning);
+    EXPECT_EQ(severityNamed(L"info"), &EventLog::Info);
+    EXPECT_EQ(severityNamed(L"error"), &EventLog::Error);
+    EXPECT_EQ(severityNamed(L"warning"), nullptr);
+    EXPECT_EQ(severityNamed(L"Error"), nullptr);
+    EXPECT_EQ(severityNamed(L""), nullptr);
+
+    EXPECT_EQ(EventLog::Success.type(), EVENTLOG_SUCCESS);
+    EXPECT_EQ(EventLog::Error.type(), EVENTLOG_ERROR_TYPE);
+    EXPECT_EQ(EventLog::Warning.type(), EVENTLOG_WARNING_TYPE);
+    EXPECT_EQ(EventLog::Info.type(), EVENTLOG_INFORMATION_TYPE);
+}
+
+TEST(EventLog, RecordsFrameBannerPathAndMessageWithoutPercentSigns)
+{
+    const EventLog product(L"Hostwell");
+    EXPECT_EQ(product.sourceName(), L"Hostwell (see below)");
+    EXPECT_EQ(product.insertionStrings(L"50% done, %1 %%"),
+              (std::vector<std::wstring>{SEPARATOR, BANNER, modulePath(), L"50_ done, _1 __", SEPARATOR}));
+
+    // Only the exact product word goes without a name before the banner.
+    EXPECT_EQ(EventLog(L"MyService").insertionStrings(L"x")[1], L"MyService " + BANNER);
+    EXPECT_EQ(EventLog(L"hostwell").insertionStrings(L"x")[1], L"hostwell " + BANNER);
+}
+
+TEST(EventLogAppender, OnlyErrorsReachTheServicesSourceWithTheBareMessage)
+{
+    LoggingCapture capture(LEVEL_DEBUG);
+    const SimpleServiceSettings settings(L"MyService", L"My Service", L"Runs", L"C:\\svc\\app.xml");
+    RecordingAppender appender(settings);
+    LoggerHolder::addAppender(&appender);
+
+    const Logger logger(L"ServiceTask");
+    logger.debug(L"debug text");
+    logger.info(L"info text");
+    logger.warn(L"warn text");
+    logger.error(L"Program failed: %d%%", 5);
+
+    ASSERT_EQ(appender.records.size(), 1u);
+    const Record& record = appender.records[0];
+    EXPECT_EQ(record.type, EVENTLOG_ERROR_TYPE);
+    EXPECT_EQ(record.source, L"MyService (see below)");
+    EXPECT_EQ(record.strings,
+              (std::vector<std::wstring>{SEPARATOR, L"MyService " + BANNER, modulePath(), L"Program failed: 5_",
+                                         SEPARATOR}));
+}
+
+TEST(EventLogAppender, LevelsMapToSeverities)
+{
+    EXPECT_EQ(&severityForLevel(LEVEL_ERROR), &EventLog::Error);
+    EXPECT_EQ(&severityForLevel(LEVEL_WARN), &EventLog::Warning);
+    EXPECT_EQ(&severityForLevel(LEVEL_INFO), &EventLog::Info);
+    EXPECT_EQ(&severityForLevel(LEVEL_DEBUG), &EventLog::Info);
+}
