@@ -1,17 +1,17 @@
 #include "process/ProcessAction.h"
 
 #include "commandline/ArgumentKeys.h"
-#include "commandline/Argz.h"
 #include "commandline/ConsoleWriter.h"
-#include "commandline/PendingCommand.h"
-#include "commandline/UserSettingsParser.h"
+#include "logging/ErrorText.h"
 #include "logging/Logger.h"
+#include "process/LogPipeReader.h"
+#include "process/ServiceProcessCommand.h"
 
 namespace {
 const Logger logger(L"ProcessAction");
 }
 
-ProcessAction::ProcessAction() : ConsoleAction(L"console") {}
+ProcessAction::ProcessAction() : ServiceSettingsAction(L"console") {}
 
 void ProcessAction::printUsage(ConsoleWriter& writer)
 {
@@ -20,4 +20,25 @@ void ProcessAction::printUsage(ConsoleWriter& writer)
     writer.writeEmptyLine();
 }
 
-int ProcessAction::execute(const Argz&) { return reportCommandNotAvailable(name()); }
+int ProcessAction::ExecuteTaskAction(const Argz&, const ServiceTaskSettings& settings)
+{
+    const PHANDLER_ROUTINE routine = routineFor(this);
+    const bool registered = routine != nullptr && SetConsoleCtrlHandler(routine, TRUE);
+    if (!registered) {
+        logger.info(L"Failed to register console control handler. %s", lastErrorText());
+    }
+    LogPipeReader output(L"console");
+    ServiceProcessCommand command(this, &settings, &output);
+    const int result = command.execute();
+    if (registered && !SetConsoleCtrlHandler(routine, FALSE)) {
+        logger.info(L"Failed to unregister console control handler. %s", lastErrorText());
+    }
+    return result;
+}
+
+BOOL ProcessAction::onConsoleControl(DWORD controlType)
+{
+    logger.info(L"Console Control event recieved: %d", static_cast<int>(controlType));
+    interrupt();
+    return TRUE;
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <windows.h>
+
+#include "common/UniqueResource.h"
+
+// A started child: its process and the job object that holds it and every
+// process it starts, so that terminating it leaves none of them behind.
+class ChildProcess {
+public:
+    ChildProcess(HANDLE process, HANDLE job) : process_(process), job_(job) {}
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    HANDLE process() const { return process_.get(); }
+    // Ends the child and its descendants with the exit code.
+    bool terminate(UINT exitCode) const;
+
+private:
+    UniqueHandle process_;
+    UniqueHandle job_;
+};

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "logging/Logger.h"
+#include "process/PipeReaderCallback.h"
+
+// Writes every line to the log at Info under a logger name of its own.
+class LogPipeReader : public PipeReaderCallback, public Logger {
+public:
+    explicit LogPipeReader(const std::wstring& loggerName) : Logger(loggerName) {}
+    void onLine(const std::wstring& line) override { info(line); }
+};

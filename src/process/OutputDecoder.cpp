@@ -1,0 +1,90 @@
+#include "process/OutputDecoder.h"
+
+#include <windows.h>
+
+#include "common/WhiteSpace.h"
+#include "logging/ErrorText.h"
+#include "logging/Logger.h"
+
+namespace {
+
+const Logger logger(L"PipeReader");
+
+size_t completeUtf8Bytes(const unsigned char* data, size_t size)
+{
+    // Look back over at most three continuation bytes for the lead byte.
+    size_t lead = size;
+    for (size_t back = 1; back <= 4 && back <= size; ++back) {
+        const unsigned char byte = data[size - back];
+        if ((byte & 0xC0) != 0x80) {
+            lead = size - back;
+            break;
+        }
+    }
+    if (lead == size) {
+        return size;
+    }
+    const unsigned char byte = data[lead];
+    const size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+    return lead + length > size ? lead : size;
+}
+
+size_t completeDoubleByteBytes(unsigned int codePage, const unsigned char* data, size_t size)
+{
+    // A trail byte can look like a lead byte: walk from the start.
+    size_t i = 0;
+    while (i < size) {
+        if (IsDBCSLeadByteEx(codePage, data[i])) {
+            if (i + 1 >= size) {
+                return i;
+            }
+            i += 2;
+        } else {
+            ++i;
+        }
+    }
+    return size;
+}
+
+}  // namespace
+
+size_t completeCharacterBytes(unsigned int codePage, const char* data, size_t size)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data);
+    const UINT effective = codePage == CP_ACP ? GetACP() : codePage == CP_OEMCP ? GetOEMCP() : codePage;
+    if (effective == CP_UTF8) {
+        return completeUtf8Bytes(bytes, size);
+    }
+    CPINFO info = {};
+    if (GetCPInfo(effective, &info) && info.MaxCharSize == 2) {
+        return completeDoubleByteBytes(effective, bytes, size);
+    }
+    return size;
+}
+
+std::wstring OutputDecoder::decode(unsigned int codePage, const char* data, size_t size)
+{
+    carried_.append(data, size);
+    const size_t complete = completeCharacterBytes(codePage, carried_.data(), carried_.size());
+    const std::string whole = carried_.substr(0, complete);
+    carried_.erase(0, complete);
+    return decodeAll(codePage, whole);
+}
+
+std::wstring OutputDecoder::decodeAll(unsigned int codePage, const std::string& bytes)
+{
+    if (bytes.empty()) {
+        return std::wstring();
+    }
+    const int length = static_cast<int>(bytes.size());
+    const int size = MultiByteToWideChar(codePage, 0, bytes.data(), length, nullptr, 0);
+    if (size <= 0) {
+        logger.warn(L"Failed to read process output text. %s", lastErrorText());
+        return L"?";
+    }
+    std::wstring text(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(codePage, 0, bytes.data(), length, &text[0], size);
+    return text;
+}
+
+std::wstring OutputDecoder::trimmed(const std::wstring& line) { return trimTrailingWhiteSpace(line); }

@@ -1,0 +1,145 @@
+#include "process/ProcessCommand.h"
+
+#include <vector>
+
+#include "common/Format.h"
+#include "common/UniqueResource.h"
+#include "logging/ErrorText.h"
+#include "logging/Logger.h"
+#include "process/ChildProcess.h"
+#include "process/Pipe.h"
+#include "process/PipeReader.h"
+#include "process/ProcessInterruptHandler.h"
+#include "settings/SettingsInterfaces.h"
+
+namespace {
+
+const Logger logger(L"ProcessCommand");
+// The most CreateProcess takes, terminator included; Wine would cut a longer one short.
+const size_t COMMAND_LINE_CAPACITY = 32767;
+const DWORD POLL_INTERVAL = 500;
+
+UniqueHandle createStartToken()
+{
+    UniqueHandle processToken;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE, processToken.put())) {
+        logger.debug(L"Failed to OpenProcessToken. %s", lastErrorText());
+        return UniqueHandle();
+    }
+    UniqueHandle token;
+    if (!DuplicateTokenEx(processToken.get(), MAXIMUM_ALLOWED, nullptr, SecurityIdentification, TokenPrimary,
+                          token.put())) {
+        logger.debug(L"Failed to DuplicateTokenEx. %s", lastErrorText());
+        return UniqueHandle();
+    }
+    return token;
+}
+
+// A job of its own for the child. Without one (a job the wrapper runs in may
+// forbid it) only the child itself can be terminated.
+UniqueHandle createJob()
+{
+    UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
+    if (!job) {
+        logger.warn(L"Failed to create job object for the process. %s", lastErrorText());
+    }
+    return job;
+}
+
+}  // namespace
+
+std::wstring composeCommandLine(const std::wstring& program, const std::wstring& arguments)
+{
+    return format(L"\"%s\" %s", program, arguments);
+}
+
+int ProcessCommand::execute()
+{
+    logger.debug(L"Starting process");
+    UniqueHandle token = createStartToken();
+    if (!token) {
+        logger.error(L"Failed to create process start user token");
+        return 1;
+    }
+    return runWithToken(token.get());
+}
+
+int ProcessCommand::runWithToken(HANDLE token)
+{
+    const std::wstring workDir = settings_->getWorkDir();
+    const std::wstring commandLine = composeCommandLine(settings_->getProgram(), settings_->getArguments());
+    logger.debug(L"Starting process: %s (in %s)", commandLine, workDir);
+    // Too long a command line is not passed on; the creation then fails and says so.
+    std::vector<wchar_t> buffer(COMMAND_LINE_CAPACITY, L'\0');
+    if (commandLine.size() < COMMAND_LINE_CAPACITY) {
+        commandLine.copy(buffer.data(), commandLine.size());
+    }
+
+    ChildProcessInHandle input;
+    ChildProcessOutHandle output;
+    if (!input.isValid() || !output.isValid()) {
+        logger.error(L"Failed to setup pipes for process");
+        return 1;
+    }
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    input.makeInheritable(input.childEnd());
+    output.makeInheritable(output.childEnd());
+    startup.hStdInput = input.childEnd();
+    startup.hStdOutput = output.childEnd();
+    startup.hStdError = output.errorHandle();
+
+    UniqueHandle job = createJob();
+    logger.debug(L"Starting process");
+    PROCESS_INFORMATION process = {};
+    // Suspended until it is in its job, so that nothing it starts escapes the job.
+    if (!CreateProcessAsUserW(token, nullptr, buffer.data(), nullptr, nullptr, TRUE,
+                              CREATE_NEW_PROCESS_GROUP | CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED, nullptr,
+                              workDir.empty() ? nullptr : workDir.c_str(), &startup, &process)) {
+        logger.error(L"Failed to CreateProcessAsUser: %s", lastErrorText());
+        return 1;
+    }
+    UniqueHandle thread(process.hThread);
+    if (job && !AssignProcessToJobObject(job.get(), process.hProcess)) {
+        logger.warn(L"Failed to assign the process to its job object. %s", lastErrorText());
+        job.reset();
+    }
+    const ChildProcess child(process.hProcess, job.release());
+    ResumeThread(thread.get());
+
+    input.closeChildEnd();
+    output.closeChildEnd();
+    input.close(input.parentEnd());
+    supervise(child, output.parentEnd());
+    output.close(output.parentEnd());
+    return 0;
+}
+
+void ProcessCommand::supervise(const ChildProcess& child, HANDLE output)
+{
+    PipeReader reader(output, outputCallback_);
+    bool announced = false;
+    for (;;) {
+        if (isInterrupted()) {
+            if (!announced) {
+                logger.debug(L"Interrupted flag is set. Process will be stoped");
+                announced = true;
+            }
+            interruptHandler_->handle(child);
+        }
+        if (WaitForSingleObject(child.process(), POLL_INTERVAL) == WAIT_OBJECT_0) {
+            break;
+        }
+    }
+    // The output the child wrote before it ended comes first in the log.
+    reader.stop();
+    DWORD code = 0;
+    if (GetExitCodeProcess(child.process(), &code)) {
+        exitCode_ = code;
+        logger.info(L"Process exited with code: %d", static_cast<int>(code));
+    } else {
+        logger.info(L"Failed to get process exited code");
+    }
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <windows.h>
+
+#include "common/Command.h"
+#include "common/InterruptHolder.h"
+
+class ChildProcess;
+class ExecutionSettings;
+class PipeReaderCallback;
+class ProcessInterruptHandler;
+
+// Starts one child under the wrapper's own account, feeds its output lines to
+// the callback and supervises it until it ends; while interrupted, the
+// interrupt handler decides how it is stopped.
+class ProcessCommand : public Command, public InterruptHolder {
+public:
+    ProcessCommand(InterruptHolder* parent, const ExecutionSettings* settings,
+                   ProcessInterruptHandler* interruptHandler, PipeReaderCallback* outputCallback)
+        : InterruptHolder(parent), settings_(settings), interruptHandler_(interruptHandler),
+          outputCallback_(outputCallback)
+    {
+    }
+
+    // 0 once the child was started and has ended, 1 when it could not start.
+    int execute() override;
+    // The child's exit code, 0 until it has ended.
+    DWORD exitCode() const { return exitCode_; }
+
+private:
+    int runWithToken(HANDLE token);
+    void supervise(const ChildProcess& child, HANDLE output);
+
+    const ExecutionSettings* settings_;
+    ProcessInterruptHandler* interruptHandler_;
+    PipeReaderCallback* outputCallback_;
+    DWORD exitCode_ = 0;
+};
+
+// The command line that starts the program: "\"program\" arguments".
+std::wstring composeCommandLine(const std::wstring& program, const std::wstring& arguments);

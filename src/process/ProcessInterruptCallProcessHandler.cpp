@@ -1,0 +1,68 @@
+#include "process/ProcessInterruptCallProcessHandler.h"
+
+#include "logging/Logger.h"
+#include "process/LogPipeReader.h"
+#include "process/ProcessCommand.h"
+#include "settings/SettingsInterfaces.h"
+
+namespace {
+const Logger logger(L"ProcessInterruptCallProcessHandler");
+}
+
+ProcessInterruptCallProcessHandler::~ProcessInterruptCallProcessHandler()
+{
+    stopHolder_.interrupt();
+    waitForStopCommand();
+}
+
+bool ProcessInterruptCallProcessHandler::beginStop(const ChildProcess&)
+{
+    if (settings_->getStopCommand() == nullptr) {
+        return false;
+    }
+    thread_.reset(CreateThread(nullptr, 0, threadMain, this, 0, &threadId_));
+    if (!thread_) {
+        logger.error(L"Failed to create thread to execute service stop task");
+        threadId_ = 0;
+        return false;
+    }
+    logger.debug(L"Started stop service task thread");
+    return true;
+}
+
+void ProcessInterruptCallProcessHandler::onTimeout(const ChildProcess& child)
+{
+    stopHolder_.interrupt();
+    waitForStopCommand();
+    fallback_.handle(child);
+}
+
+DWORD WINAPI ProcessInterruptCallProcessHandler::threadMain(LPVOID parameter)
+{
+    static_cast<ProcessInterruptCallProcessHandler*>(parameter)->runStopCommand();
+    return 0;
+}
+
+void ProcessInterruptCallProcessHandler::runStopCommand()
+{
+    const ExecutionSettings* stopCommand = settings_->getStopCommand();
+    if (stopCommand == nullptr) {
+        return;
+    }
+    logger.debug(L"Executing stop command...");
+    LogPipeReader output(L"stop_console");
+    ProcessCommand command(&stopHolder_, stopCommand, &stopCommandKiller_, &output);
+    command.execute();
+}
+
+void ProcessInterruptCallProcessHandler::waitForStopCommand()
+{
+    if (!thread_) {
+        return;
+    }
+    if (WaitForSingleObject(thread_.get(), 500) == WAIT_TIMEOUT) {
+        logger.warn(L"Failed to wait for stop service thread to exit");
+    }
+    WaitForSingleObject(thread_.get(), INFINITE);
+    thread_.reset();
+}

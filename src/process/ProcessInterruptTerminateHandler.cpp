@@ -1,0 +1,22 @@
+#include "process/ProcessInterruptTerminateHandler.h"
+
+#include "logging/ErrorText.h"
+#include "logging/Logger.h"
+#include "process/ChildProcess.h"
+
+namespace {
+const Logger logger(L"ProcessInterruptTerminateHandler");
+}
+
+void ProcessInterruptTerminateHandler::handle(const ChildProcess& child)
+{
+    if (isInterrupted()) {
+        return;
+    }
+    logger.info(L"Service process will be killed, exit code would be 42");
+    if (child.terminate(TERMINATED_EXIT_CODE)) {
+        interrupt();
+    } else {
+        logger.warn(L"Failed to terminate service process. %s", lastErrorText());
+    }
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "common/InterruptHolder.h"
+#include "process/ProcessInterruptHandler.h"
+
+// Terminates the child (and what it started) at once with exit code 42.
+// Its flag is set once the child has been terminated.
+class ProcessInterruptTerminateHandler : public ProcessInterruptHandler, public InterruptHolder {
+public:
+    static const unsigned int TERMINATED_EXIT_CODE = 42;
+
+    void handle(const ChildProcess& child) override;
+};

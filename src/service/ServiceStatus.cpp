@@ -1,0 +1,97 @@
+#include "service/ServiceStatus.h"
+
+#include "logging/ErrorText.h"
+#include "logging/Logger.h"
+#include "service/StatusValue.h"
+
+namespace {
+
+const Logger logger(L"ServiceStatus");
+const DWORD PENDING_INTERVAL = 600;
+const DWORD WAIT_HINT = 3000;
+const DWORD FIRST_CHECKPOINT = 42;
+
+}  // namespace
+
+ServiceStatus::ServiceStatus(SERVICE_STATUS_HANDLE statusHandle, DWORD controlsAccepted, Reporter reporter)
+    : statusHandle_(statusHandle), controlsAccepted_(controlsAccepted), reporter_(reporter)
+{
+    wakeEvent_.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    if (!wakeEvent_) {
+        logger.error(L"Failed to create ManualResetEvent. %s", lastErrorText());
+        return;
+    }
+    thread_.reset(CreateThread(nullptr, 0, threadMain, this, 0, &threadId_));
+    if (!thread_) {
+        logger.error(L"Failed to create ServiceStatusThread. %s", lastErrorText());
+        threadId_ = 0;
+    }
+}
+
+ServiceStatus::~ServiceStatus()
+{
+    if (!thread_) {
+        return;
+    }
+    if (WaitForSingleObject(thread_.get(), 5000) != WAIT_OBJECT_0) {
+        logger.warn(L"Failed to wait for status thread to exit");
+        // The thread still reads this object: it must not disappear under it.
+        setStatus(StatusValue::STOPPED);
+        WaitForSingleObject(thread_.get(), INFINITE);
+    }
+}
+
+void ServiceStatus::setStatus(const StatusValue& value)
+{
+    current_ = &value;
+    logger.debug(L"Set status to: %s", value.name);
+    SetEvent(wakeEvent_.get());
+}
+
+void ServiceStatus::setFailureExitCode(DWORD serviceSpecificExitCode) { failureExitCode_ = serviceSpecificExitCode; }
+
+DWORD WINAPI ServiceStatus::threadMain(LPVOID parameter)
+{
+    static_cast<ServiceStatus*>(parameter)->run();
+    return 0;
+}
+
+void ServiceStatus::run()
+{
+    const Logger threadLogger(L"ServiceStatus::Thread");
+    DWORD checkPoint = FIRST_CHECKPOINT;
+    DWORD waitTime = INFINITE;
+    for (;;) {
+        WaitForSingleObject(wakeEvent_.get(), waitTime);
+        const StatusValue* value = current_;
+        if (value == nullptr) {
+            waitTime = INFINITE;
+            continue;
+        }
+        SERVICE_STATUS status = record(*value, ++checkPoint);
+        threadLogger.debug(L"Call SetServiceStatus called for: %s", value->name);
+        if (!reporter_(statusHandle_, &status)) {
+            threadLogger.warn(L"Failed to set service status: %s", lastErrorText());
+        }
+        if (value->terminal) {
+            threadLogger.debug(L"Recieved final event. Thread exiting");
+            return;
+        }
+        waitTime = value->pending ? PENDING_INTERVAL : INFINITE;
+    }
+}
+
+SERVICE_STATUS ServiceStatus::record(const StatusValue& value, DWORD checkPoint) const
+{
+    SERVICE_STATUS status = {};
+    status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
+    status.dwCurrentState = value.state;
+    status.dwControlsAccepted = controlsAccepted_;
+    status.dwCheckPoint = checkPoint;
+    status.dwWaitHint = WAIT_HINT;
+    if (value.terminal && failureExitCode_ != 0) {
+        status.dwWin32ExitCode = ERROR_SERVICE_SPECIFIC_ERROR;
+        status.dwServiceSpecificExitCode = failureExitCode_;
+    }
+    return status;
+}

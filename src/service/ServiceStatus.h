@@ -1,0 +1,40 @@
+#pragma once
+
+#include <windows.h>
+
+#include "common/UniqueResource.h"
+
+class StatusValue;
+
+// Reports the service's state from a thread of its own: a pending state is
+// re-sent every 600 ms with a rising checkpoint, a settled state once, and the
+// thread ends after reporting "stopped". No other code calls SetServiceStatus.
+class ServiceStatus {
+public:
+    using Reporter = BOOL(WINAPI*)(SERVICE_STATUS_HANDLE, LPSERVICE_STATUS);
+
+    ServiceStatus(SERVICE_STATUS_HANDLE statusHandle, DWORD controlsAccepted, Reporter reporter = SetServiceStatus);
+    virtual ~ServiceStatus();
+    ServiceStatus(const ServiceStatus&) = delete;
+    ServiceStatus& operator=(const ServiceStatus&) = delete;
+
+    // Stores the value and wakes the status thread; returns at once.
+    void setStatus(const StatusValue& value);
+    // Makes the final "stopped" report say that the service failed, so that
+    // the recovery actions configured for the service run.
+    void setFailureExitCode(DWORD serviceSpecificExitCode);
+
+private:
+    static DWORD WINAPI threadMain(LPVOID parameter);
+    void run();
+    SERVICE_STATUS record(const StatusValue& value, DWORD checkPoint) const;
+
+    SERVICE_STATUS_HANDLE statusHandle_;
+    DWORD controlsAccepted_;
+    Reporter reporter_;
+    const StatusValue* volatile current_ = nullptr;
+    volatile DWORD failureExitCode_ = 0;
+    UniqueHandle thread_;
+    DWORD threadId_ = 0;
+    UniqueHandle wakeEvent_;
+};

@@ -1,0 +1,151 @@
+// A program for the tests to supervise. Its arguments are steps run in order:
+//   lines N            write N numbered lines of 100 bytes, one write each
+//   text T             write T and a line feed
+//   hex HH...          write raw bytes
+//   long-line N        write N 'x' without a line feed
+//   binary N           write N bytes of noise
+//   env NAME           write NAME=<value>, or NAME is not set
+//   sleep MS           sleep
+//   wait-file PATH     wait until the file exists
+//   touch PATH         create the file
+//   write-pid PATH     write the own process id into the file
+//   grandchild PATH    start "sleep 600000" as a child, write its id into the file
+//   console-cp N       set the console's output code page
+//   pid-state PID      write "alive" or "gone" for the process
+//   ignore-ctrl        ignore console control events
+//   close-stdout       close standard output
+//   crash              access violation
+//   exit N             end with exit code N
+#include <windows.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+
+namespace {
+
+void writeOut(const std::string& bytes)
+{
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+void writeNumber(const wchar_t* path, unsigned long number)
+{
+    HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
+    const std::string text = std::to_string(number);
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+std::string hexBytes(const wchar_t* hex)
+{
+    std::string bytes;
+    for (size_t i = 0; hex[i] != 0 && hex[i + 1] != 0; i += 2) {
+        const wchar_t pair[3] = {hex[i], hex[i + 1], 0};
+        bytes.push_back(static_cast<char>(wcstoul(pair, nullptr, 16)));
+    }
+    return bytes;
+}
+
+void startGrandchild(const wchar_t* pidFile)
+{
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring commandLine = L"\"" + std::wstring(self) + L"\" sleep 600000";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        writeNumber(pidFile, process.dwProcessId);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t* argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring step = argv[i];
+        const wchar_t* value = i + 1 < argc ? argv[i + 1] : L"";
+        if (step == L"lines") {
+            const long count = wcstol(value, nullptr, 10);
+            for (long n = 1; n <= count; ++n) {
+                char line[128];
+                snprintf(line, sizeof line, "line %08ld %s\n", n, std::string(85, 'x').c_str());
+                writeOut(line);
+            }
+        } else if (step == L"text") {
+            const int size = WideCharToMultiByte(CP_UTF8, 0, value, -1, nullptr, 0, nullptr, nullptr);
+            std::string bytes(static_cast<size_t>(size), '\0');
+            WideCharToMultiByte(CP_UTF8, 0, value, -1, &bytes[0], size, nullptr, nullptr);
+            bytes.back() = '\n';
+            writeOut(bytes);
+        } else if (step == L"hex") {
+            writeOut(hexBytes(value));
+        } else if (step == L"long-line") {
+            writeOut(std::string(static_cast<size_t>(wcstol(value, nullptr, 10)), 'x'));
+        } else if (step == L"binary") {
+            std::string noise(static_cast<size_t>(wcstol(value, nullptr, 10)), '\0');
+            unsigned seed = 12345;
+            for (char& c : noise) {
+                seed = seed * 1103515245 + 12345;
+                c = static_cast<char>(seed >> 16);
+            }
+            writeOut(noise);
+        } else if (step == L"env") {
+            wchar_t buffer[32768] = {};
+            const DWORD length = GetEnvironmentVariableW(value, buffer, 32768);
+            const std::wstring line = length > 0 ? std::wstring(value) + L"=" + buffer : std::wstring(value) + L" is not set";
+            const int size = WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, nullptr, 0, nullptr, nullptr);
+            std::string bytes(static_cast<size_t>(size), '\0');
+            WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, &bytes[0], size, nullptr, nullptr);
+            bytes.back() = '\n';
+            writeOut(bytes);
+        } else if (step == L"sleep") {
+            Sleep(static_cast<DWORD>(wcstoul(value, nullptr, 10)));
+        } else if (step == L"wait-file") {
+            while (GetFileAttributesW(value) == INVALID_FILE_ATTRIBUTES) {
+                Sleep(20);
+            }
+        } else if (step == L"touch") {
+            writeNumber(value, GetCurrentProcessId());
+        } else if (step == L"write-pid") {
+            writeNumber(value, GetCurrentProcessId());
+        } else if (step == L"grandchild") {
+            startGrandchild(value);
+        } else if (step == L"console-cp") {
+            SetConsoleOutputCP(static_cast<UINT>(wcstoul(value, nullptr, 10)));
+        } else if (step == L"show-cp") {
+            writeOut("console output code page " + std::to_string(GetConsoleOutputCP()) + "\n");
+            --i;
+        } else if (step == L"pid-state") {
+            HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, wcstoul(value, nullptr, 10));
+            const bool alive = process != nullptr && WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+            writeOut(alive ? "alive\n" : "gone\n");
+            if (process != nullptr) {
+                CloseHandle(process);
+            }
+        } else if (step == L"ignore-ctrl") {
+            SetConsoleCtrlHandler(nullptr, TRUE);
+            --i;
+        } else if (step == L"close-stdout") {
+            CloseHandle(GetStdHandle(STD_OUTPUT_HANDLE));
+            CloseHandle(GetStdHandle(STD_ERROR_HANDLE));
+            --i;
+        } else if (step == L"crash") {
+            *static_cast<volatile int*>(nullptr) = 1;
+        } else if (step == L"exit") {
+            return static_cast<int>(wcstol(value, nullptr, 10));
+        } else {
+            --i;
+        }
+        ++i;
+    }
+    return 0;
+}

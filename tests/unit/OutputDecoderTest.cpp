@@ -1,0 +1,100 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "process/OutputDecoder.h"
+
+namespace {
+
+struct Collected {
+    OutputDecoder decoder;
+    std::vector<std::wstring> lines;
+
+    void feed(unsigned int codePage, const std::string& bytes)
+    {
+        decoder.append(codePage, bytes.data(), bytes.size(), [this](const std::wstring& line) { lines.push_back(line); });
+    }
+    void finish(unsigned int codePage)
+    {
+        decoder.finish(codePage, [this](const std::wstring& line) { lines.push_back(line); });
+    }
+};
+
+}  // namespace
+
+TEST(OutputDecoder, CutsLinesAndTrimsOnlyTheirEnds)
+{
+    Collected output;
+    output.feed(1252, "a\r\nb\n\n  indented \t\r\n");
+    EXPECT_EQ(output.lines, (std::vector<std::wstring>{L"a", L"b", L"", L"  indented"}));
+}
+
+TEST(OutputDecoder, PassesALastLineWithoutLineFeedAtTheEnd)
+{
+    Collected output;
+    output.feed(1252, "first\nlast words  ");
+    EXPECT_EQ(output.lines, std::vector<std::wstring>{L"first"});
+    output.finish(1252);
+    EXPECT_EQ(output.lines, (std::vector<std::wstring>{L"first", L"last words"}));
+
+    Collected empty;
+    empty.feed(1252, "done\n");
+    empty.finish(1252);
+    EXPECT_EQ(empty.lines, std::vector<std::wstring>{L"done"});
+}
+
+TEST(OutputDecoder, PassesOverlongLinesInOnePieceUntrimmed)
+{
+    Collected output;
+    output.feed(1252, std::string(4096, 'x'));
+    EXPECT_TRUE(output.lines.empty());
+    output.feed(1252, std::string(904, 'x') + "  ");
+    ASSERT_EQ(output.lines.size(), 1u);
+    EXPECT_EQ(output.lines[0], std::wstring(5000, L'x') + L"  ");
+}
+
+TEST(OutputDecoder, KeepsUtf8CharactersWholeWhereverTheReadSplitsThem)
+{
+    const std::string text = "a\xC3\xA9 \xE4\xB8\xAD \xF0\x9F\x98\x80 z\n";
+    const std::wstring expected = L"a\u00e9 \u4e2d \U0001F600 z";
+    for (size_t split = 0; split <= text.size(); ++split) {
+        Collected output;
+        output.feed(CP_UTF8, text.substr(0, split));
+        output.feed(CP_UTF8, text.substr(split));
+        ASSERT_EQ(output.lines, std::vector<std::wstring>{expected}) << "split at " << split;
+    }
+    // Byte by byte as well.
+    Collected output;
+    for (char c : text) {
+        output.feed(CP_UTF8, std::string(1, c));
+    }
+    EXPECT_EQ(output.lines, std::vector<std::wstring>{expected});
+}
+
+TEST(OutputDecoder, KeepsDoubleByteCharactersWholeWhereverTheReadSplitsThem)
+{
+    // Shift-JIS: 0x82 0xA0 is one character; 0x5C ("\") can be a trail byte.
+    const std::string text = "\x82\xA0\x95\x5C\x41\n";
+    const std::wstring expected = L"\u3042\u8868A";
+    for (size_t split = 0; split <= text.size(); ++split) {
+        Collected output;
+        output.feed(932, text.substr(0, split));
+        output.feed(932, text.substr(split));
+        ASSERT_EQ(output.lines, std::vector<std::wstring>{expected}) << "split at " << split;
+    }
+}
+
+TEST(OutputDecoder, CountsCompleteCharacterBytes)
+{
+    EXPECT_EQ(completeCharacterBytes(CP_UTF8, "ab\xE4\xB8", 4), 2u);
+    EXPECT_EQ(completeCharacterBytes(CP_UTF8, "ab\xE4\xB8\xAD", 5), 5u);
+    EXPECT_EQ(completeCharacterBytes(CP_UTF8, "\xF0\x9F\x98", 3), 0u);
+    // Stray continuation bytes are not held back forever.
+    EXPECT_EQ(completeCharacterBytes(CP_UTF8, "\x80\x80\x80\x80\x80", 5), 5u);
+    EXPECT_EQ(completeCharacterBytes(932, "\x95\x5C\x95", 3), 2u);
+    EXPECT_EQ(completeCharacterBytes(932, "\x95\x5C", 2), 2u);
+    EXPECT_EQ(completeCharacterBytes(1252, "\xE4", 1), 1u);
+}

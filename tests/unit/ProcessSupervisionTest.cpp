@@ -1,0 +1,247 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "common/Format.h"
+#include "common/UniqueResource.h"
+#include "logging/CriticalSection.h"
+#include "logging/LogLevel.h"
+#include "process/PipeReaderCallback.h"
+#include "process/ProcessCommand.h"
+#include "process/ServiceProcessCommand.h"
+#include "settings/SimpleSettings.h"
+#include "support/LoggingCapture.h"
+#include "support/ProcessRunner.h"
+#include "support/TestFiles.h"
+
+namespace {
+
+class CollectingCallback : public PipeReaderCallback {
+public:
+    void onLine(const std::wstring& line) override
+    {
+        ScopedLock guard(lock_);
+        lines_.push_back(line);
+    }
+    std::vector<std::wstring> lines()
+    {
+        ScopedLock guard(lock_);
+        return lines_;
+    }
+
+private:
+    CriticalSection lock_;
+    std::vector<std::wstring> lines_;
+};
+
+// Interrupts a holder from another thread once a file appears.
+class InterruptWhenFileAppears {
+public:
+    InterruptWhenFileAppears(InterruptHolder* holder, std::wstring path) : holder_(holder), path_(std::move(path))
+    {
+        thread_.reset(CreateThread(nullptr, 0, run, this, 0, nullptr));
+    }
+    ~InterruptWhenFileAppears() { WaitForSingleObject(thread_.get(), INFINITE); }
+
+private:
+    static DWORD WINAPI run(LPVOID parameter)
+    {
+        auto* self = static_cast<InterruptWhenFileAppears*>(parameter);
+        for (int i = 0; i < 600 && !fileExists(self->path_); ++i) {
+            Sleep(20);
+        }
+        self->holder_->interrupt();
+        return 0;
+    }
+
+    InterruptHolder* holder_;
+    std::wstring path_;
+    UniqueHandle thread_;
+};
+
+bool processAlive(DWORD pid)
+{
+    UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, pid));
+    return process && WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
+}
+
+class Supervision : public ::testing::Test {
+protected:
+    TemporaryDirectory dir;
+    SimpleServiceSettings service{L"Svc", L"Svc", L"d", L""};
+    SimpleServiceTaskSettings settings{&service};
+    CollectingCallback output;
+    InterruptHolder root;
+
+    void SetUp() override
+    {
+        settings.setProgram(helperPath(L"hwtestprog.exe"));
+        settings.setWorkDir(dir.path());
+        settings.setStopTimeout(120000);
+    }
+
+    void setStopCommand(const std::wstring& arguments)
+    {
+        SimpleExecutionSettings stop;
+        stop.setProgram(helperPath(L"hwtestprog.exe"));
+        stop.setWorkDir(dir.path());
+        stop.setArguments(arguments);
+        settings.setStopCommand(stop);
+    }
+
+    int run(ServiceProcessCommand& command) { return command.execute(); }
+};
+
+}  // namespace
+
+TEST_F(Supervision, LosesNoLineOfAProgramThatWritesAndExitsAtOnce)
+{
+    settings.setArguments(L"lines 20000 text \u00e4nd long-line 10");
+    ServiceProcessCommand command(&root, &settings, &output);
+    ASSERT_EQ(command.execute(), 0);
+    const std::vector<std::wstring> lines = output.lines();
+    ASSERT_EQ(lines.size(), 20002u);
+    for (int n = 1; n <= 20000; ++n) {
+        ASSERT_EQ(lines[static_cast<size_t>(n - 1)], format(L"line %08d ", n) + std::wstring(85, L'x')) << n;
+    }
+    EXPECT_EQ(lines[20001], std::wstring(10, L'x'));
+}
+
+TEST_F(Supervision, ReportsTheExitCodeButSucceedsWhenTheProgramRan)
+{
+    LoggingCapture capture(LEVEL_INFO);
+    settings.setArguments(L"exit 3");
+    ServiceProcessCommand command(&root, &settings, &output);
+    EXPECT_EQ(command.execute(), 0);
+    EXPECT_EQ(command.exitCode(), 3u);
+    EXPECT_TRUE(capture.has(L"Process exited with code: 3"));
+}
+
+TEST_F(Supervision, FailsWhenTheProgramCannotBeStarted)
+{
+    LoggingCapture capture(LEVEL_ERROR);
+    settings.setProgram(dir.file(L"missing.exe"));
+    ServiceProcessCommand missing(&root, &settings, &output);
+    EXPECT_EQ(missing.execute(), 1);
+    bool reported = false;
+    for (const std::wstring& message : capture.messages()) {
+        reported = reported || message.rfind(L"Failed to CreateProcessAsUser: ", 0) == 0;
+    }
+    EXPECT_TRUE(reported);
+
+    // Far beyond what a command line may hold: refused, not truncated.
+    settings.setProgram(helperPath(L"hwtestprog.exe"));
+    settings.setArguments(std::wstring(70000, L'a'));
+    ServiceProcessCommand tooLong(&root, &settings, &output);
+    EXPECT_EQ(tooLong.execute(), 1);
+}
+
+TEST_F(Supervision, TerminatesTheProgramAndWhatItStartedWithExitCode42)
+{
+    LoggingCapture capture(LEVEL_INFO);
+    const std::wstring pidFile = dir.file(L"grandchild.pid");
+    settings.setArguments(L"grandchild " + pidFile + L" ignore-ctrl sleep 600000");
+    ServiceProcessCommand command(&root, &settings, &output);
+    InterruptWhenFileAppears stopper(&root, pidFile);
+    EXPECT_EQ(command.execute(), 0);
+    EXPECT_EQ(command.exitCode(), 42u);
+    EXPECT_TRUE(capture.has(L"Service process will be killed, exit code would be 42"));
+    EXPECT_TRUE(capture.has(L"Process exited with code: 42"));
+    const DWORD grandchild = static_cast<DWORD>(std::stoul(readBytes(pidFile)));
+    Sleep(200);
+    EXPECT_FALSE(processAlive(grandchild));
+}
+
+TEST_F(Supervision, LeavesTheGrandchildOfAProgramThatEndsByItself)
+{
+    const std::wstring pidFile = dir.file(L"grandchild.pid");
+    settings.setArguments(L"grandchild " + pidFile);
+    ServiceProcessCommand command(&root, &settings, &output);
+    EXPECT_EQ(command.execute(), 0);
+    const DWORD grandchild = static_cast<DWORD>(std::stoul(readBytes(pidFile)));
+    EXPECT_TRUE(processAlive(grandchild));
+    UniqueHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, grandchild));
+    TerminateProcess(process.get(), 0);
+}
+
+TEST_F(Supervision, RunsTheStopCommandAndLetsTheProgramEndByItself)
+{
+    LoggingCapture capture(LEVEL_INFO);
+    const std::wstring started = dir.file(L"started");
+    const std::wstring stopFile = dir.file(L"stop.flag");
+    settings.setArguments(L"touch " + started + L" wait-file " + stopFile + L" text bye exit 7");
+    setStopCommand(L"text stopping touch " + stopFile);
+    ServiceProcessCommand command(&root, &settings, &output);
+    InterruptWhenFileAppears stopper(&root, started);
+    EXPECT_EQ(command.execute(), 0);
+    EXPECT_EQ(command.exitCode(), 7u);
+    EXPECT_TRUE(capture.has(L"stopping"));  // the stop command's own output
+    EXPECT_FALSE(capture.has(L"Service process will be killed, exit code would be 42"));
+    bool stopConsole = false;
+    for (const CapturedRecord& record : capture.records()) {
+        stopConsole = stopConsole || (record.message == L"stopping" && record.prefix.rfind(L"stop_console ", 0) == 0);
+    }
+    EXPECT_TRUE(stopConsole);
+    EXPECT_EQ(output.lines().back(), L"bye");
+}
+
+TEST_F(Supervision, KillsAHangingStopCommandAndTheProgramWhenTheTimeIsUp)
+{
+    LoggingCapture capture(LEVEL_INFO);
+    const std::wstring started = dir.file(L"started");
+    const std::wstring stopPid = dir.file(L"stop.pid");
+    settings.setArguments(L"touch " + started + L" ignore-ctrl sleep 600000");
+    settings.setStopTimeout(0);
+    setStopCommand(L"write-pid " + stopPid + L" sleep 600000");
+    ServiceProcessCommand command(&root, &settings, &output);
+    InterruptWhenFileAppears stopper(&root, started);
+    const DWORD begin = GetTickCount();
+    EXPECT_EQ(command.execute(), 0);
+    EXPECT_EQ(command.exitCode(), 42u);
+    EXPECT_LT(GetTickCount() - begin, 30000u);
+    EXPECT_TRUE(capture.has(L"Failed to wait for process to exit..."));
+    const DWORD stopCommand = static_cast<DWORD>(std::stoul(readBytes(stopPid)));
+    EXPECT_FALSE(processAlive(stopCommand));
+}
+
+TEST_F(Supervision, CopiesListedSystemVariablesUnexpanded)
+{
+    const wchar_t* key = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
+    UniqueRegistryKey environment;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_READ | KEY_WRITE, environment.put()), ERROR_SUCCESS);
+    const std::wstring value = L"%SystemRoot%\\hostwell-test";
+    RegSetValueExW(environment.get(), L"HOSTWELL_TEST_EXPAND", 0, REG_EXPAND_SZ,
+                   reinterpret_cast<const BYTE*>(value.c_str()), static_cast<DWORD>((value.size() + 1) * 2));
+    RegSetValueExW(environment.get(), L"HOSTWELL_TEST_NUMBER", 0, REG_DWORD,
+                   reinterpret_cast<const BYTE*>(&value[0]), 4);
+
+    settings.addEnvironmentVariable(L"HOSTWELL_TEST_EXPAND");
+    settings.addEnvironmentVariable(L"HOSTWELL_TEST_NUMBER");
+    settings.addEnvironmentVariable(L"HOSTWELL_TEST_MISSING");
+    settings.setArguments(L"env HOSTWELL_TEST_EXPAND env HOSTWELL_TEST_MISSING");
+    LoggingCapture capture(LEVEL_DEBUG);
+    ServiceProcessCommand command(&root, &settings, &output);
+    EXPECT_EQ(command.execute(), 0);
+    RegDeleteValueW(environment.get(), L"HOSTWELL_TEST_EXPAND");
+    RegDeleteValueW(environment.get(), L"HOSTWELL_TEST_NUMBER");
+    SetEnvironmentVariableW(L"HOSTWELL_TEST_EXPAND", nullptr);
+
+    EXPECT_EQ(output.lines(), (std::vector<std::wstring>{L"HOSTWELL_TEST_EXPAND=" + value,
+                                                         L"HOSTWELL_TEST_MISSING is not set"}));
+    EXPECT_TRUE(capture.has(L"Set environment variable HOSTWELL_TEST_EXPAND=" + value + L" for process"));
+    int skipped = 0;
+    for (const std::wstring& message : capture.messages()) {
+        skipped += message.rfind(L"Failed to find HOSTWELL_TEST_", 0) == 0 ? 1 : 0;
+    }
+    EXPECT_EQ(skipped, 2);
+}
+
+TEST(CommandLine, QuotesTheProgramAndPassesArgumentsUnchanged)
+{
+    EXPECT_EQ(composeCommandLine(L"C:\\Program Files\\app.exe", L"a \"b c\""),
+              L"\"C:\\Program Files\\app.exe\" a \"b c\"");
+    EXPECT_EQ(composeCommandLine(L"C:\\app.exe", L""), L"\"C:\\app.exe\" ");
+}

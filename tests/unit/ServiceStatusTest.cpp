@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <vector>
+
+#include "logging/CriticalSection.h"
+#include "service/ServiceStatus.h"
+#include "service/StatusValue.h"
+
+namespace {
+
+struct Report {
+    SERVICE_STATUS status;
+    DWORD tick;
+};
+
+// Records every report; can be told to hold the status thread inside a report.
+struct Recorder {
+    CriticalSection lock;
+    std::vector<Report> reports;
+    HANDLE release = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+    HANDLE entered = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+
+    ~Recorder()
+    {
+        CloseHandle(release);
+        CloseHandle(entered);
+    }
+
+    std::vector<Report> snapshot()
+    {
+        ScopedLock guard(lock);
+        return reports;
+    }
+};
+
+Recorder* recorder = nullptr;
+
+BOOL WINAPI recordStatus(SERVICE_STATUS_HANDLE, LPSERVICE_STATUS status)
+{
+    {
+        ScopedLock guard(recorder->lock);
+        recorder->reports.push_back({*status, GetTickCount()});
+    }
+    SetEvent(recorder->entered);
+    WaitForSingleObject(recorder->release, INFINITE);
+    return TRUE;
+}
+
+class ServiceStatusProtocol : public ::testing::Test {
+protected:
+    Recorder record;
+    void SetUp() override { recorder = &record; }
+    void TearDown() override { recorder = nullptr; }
+};
+
+}  // namespace
+
+TEST_F(ServiceStatusProtocol, ResendsAPendingStateWithRisingCheckpoints)
+{
+    ServiceStatus status(nullptr, 0x1C5, recordStatus);
+    status.setStatus(StatusValue::STARTING);
+    Sleep(1500);
+    status.setStatus(StatusValue::STOPPED);
+    Sleep(100);
+    const std::vector<Report> reports = record.snapshot();
+    ASSERT_GE(reports.size(), 4u);
+    for (size_t i = 0; i < reports.size(); ++i) {
+        EXPECT_EQ(reports[i].status.dwCheckPoint, 43 + i);
+        EXPECT_EQ(reports[i].status.dwControlsAccepted, 0x1C5u);
+        EXPECT_EQ(reports[i].status.dwWaitHint, 3000u);
+        EXPECT_EQ(reports[i].status.dwServiceType, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS));
+    }
+    EXPECT_EQ(reports[0].status.dwCurrentState, static_cast<DWORD>(SERVICE_START_PENDING));
+    EXPECT_EQ(reports[1].status.dwCurrentState, static_cast<DWORD>(SERVICE_START_PENDING));
+    // Re-sent on the 600 ms timer, not in a busy loop.
+    EXPECT_GE(reports[1].tick - reports[0].tick, 500u);
+    EXPECT_EQ(reports.back().status.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(reports.back().status.dwWin32ExitCode, 0u);
+}
+
+TEST_F(ServiceStatusProtocol, SendsOnlyTheLatestValueAndEndsAfterStopped)
+{
+    ServiceStatus status(nullptr, 0x1C5, recordStatus);
+    ResetEvent(record.release);
+    status.setStatus(StatusValue::STARTING);
+    ASSERT_EQ(WaitForSingleObject(record.entered, 5000), WAIT_OBJECT_0);
+    // Both values are set while the thread is busy with the first report.
+    status.setStatus(StatusValue::STOPPING);
+    status.setStatus(StatusValue::RUNNING);
+    SetEvent(record.release);
+    Sleep(300);
+    status.setStatus(StatusValue::STOPPED);
+    Sleep(100);
+    status.setStatus(StatusValue::STARTING);
+    Sleep(800);
+
+    const std::vector<Report> reports = record.snapshot();
+    ASSERT_EQ(reports.size(), 3u);
+    EXPECT_EQ(reports[0].status.dwCurrentState, static_cast<DWORD>(SERVICE_START_PENDING));
+    EXPECT_EQ(reports[1].status.dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_EQ(reports[1].status.dwCheckPoint, 44u);
+    EXPECT_EQ(reports[2].status.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+}
+
+TEST_F(ServiceStatusProtocol, ReportsAFailureOnlyInTheFinalStoppedRecord)
+{
+    ServiceStatus status(nullptr, 0x1C5, recordStatus);
+    status.setFailureExitCode(3);
+    status.setStatus(StatusValue::STOPPING);
+    Sleep(100);
+    status.setStatus(StatusValue::STOPPED);
+    Sleep(100);
+    const std::vector<Report> reports = record.snapshot();
+    ASSERT_GE(reports.size(), 2u);
+    EXPECT_EQ(reports.front().status.dwWin32ExitCode, 0u);
+    EXPECT_EQ(reports.back().status.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(reports.back().status.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
+    EXPECT_EQ(reports.back().status.dwServiceSpecificExitCode, 3u);
+}
