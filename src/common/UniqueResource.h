@@ -1,6 +1,7 @@
 #pragma once
 
 #include <windows.h>
+#include <ntsecapi.h>
 
 // Owns one operating-system resource and releases it exactly once.
 template <typename Traits>
@@ -80,3 +81,28 @@ struct EventLogHandleTraits {
     static void close(Type h) { CloseEventLog(h); }
 };
 using UniqueEventLogHandle = UniqueResource<EventLogHandleTraits>;
+
+struct ServiceHandleTraits {
+    using Type = SC_HANDLE;
+    static Type invalid() { return nullptr; }
+    static bool isValid(Type h) { return h != nullptr; }
+    static void close(Type h) { CloseServiceHandle(h); }
+};
+using UniqueServiceHandle = UniqueResource<ServiceHandleTraits>;
+
+struct LsaHandleTraits {
+    using Type = LSA_HANDLE;
+    static Type invalid() { return nullptr; }
+    static bool isValid(Type h) { return h != nullptr; }
+    static void close(Type h) { LsaClose(h); }
+};
+using UniqueLsaHandle = UniqueResource<LsaHandleTraits>;
+
+// A block from the process heap.
+struct HeapMemoryTraits {
+    using Type = void*;
+    static Type invalid() { return nullptr; }
+    static bool isValid(Type h) { return h != nullptr; }
+    static void close(Type h) { HeapFree(GetProcessHeap(), 0, h); }
+};
+using UniqueHeapMemory = UniqueResource<HeapMemoryTraits>;

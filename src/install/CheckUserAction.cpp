@@ -1,17 +1,9 @@
 #include "install/CheckUserAction.h"
 
-#include "commandline/ArgumentKeys.h"
-#include "commandline/Argz.h"
 #include "commandline/ConsoleWriter.h"
-#include "commandline/PendingCommand.h"
-#include "commandline/UserSettingsParser.h"
-#include "logging/Logger.h"
+#include "install/CheckLogonAsServiceCommand.h"
 
-namespace {
-const Logger logger(L"CheckUserAction");
-}
-
-CheckUserAction::CheckUserAction() : ConsoleAction(L"checkUser") {}
+CheckUserAction::CheckUserAction() : UserConsoleAction(L"checkUser") {}
 
 void CheckUserAction::printUsage(ConsoleWriter& writer)
 {
@@ -20,4 +12,7 @@ void CheckUserAction::printUsage(ConsoleWriter& writer)
     writer.writeEmptyLine();
 }
 
-int CheckUserAction::execute(const Argz&) { return reportCommandNotAvailable(name()); }
+int CheckUserAction::ExecuteUserAction(const Argz&, const UserSettings& settings)
+{
+    return CheckLogonAsServiceCommand(settings).execute();
+}

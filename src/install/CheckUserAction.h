@@ -1,10 +1,11 @@
 #pragma once
 
-#include "commandline/ConsoleAction.h"
+#include "commandline/UserConsoleAction.h"
 
-class CheckUserAction : public ConsoleAction {
+// checkUser: checks that the account may log on as a service.
+class CheckUserAction : public UserConsoleAction {
 public:
     CheckUserAction();
     void printUsage(ConsoleWriter& writer) override;
-    int execute(const Argz& arguments) override;
+    int ExecuteUserAction(const Argz& arguments, const UserSettings& settings) override;
 };

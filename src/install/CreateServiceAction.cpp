@@ -3,15 +3,30 @@
 #include "commandline/ArgumentKeys.h"
 #include "commandline/Argz.h"
 #include "commandline/ConsoleWriter.h"
-#include "commandline/PendingCommand.h"
-#include "commandline/UserSettingsParser.h"
+#include "install/CreateServiceCommand.h"
+#include "install/ServiceGrantDACLCommand.h"
 #include "logging/Logger.h"
+#include "settings/SettingsInterfaces.h"
 
 namespace {
+
 const Logger logger(L"CreateServiceAction");
+
+void printStartStopHint(const std::wstring& serviceName)
+{
+    logger.info(L"");
+    logger.info(L"Use the folloging commands to start/stop the service:");
+    logger.info(L"  net.exe start %s", serviceName);
+    logger.info(L"    to start service");
+    logger.info(L"");
+    logger.info(L"  net.exe stop %s", serviceName);
+    logger.info(L"    to stop service");
+    logger.info(L"");
 }
 
-CreateServiceAction::CreateServiceAction() : ConsoleAction(L"install") {}
+}  // namespace
+
+CreateServiceAction::CreateServiceAction() : CreateServiceCheckAccountAction(L"install") {}
 
 void CreateServiceAction::printUsage(ConsoleWriter& writer)
 {
@@ -30,4 +45,23 @@ void CreateServiceAction::printUsage(ConsoleWriter& writer)
     writer.writeEmptyLine();
 }
 
-int CreateServiceAction::execute(const Argz&) { return reportCommandNotAvailable(name()); }
+int CreateServiceAction::ExecuteCreateAction(const Argz& arguments, const CreateServiceSettings& createSettings,
+                                             const ServiceTaskSettings& taskSettings)
+{
+    const int checked = CreateServiceCheckAccountAction::ExecuteCreateAction(arguments, createSettings, taskSettings);
+    if (checked != 0) {
+        return checked;
+    }
+    const int created = CreateServiceCommand(createSettings).execute();
+    if (created != 0) {
+        return created;
+    }
+    // The service works without the entry; only its account cannot start or stop it.
+    if (!createSettings.isRunAsSystem() && arguments.getBool(KEY_CHANGE_DACL, true) &&
+        ServiceGrantDACLCommand(createSettings).execute() != 0) {
+        logger.warn(L"Failed to grant rights for user.");
+        logger.warn(L"To disable this check add '%s' commandline parameter", makeBoolArgument(KEY_CHANGE_DACL, false));
+    }
+    printStartStopHint(createSettings.getServiceName());
+    return 0;
+}

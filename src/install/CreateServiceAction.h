@@ -1,10 +1,13 @@
 #pragma once
 
-#include "commandline/ConsoleAction.h"
+#include "install/CreateServiceCheckAccountAction.h"
 
-class CreateServiceAction : public ConsoleAction {
+// install: the account check, the service with its description, the
+// account's right to start and stop it, and how to start it.
+class CreateServiceAction : public CreateServiceCheckAccountAction {
 public:
     CreateServiceAction();
     void printUsage(ConsoleWriter& writer) override;
-    int execute(const Argz& arguments) override;
+    int ExecuteCreateAction(const Argz& arguments, const CreateServiceSettings& createSettings,
+                            const ServiceTaskSettings& taskSettings) override;
 };

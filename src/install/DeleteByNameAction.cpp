@@ -3,9 +3,9 @@
 #include "commandline/ArgumentKeys.h"
 #include "commandline/Argz.h"
 #include "commandline/ConsoleWriter.h"
-#include "commandline/PendingCommand.h"
-#include "commandline/UserSettingsParser.h"
+#include "install/DeleteServiceCommand.h"
 #include "logging/Logger.h"
+#include "settings/SimpleSettings.h"
 
 namespace {
 const Logger logger(L"DeleteByNameAction");
@@ -23,4 +23,13 @@ void DeleteByNameAction::printUsage(ConsoleWriter& writer)
     writer.writeEmptyLine();
 }
 
-int DeleteByNameAction::execute(const Argz&) { return reportCommandNotAvailable(name()); }
+int DeleteByNameAction::execute(const Argz& arguments)
+{
+    std::wstring serviceName;
+    if (!arguments.getValue(KEY_SERVICE, serviceName)) {
+        logger.error(L"Failed to find argument %s", KEY_SERVICE);
+        return 1;
+    }
+    const SimpleServiceSettings settings(serviceName, serviceName, serviceName, std::wstring());
+    return DeleteServiceCommand(settings).execute();
+}

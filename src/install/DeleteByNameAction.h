@@ -2,6 +2,7 @@
 
 #include "commandline/ConsoleAction.h"
 
+// deleteByName: removes a service by its name, without a settings file.
 class DeleteByNameAction : public ConsoleAction {
 public:
     DeleteByNameAction();

@@ -3,15 +3,9 @@
 #include "commandline/ArgumentKeys.h"
 #include "commandline/Argz.h"
 #include "commandline/ConsoleWriter.h"
-#include "commandline/PendingCommand.h"
-#include "commandline/UserSettingsParser.h"
-#include "logging/Logger.h"
+#include "install/DeleteServiceCommand.h"
 
-namespace {
-const Logger logger(L"DeleteServiceAction");
-}
-
-DeleteServiceAction::DeleteServiceAction() : ConsoleAction(L"delete") {}
+DeleteServiceAction::DeleteServiceAction() : SimpleConsoleAction(L"delete") {}
 
 void DeleteServiceAction::printUsage(ConsoleWriter& writer)
 {
@@ -20,4 +14,7 @@ void DeleteServiceAction::printUsage(ConsoleWriter& writer)
     writer.writeEmptyLine();
 }
 
-int DeleteServiceAction::execute(const Argz&) { return reportCommandNotAvailable(name()); }
+int DeleteServiceAction::ExecuteAction(const Argz&, const ServiceSettings& settings)
+{
+    return DeleteServiceCommand(settings).execute();
+}

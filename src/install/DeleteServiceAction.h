@@ -1,10 +1,11 @@
 #pragma once
 
-#include "commandline/ConsoleAction.h"
+#include "commandline/SimpleConsoleAction.h"
 
-class DeleteServiceAction : public ConsoleAction {
+// delete: removes the service named in the settings file.
+class DeleteServiceAction : public SimpleConsoleAction {
 public:
     DeleteServiceAction();
     void printUsage(ConsoleWriter& writer) override;
-    int execute(const Argz& arguments) override;
+    int ExecuteAction(const Argz& arguments, const ServiceSettings& settings) override;
 };

@@ -1,17 +1,9 @@
 #include "install/GrantLogonAsServiceAction.h"
 
-#include "commandline/ArgumentKeys.h"
-#include "commandline/Argz.h"
 #include "commandline/ConsoleWriter.h"
-#include "commandline/PendingCommand.h"
-#include "commandline/UserSettingsParser.h"
-#include "logging/Logger.h"
+#include "install/CheckAndGrantLogOnAsServiceCommand.h"
 
-namespace {
-const Logger logger(L"GrantLogonAsServiceAction");
-}
-
-GrantLogonAsServiceAction::GrantLogonAsServiceAction() : ConsoleAction(L"grantLogon") {}
+GrantLogonAsServiceAction::GrantLogonAsServiceAction() : UserConsoleAction(L"grantLogon") {}
 
 void GrantLogonAsServiceAction::printUsage(ConsoleWriter& writer)
 {
@@ -20,4 +12,7 @@ void GrantLogonAsServiceAction::printUsage(ConsoleWriter& writer)
     writer.writeEmptyLine();
 }
 
-int GrantLogonAsServiceAction::execute(const Argz&) { return reportCommandNotAvailable(name()); }
+int GrantLogonAsServiceAction::ExecuteUserAction(const Argz&, const UserSettings& settings)
+{
+    return CheckAndGrantLogOnAsServiceCommand(settings, true).execute();
+}

@@ -1,10 +1,11 @@
 #pragma once
 
-#include "commandline/ConsoleAction.h"
+#include "commandline/UserConsoleAction.h"
 
-class GrantLogonAsServiceAction : public ConsoleAction {
+// grantLogon: gives the account the right to log on as a service when it lacks it.
+class GrantLogonAsServiceAction : public UserConsoleAction {
 public:
     GrantLogonAsServiceAction();
     void printUsage(ConsoleWriter& writer) override;
-    int execute(const Argz& arguments) override;
+    int ExecuteUserAction(const Argz& arguments, const UserSettings& settings) override;
 };

@@ -3,15 +3,15 @@
 #include "commandline/ArgumentKeys.h"
 #include "commandline/Argz.h"
 #include "commandline/ConsoleWriter.h"
-#include "commandline/PendingCommand.h"
-#include "commandline/UserSettingsParser.h"
+#include "install/ServiceGrantDACLCommand.h"
 #include "logging/Logger.h"
+#include "settings/SettingsInterfaces.h"
 
 namespace {
 const Logger logger(L"GrantServiceDACLAction");
 }
 
-GrantServiceDACLAction::GrantServiceDACLAction() : ConsoleAction(L"grantService") {}
+GrantServiceDACLAction::GrantServiceDACLAction() : CreateServiceSettingsAction(L"grantService") {}
 
 void GrantServiceDACLAction::printUsage(ConsoleWriter& writer)
 {
@@ -21,4 +21,15 @@ void GrantServiceDACLAction::printUsage(ConsoleWriter& writer)
     writer.writeEmptyLine();
 }
 
-int GrantServiceDACLAction::execute(const Argz&) { return reportCommandNotAvailable(name()); }
+int GrantServiceDACLAction::ExecuteCreateAction(const Argz&, const CreateServiceSettings& createSettings,
+                                                const ServiceTaskSettings&)
+{
+    if (createSettings.isRunAsSystem()) {
+        return 0;
+    }
+    if (ServiceGrantDACLCommand(createSettings).execute() != 0) {
+        logger.warn(L"Failed to grant rights for user.");
+        return 1;
+    }
+    return 0;
+}

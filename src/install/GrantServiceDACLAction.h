@@ -1,10 +1,12 @@
 #pragma once
 
-#include "commandline/ConsoleAction.h"
+#include "commandline/CreateServiceSettingsAction.h"
 
-class GrantServiceDACLAction : public ConsoleAction {
+// grantService: lets the account start and stop the installed service.
+class GrantServiceDACLAction : public CreateServiceSettingsAction {
 public:
     GrantServiceDACLAction();
     void printUsage(ConsoleWriter& writer) override;
-    int execute(const Argz& arguments) override;
+    int ExecuteCreateAction(const Argz& arguments, const CreateServiceSettings& createSettings,
+                            const ServiceTaskSettings& taskSettings) override;
 };

@@ -1,10 +1,18 @@
 #pragma once
 
-#include "commandline/ConsoleAction.h"
+#include <string>
 
-class ServiceAction : public ConsoleAction {
+#include "commandline/SimpleConsoleAction.h"
+#include "common/InstanceCount.h"
+
+class ServiceAction : public SimpleConsoleAction, public InstanceCount<ServiceAction> {
 public:
     ServiceAction();
     void printUsage(ConsoleWriter& writer) override;
-    int execute(const Argz& arguments) override;
+    int ExecuteAction(const Argz& arguments, const ServiceSettings& settings) override;
+
+    // The command line the service control manager starts the service with:
+    // this executable in service mode with the full settings path, and the
+    // log file and /debug when the arguments name them.
+    int generateServiceCommand(const Argz& arguments, std::wstring& command, std::wstring& logFile) const;
 };

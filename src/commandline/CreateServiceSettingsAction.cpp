@@ -1,0 +1,39 @@
+#include "commandline/CreateServiceSettingsAction.h"
+
+#include "commandline/ArgumentKeys.h"
+#include "commandline/Argz.h"
+#include "logging/Logger.h"
+#include "service/ServiceAction.h"
+#include "settings/SimpleSettings.h"
+
+namespace {
+const Logger logger(L"CreateServiceSettingsAction");
+}
+
+int CreateServiceSettingsAction::ExecuteTaskAction(const Argz& arguments, const ServiceTaskSettings& settings)
+{
+    std::wstring command;
+    std::wstring logFile;
+    const int generated = ServiceAction().generateServiceCommand(arguments, command, logFile);
+    if (generated != 0) {
+        return generated;
+    }
+    if (!logFile.empty()) {
+        logger.info(L"Service log file is set to: %s", logFile);
+    }
+
+    SimpleCreateServiceSettings createSettings(&settings, command);
+    if (arguments.hasFlag(FLAG_RUN_AS_SYSTEM)) {
+        createSettings.setRunAsSystem(true);
+        logger.info(L"Installing service unser LOCAL_SYSTEM account");
+    } else {
+        if (parseUserSettings(arguments, createSettings) != 0) {
+            return 1;
+        }
+        logger.info(L"Installing service under %s (domain=%s) account", createSettings.getUser(),
+                    createSettings.getDomain());
+    }
+    // Either argument with a value other than "true" switches automatic start off.
+    createSettings.setAutostart(arguments.getBool(KEY_AUTOSTART, true) && arguments.getBool(KEY_AUTORUN, true));
+    return ExecuteCreateAction(arguments, createSettings, settings);
+}

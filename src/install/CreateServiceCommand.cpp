@@ -1,0 +1,87 @@
+#include "install/CreateServiceCommand.h"
+
+#include "common/UniqueResource.h"
+#include "logging/ErrorText.h"
+#include "logging/Logger.h"
+#include "settings/SettingsInterfaces.h"
+
+namespace {
+
+const Logger logger(L"CreateServiceCommand");
+
+// Best effort: the service works without a description.
+void writeDescription(const std::wstring& serviceName, const std::wstring& description)
+{
+    logger.debug(L"Updating service description");
+    const std::wstring path = format(L"SYSTEM\\CurrentControlSet\\Services\\%s", serviceName);
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_WRITE, &opened) != ERROR_SUCCESS) {
+        logger.warn(L"Failed to open registry key %s", path);
+        return;
+    }
+    const UniqueRegistryKey key(opened);
+    const DWORD bytes = static_cast<DWORD>((description.size() + 1) * sizeof(wchar_t));
+    if (RegSetValueExW(key.get(), L"Description", 0, REG_SZ, reinterpret_cast<const BYTE*>(description.c_str()),
+                       bytes) != ERROR_SUCCESS) {
+        logger.warn(L"Failed to set %s for %s", L"Description", path);
+        return;
+    }
+    RegFlushKey(key.get());
+    logger.debug(L"Service description is updated");
+}
+
+}  // namespace
+
+FailureMessage createServiceFailure(const std::wstring& text, DWORD code)
+{
+    switch (code) {
+    case ERROR_ACCESS_DENIED: return {LEVEL_WARN, format(L"%s Access denied", text)};
+    case ERROR_INVALID_PARAMETER: return {LEVEL_WARN, format(L"%s A parameter that was specified is invalid", text)};
+    case ERROR_INVALID_NAME: return {LEVEL_WARN, format(L"%s The specified service name is invalid", text)};
+    case ERROR_INVALID_SERVICE_ACCOUNT: return {LEVEL_WARN, format(L"%s Specified account does not exist", text)};
+    case ERROR_CIRCULAR_DEPENDENCY:
+        return {LEVEL_WARN, format(L"%s A circular service dependency was specified", text)};
+    case ERROR_SERVICE_MARKED_FOR_DELETE:
+        return {LEVEL_WARN, format(L"%s The service already exists and marked for deletion", text)};
+    case ERROR_SERVICE_EXISTS: return {LEVEL_WARN, format(L"%s The service already exists", text)};
+    case ERROR_DUPLICATE_SERVICE_NAME: return {LEVEL_WARN, format(L"%s Service display name is already used", text)};
+    default: return {LEVEL_ERROR, format(L"%s %s", text, errorText(code))};
+    }
+}
+
+CreateServiceCommand::CreateServiceCommand(const CreateServiceSettings& settings)
+    : ServiceControlManagerCommand(MANAGER_RIGHTS_CREATE_SERVICE, settings), createSettings_(settings)
+{
+}
+
+int CreateServiceCommand::executeWithManager(SC_HANDLE manager)
+{
+    const std::wstring name = createSettings_.getServiceName();
+    logger.debug(L"Creating and registering service: name=%s...", name);
+    const std::wstring account = format(L"%s\\%s", createSettings_.getDomain(), createSettings_.getUser());
+    const std::wstring password = createSettings_.getPassword();
+    const std::wstring displayName = createSettings_.getServiceDisplayName();
+    const std::wstring commandLine = createSettings_.getServiceCommandLine();
+    // No account and no password make the service run as LocalSystem.
+    const wchar_t* accountOrSystem = nullptr;
+    const wchar_t* passwordOrSystem = nullptr;
+    if (!createSettings_.isRunAsSystem()) {
+        logger.info(L"Installing service for user: %s", account);
+        accountOrSystem = account.c_str();
+        passwordOrSystem = password.c_str();
+    }
+    const DWORD startType = createSettings_.isAutostart() ? SERVICE_AUTO_START : SERVICE_DEMAND_START;
+    const UniqueServiceHandle service(CreateServiceW(manager, name.c_str(), displayName.c_str(), SERVICE_ALL_ACCESS,
+                                                     SERVICE_WIN32_OWN_PROCESS, startType, SERVICE_ERROR_NORMAL,
+                                                     commandLine.c_str(), nullptr, nullptr, nullptr, accountOrSystem,
+                                                     passwordOrSystem));
+    if (!service) {
+        const DWORD code = GetLastError();
+        const FailureMessage failure = createServiceFailure(format(L"Failed to create service %s.", name), code);
+        logger.log(failure.level, failure.text);
+        return 1;
+    }
+    logger.info(L"Service '%s' was created", name);
+    writeDescription(name, createSettings_.getServiceDescription());
+    return 0;
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "install/LSAPolicyCommand.h"
+
+// Looks up the SID of the account's user name and hands it to executeWithSid.
+class LSAUserCommand : public LSAPolicyCommand {
+public:
+    using LSAPolicyCommand::LSAPolicyCommand;
+
+protected:
+    int executeWithPolicy(LSA_HANDLE policy) override;
+    virtual int executeWithSid(LSA_HANDLE policy, PSID sid) = 0;
+};

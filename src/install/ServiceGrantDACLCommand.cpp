@@ -1,0 +1,112 @@
+#include "install/ServiceGrantDACLCommand.h"
+
+#include <aclapi.h>
+
+#include <vector>
+
+#include "common/UniqueResource.h"
+#include "logging/ErrorText.h"
+#include "logging/Logger.h"
+#include "settings/SettingsInterfaces.h"
+
+namespace {
+
+const Logger logger(L"ServiceGrantDACLCommand");
+const size_t USER_NAME_CAPACITY = 32767;
+const DWORD START_STOP_ACCESS = SERVICE_START | SERVICE_STOP | DELETE | READ_CONTROL;
+
+// The service's security descriptor with its DACL, in a block of the process heap.
+int readSecurityDescriptor(SC_HANDLE service, UniqueHeapMemory& descriptor)
+{
+    DWORD needed = 0;
+    if (QueryServiceObjectSecurity(service, DACL_SECURITY_INFORMATION, nullptr, 0, &needed) ||
+        GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+        logger.error(L"Failed to get service object security. %s", lastErrorText());
+        return 1;
+    }
+    descriptor.reset(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, needed + 1));
+    if (!descriptor) {
+        logger.error(L"Failed to get service object security. %s", errorText(ERROR_NOT_ENOUGH_MEMORY));
+        return 1;
+    }
+    if (!QueryServiceObjectSecurity(service, DACL_SECURITY_INFORMATION, descriptor.get(), needed, &needed)) {
+        logger.error(L"Failed to get service object security. %s", lastErrorText());
+        return 1;
+    }
+    logger.debug(L"Got ServiceObjectSecurity");
+    return 0;
+}
+
+// A new list: the old entries and one that lets the user start and stop the service.
+int addStartStopEntry(const std::wstring& user, PACL dacl, UniqueLocalMemory& merged)
+{
+    if (user.size() >= USER_NAME_CAPACITY) {
+        logger.error(L"User name is too long");
+        return 1;
+    }
+    std::vector<wchar_t> trustee(user.begin(), user.end());
+    trustee.push_back(L'\0');
+    EXPLICIT_ACCESSW entry = {};
+    BuildExplicitAccessWithNameW(&entry, trustee.data(), START_STOP_ACCESS, SET_ACCESS, NO_INHERITANCE);
+    PACL list = nullptr;
+    // SetEntriesInAcl returns its error code instead of setting the last error.
+    const DWORD result = SetEntriesInAclW(1, &entry, dacl, &list);
+    if (result != ERROR_SUCCESS) {
+        logger.error(L"Failed to set entries in ACL. %s", errorText(result));
+        return 1;
+    }
+    merged.reset(list);
+    return 0;
+}
+
+int setServiceDacl(SC_HANDLE service, PACL dacl)
+{
+    SECURITY_DESCRIPTOR descriptor;
+    if (!InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION)) {
+        logger.error(L"Failed to initialize Security Descriptior. %s", lastErrorText());
+        return 1;
+    }
+    if (!SetSecurityDescriptorDacl(&descriptor, TRUE, dacl, FALSE)) {
+        logger.error(L"Failed to set Security Descriptior DACL. %s", lastErrorText());
+        return 1;
+    }
+    if (!SetServiceObjectSecurity(service, DACL_SECURITY_INFORMATION, &descriptor)) {
+        logger.error(L"Failed to set Security DACL for service. %s", lastErrorText());
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+ServiceGrantDACLCommand::ServiceGrantDACLCommand(const CreateServiceSettings& settings)
+    : ServiceCommand(SERVICE_RIGHTS_MODIFY_DACL, settings), createSettings_(settings)
+{
+}
+
+int ServiceGrantDACLCommand::executeWithService(SC_HANDLE, SC_HANDLE service)
+{
+    if (createSettings_.isRunAsSystem()) {
+        return 0;
+    }
+    logger.debug(L"Going to give service running user account rights to start/stop service");
+    UniqueHeapMemory descriptor;
+    if (readSecurityDescriptor(service, descriptor) != 0) {
+        return 1;
+    }
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL dacl = nullptr;
+    if (!GetSecurityDescriptorDacl(descriptor.get(), &present, &dacl, &defaulted)) {
+        logger.error(L"Failed to get security descriptor DACL. %s", lastErrorText());
+        return 1;
+    }
+    // The entry names the user alone, without the domain.
+    UniqueLocalMemory merged;
+    if (addStartStopEntry(createSettings_.getUser(), dacl, merged) != 0 ||
+        setServiceDacl(service, static_cast<PACL>(merged.get())) != 0) {
+        return 1;
+    }
+    logger.info(L"Allowed service running user to start, stop the service");
+    return 0;
+}

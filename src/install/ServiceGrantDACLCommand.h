@@ -1,0 +1,18 @@
+#pragma once
+
+#include "install/ServiceCommand.h"
+
+class CreateServiceSettings;
+
+// Lets the service's account start and stop it: adds an entry for the
+// account to the service's DACL. Nothing to do for LocalSystem.
+class ServiceGrantDACLCommand : public ServiceCommand {
+public:
+    explicit ServiceGrantDACLCommand(const CreateServiceSettings& settings);
+
+protected:
+    int executeWithService(SC_HANDLE manager, SC_HANDLE service) override;
+
+private:
+    const CreateServiceSettings& createSettings_;
+};

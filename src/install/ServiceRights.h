@@ -1,0 +1,23 @@
+#pragma once
+
+#include <windows.h>
+
+// Access rights with the name that log lines show for them.
+struct ManagerRights {
+    DWORD value;
+    const wchar_t* name;
+};
+
+struct ServiceRights {
+    // The rights the service control manager must be opened with first.
+    const ManagerRights* managerRights;
+    DWORD value;
+    const wchar_t* name;
+};
+
+inline constexpr ManagerRights MANAGER_RIGHTS_CREATE_SERVICE{SC_MANAGER_CREATE_SERVICE, L"Create service"};
+inline constexpr ManagerRights MANAGER_RIGHTS_ENUMERATE_SERVICE{SC_MANAGER_ENUMERATE_SERVICE, L"Enumerate service"};
+
+inline constexpr ServiceRights SERVICE_RIGHTS_DELETE{&MANAGER_RIGHTS_ENUMERATE_SERVICE, DELETE, L"Delete"};
+inline constexpr ServiceRights SERVICE_RIGHTS_MODIFY_DACL{&MANAGER_RIGHTS_ENUMERATE_SERVICE, READ_CONTROL | WRITE_DAC,
+                                                          L"Modify DACL"};

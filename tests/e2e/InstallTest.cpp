@@ -1,0 +1,478 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/Format.h"
+#include "common/TextConversion.h"
+#include "common/UniqueResource.h"
+#include "support/ProcessRunner.h"
+#include "support/TestFiles.h"
+
+// install, delete, deleteByName, grantService, checkUser and grantLogon
+// against Wine's real service control manager and registry. LogonUserW and
+// the LSA are stubs there that always succeed.
+
+namespace {
+
+const std::wstring CMD = L"C:\\windows\\system32\\cmd.exe";
+const std::wstring UNKNOWN_USER = L"no-such-hostwell-user";
+
+std::wstring currentUser()
+{
+    wchar_t name[256] = {};
+    DWORD size = 256;
+    GetUserNameW(name, &size);
+    return name;
+}
+
+std::wstring uniqueServiceName()
+{
+    static int counter = 0;
+    return format(L"HwInstallTest%lu_%d", GetCurrentProcessId(), ++counter);
+}
+
+struct ServiceConfig {
+    bool found = false;
+    std::wstring binaryPath;
+    DWORD startType = 0;
+    std::wstring account;
+    std::wstring displayName;
+};
+
+ServiceConfig queryConfig(const std::wstring& name)
+{
+    ServiceConfig config;
+    const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    const UniqueServiceHandle service(OpenServiceW(manager.get(), name.c_str(), SERVICE_QUERY_CONFIG));
+    std::vector<BYTE> buffer(8192);
+    DWORD needed = 0;
+    auto* query = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+    if (!service || !QueryServiceConfigW(service.get(), query, static_cast<DWORD>(buffer.size()), &needed)) {
+        return config;
+    }
+    config.found = true;
+    config.binaryPath = query->lpBinaryPathName;
+    config.startType = query->dwStartType;
+    config.account = query->lpServiceStartName;
+    config.displayName = query->lpDisplayName;
+    return config;
+}
+
+bool isRegistered(const std::wstring& name)
+{
+    const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    const UniqueServiceHandle service(OpenServiceW(manager.get(), name.c_str(), SERVICE_QUERY_STATUS));
+    return static_cast<bool>(service);
+}
+
+bool hasServiceKey(const std::wstring& name)
+{
+    HKEY opened = nullptr;
+    const std::wstring path = L"SYSTEM\\CurrentControlSet\\Services\\" + name;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) {
+        return false;
+    }
+    RegCloseKey(opened);
+    return true;
+}
+
+std::wstring readDescription(const std::wstring& name)
+{
+    const std::wstring path = L"SYSTEM\\CurrentControlSet\\Services\\" + name;
+    wchar_t value[1024] = {};
+    DWORD size = sizeof value;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, path.c_str(), L"Description", RRF_RT_REG_SZ, nullptr, value, &size) !=
+        ERROR_SUCCESS) {
+        return L"<none>";
+    }
+    return value;
+}
+
+// Removes the service when the test ends, also when it fails half-way.
+class RegisteredService {
+public:
+    explicit RegisteredService(std::wstring name) : name_(std::move(name)) {}
+    ~RegisteredService()
+    {
+        const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+        const UniqueServiceHandle service(OpenServiceW(manager.get(), name_.c_str(), DELETE));
+        if (service) {
+            DeleteService(service.get());
+        }
+    }
+    RegisteredService(const RegisteredService&) = delete;
+    RegisteredService& operator=(const RegisteredService&) = delete;
+
+    const std::wstring& name() const { return name_; }
+
+private:
+    std::wstring name_;
+};
+
+// With /debug a console line starts with the logger's name and level (41 characters).
+bool hasMessage(const ProcessResult& result, const std::wstring& message)
+{
+    for (const std::wstring& line : result.lines()) {
+        if (line == message || (line.size() >= 41 && line.compare(41, std::wstring::npos, message) == 0)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+int lineIndex(const ProcessResult& result, const std::wstring& line)
+{
+    const std::vector<std::wstring> lines = result.lines();
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i] == line) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+std::vector<std::wstring> startStopHint(const std::wstring& name)
+{
+    return {
+        L"",
+        L"Use the folloging commands to start/stop the service:",
+        L"  net.exe start " + name,
+        L"    to start service",
+        L"",
+        L"  net.exe stop " + name,
+        L"    to stop service",
+        L"",
+    };
+}
+
+std::vector<std::wstring> lastLines(const ProcessResult& result, size_t count)
+{
+    const std::vector<std::wstring> lines = result.lines();
+    return std::vector<std::wstring>(lines.end() - static_cast<std::ptrdiff_t>(std::min(count, lines.size())),
+                                     lines.end());
+}
+
+class Install : public ::testing::Test {
+protected:
+    TemporaryDirectory dir;
+    std::wstring settings = dir.file(L"app.xml");
+
+    // A settings file for a new, unique service, removed again at the end of the test.
+    RegisteredService& newService(const std::wstring& description = L"Runs the install test",
+                                  const std::wstring& program = CMD)
+    {
+        services_.emplace_back(new RegisteredService(uniqueServiceName()));
+        writeSettings(services_.back()->name(), description, program);
+        return *services_.back();
+    }
+
+    void writeSettings(const std::wstring& name, const std::wstring& description, const std::wstring& program = CMD)
+    {
+        writeUtf8(settings, L"<hostwell><name>" + name + L"</name><displayName>" + name +
+                                L" display</displayName><description>" + description +
+                                L"</description><execution><program>" + program +
+                                L"</program></execution></hostwell>");
+    }
+
+    ProcessResult run(const std::wstring& command, std::vector<std::wstring> arguments)
+    {
+        arguments.insert(arguments.begin(), command);
+        ProcessOptions options;
+        options.workDir = dir.path();
+        return runHostwell(arguments, options);
+    }
+
+    ProcessResult install(std::vector<std::wstring> arguments)
+    {
+        arguments.insert(arguments.begin(), L"/settings=" + settings);
+        return run(L"install", arguments);
+    }
+
+    std::wstring registeredCommandLine() const
+    {
+        return L"\"" + hostwellPath() + L"\" hostwell \"/settings=" + settings + L"\"";
+    }
+
+private:
+    std::vector<std::unique_ptr<RegisteredService>> services_;
+};
+
+}  // namespace
+
+TEST_F(Install, AsLocalSystemRegistersTheCommandLineAndTheDescriptionAndPrintsTheHint)
+{
+    const RegisteredService& service = newService();
+    // A relative settings path counts from the current directory; user arguments are ignored.
+    const ProcessResult result = run(L"install", {L"/settings=app.xml", L"/runAsSystem", L"/user=someone"});
+    ASSERT_EQ(result.exitCode, 0u) << toUtf8(result.output());
+    EXPECT_TRUE(result.hasLine(L"Installing service unser LOCAL_SYSTEM account"));
+    EXPECT_TRUE(result.hasLine(L"Service '" + service.name() + L"' was created"));
+    EXPECT_FALSE(result.contains(L"Installing service for user"));
+    EXPECT_FALSE(result.contains(L"User logged in as service"));
+    EXPECT_FALSE(result.contains(L"Allowed service running user"));
+    EXPECT_EQ(lastLines(result, 8), startStopHint(service.name()));
+
+    const ServiceConfig config = queryConfig(service.name());
+    ASSERT_TRUE(config.found);
+    EXPECT_EQ(config.binaryPath, registeredCommandLine());
+    EXPECT_EQ(config.startType, static_cast<DWORD>(SERVICE_AUTO_START));
+    EXPECT_EQ(config.account, L"LocalSystem");
+    EXPECT_EQ(config.displayName, service.name() + L" display");
+    EXPECT_EQ(readDescription(service.name()), L"Runs the install test");
+}
+
+TEST_F(Install, LogFileAndDebugAreAddedToTheRegisteredCommandLine)
+{
+    const RegisteredService& service = newService();
+    const ProcessResult result = install({L"/runAsSystem", L"/logfile=logs\\service.log", L"/debug"});
+    ASSERT_EQ(result.exitCode, 0u) << toUtf8(result.output());
+    const std::wstring logFile = dir.file(L"logs\\service.log");
+    EXPECT_EQ(queryConfig(service.name()).binaryPath,
+              registeredCommandLine() + L" \"/LogFile=" + logFile + L"\" /debug ");
+
+    const std::vector<std::wstring> lines = result.lines();
+    const auto logLine = std::find_if(lines.begin(), lines.end(), [&](const std::wstring& line) {
+        return line.find(L"Service log file is set to: " + logFile) != std::wstring::npos;
+    });
+    const auto accountLine = std::find_if(lines.begin(), lines.end(), [](const std::wstring& line) {
+        return line.find(L"Installing service unser LOCAL_SYSTEM account") != std::wstring::npos;
+    });
+    ASSERT_NE(logLine, lines.end());
+    EXPECT_LT(logLine, accountLine);
+}
+
+TEST_F(Install, StartsOnDemandWhenAutostartOrAutorunIsNotTrue)
+{
+    const struct {
+        std::vector<std::wstring> switches;
+        DWORD startType;
+    } cases[] = {
+        {{}, SERVICE_AUTO_START},
+        {{L"/autostart=false"}, SERVICE_DEMAND_START},
+        {{L"/autorun=false"}, SERVICE_DEMAND_START},
+        {{L"/autorun=no"}, SERVICE_DEMAND_START},
+        {{L"/autostart=TRUE", L"/autorun=true"}, SERVICE_AUTO_START},
+    };
+    for (const auto& entry : cases) {
+        const RegisteredService& service = newService();
+        std::vector<std::wstring> arguments = entry.switches;
+        arguments.push_back(L"/runAsSystem");
+        const ProcessResult result = install(arguments);
+        ASSERT_EQ(result.exitCode, 0u) << toUtf8(result.output());
+        EXPECT_EQ(queryConfig(service.name()).startType, entry.startType) << toUtf8(arguments.front());
+    }
+}
+
+TEST_F(Install, UnderAnAccountChecksItAndGivesItStartStopRights)
+{
+    const RegisteredService& local = newService();
+    ProcessResult result = install({L"/user=" + currentUser(), L"/password=secret"});
+    ASSERT_EQ(result.exitCode, 0u) << toUtf8(result.output());
+    const std::vector<std::wstring> expected = {
+        L"Domain not specified. Will use localhost",
+        L"Installing service under " + currentUser() + L" (domain=.) account",
+        L"User logged in as service",
+        L"Installing service for user: .\\" + currentUser(),
+        L"Service '" + local.name() + L"' was created",
+        L"Allowed service running user to start, stop the service",
+    };
+    int previous = -1;
+    for (const std::wstring& line : expected) {
+        const int index = lineIndex(result, line);
+        EXPECT_GT(index, previous) << toUtf8(line);
+        previous = index;
+    }
+    EXPECT_EQ(lastLines(result, 8), startStopHint(local.name()));
+    EXPECT_EQ(queryConfig(local.name()).account, L".\\" + currentUser());
+
+    const RegisteredService& domain = newService();
+    result = install({L"/user=" + currentUser(), L"/domain=CORP", L"/password=secret"});
+    ASSERT_EQ(result.exitCode, 0u) << toUtf8(result.output());
+    EXPECT_FALSE(result.contains(L"Domain not specified"));
+    EXPECT_TRUE(result.hasLine(L"Installing service under " + currentUser() + L" (domain=CORP) account"));
+    EXPECT_TRUE(result.hasLine(L"Installing service for user: CORP\\" + currentUser()));
+    EXPECT_EQ(queryConfig(domain.name()).account, L"CORP\\" + currentUser());
+}
+
+TEST_F(Install, PasswordWithBlanksQuotesAndNonAsciiIsTakenAsItIsAndNeverShown)
+{
+    const RegisteredService& service = newService();
+    const std::wstring password = L"p\u00e4ss \"w\u00f6rd\" \u20ac 1";
+    const ProcessResult result = install({L"/user=" + currentUser(), L"/password=" + password, L"/debug"});
+    ASSERT_EQ(result.exitCode, 0u) << toUtf8(result.output());
+    EXPECT_FALSE(result.contains(L"w\u00f6rd"));
+    EXPECT_TRUE(queryConfig(service.name()).found);
+}
+
+TEST_F(Install, OfAnExistingServiceFailsAndChangesNothing)
+{
+    const RegisteredService& service = newService(L"First description");
+    ASSERT_EQ(install({L"/runAsSystem"}).exitCode, 0u);
+
+    writeSettings(service.name(), L"Second description");
+    const ProcessResult result = install({L"/user=" + currentUser(), L"/password=secret", L"/autorun=false"});
+    EXPECT_EQ(result.exitCode, 1u);
+    EXPECT_TRUE(result.hasLine(L"Failed to create service " + service.name() + L". The service already exists"));
+    EXPECT_FALSE(result.contains(L"Allowed service running user"));
+    EXPECT_FALSE(result.contains(L"Use the folloging commands"));
+
+    const ServiceConfig config = queryConfig(service.name());
+    EXPECT_EQ(config.startType, static_cast<DWORD>(SERVICE_AUTO_START));
+    EXPECT_EQ(config.account, L"LocalSystem");
+    EXPECT_EQ(readDescription(service.name()), L"First description");
+}
+
+TEST_F(Install, SwitchesTurnTheAccountCheckAndTheDaclChangeOff)
+{
+    newService();
+    ProcessResult result = install({L"/user=" + currentUser(), L"/password=secret", L"/checkUserAccount=no"});
+    ASSERT_EQ(result.exitCode, 0u) << toUtf8(result.output());
+    EXPECT_FALSE(result.contains(L"User logged in as service"));
+    EXPECT_TRUE(result.hasLine(L"Allowed service running user to start, stop the service"));
+
+    // The DACL entry cannot name an unknown account: a warning, and the service stays installed.
+    const RegisteredService& unknownUser = newService();
+    result = install({L"/user=" + UNKNOWN_USER, L"/password=secret", L"/changeDACL=TRUE"});
+    EXPECT_EQ(result.exitCode, 0u) << toUtf8(result.output());
+    EXPECT_TRUE(result.hasLine(L"Failed to grant rights for user."));
+    EXPECT_TRUE(result.hasLine(L"To disable this check add '/changeDACL=false' commandline parameter"));
+    EXPECT_EQ(lastLines(result, 8), startStopHint(unknownUser.name()));
+    EXPECT_TRUE(isRegistered(unknownUser.name()));
+
+    newService();
+    result = install({L"/user=" + UNKNOWN_USER, L"/password=secret", L"/changeDACL=yes"});
+    EXPECT_EQ(result.exitCode, 0u) << toUtf8(result.output());
+    EXPECT_FALSE(result.contains(L"Failed to grant rights for user."));
+    EXPECT_FALSE(result.contains(L"Allowed service running user"));
+}
+
+TEST_F(Install, RefusesBadServiceNamesWithoutRegisteringAnything)
+{
+    const struct {
+        std::wstring name;
+        std::wstring reason;  // empty: Wine's own error text
+    } cases[] = {
+        {L"bad/name", L" The specified service name is invalid"},
+        {L"bad\\name", L" The specified service name is invalid"},
+        {L"", L" The specified service name is invalid"},
+        {std::wstring(300, L'n'), L""},
+    };
+    for (const auto& entry : cases) {
+        RegisteredService guard(entry.name);
+        writeSettings(entry.name, L"Bad name");
+        const ProcessResult result = install({L"/runAsSystem"});
+        EXPECT_EQ(result.exitCode, 1u) << toUtf8(result.output());
+        const std::wstring failure = L"Failed to create service " + entry.name + L"." + entry.reason;
+        EXPECT_EQ(result.contains(failure), true) << toUtf8(result.output());
+        EXPECT_FALSE(result.contains(L"was created"));
+        EXPECT_FALSE(isRegistered(entry.name));
+    }
+}
+
+TEST_F(Install, FailsBeforeAnythingIsRegisteredWhenTheSettingsOrTheAccountAreIncomplete)
+{
+    const RegisteredService& missingProgram = newService(L"No program", dir.file(L"missing.exe"));
+    ProcessResult result = install({L"/runAsSystem"});
+    EXPECT_EQ(result.exitCode, 1u);
+    EXPECT_TRUE(result.contains(L"missing.exe"));
+    EXPECT_FALSE(result.contains(L"Installing service"));
+    EXPECT_FALSE(isRegistered(missingProgram.name()));
+
+    const RegisteredService& noUser = newService();
+    result = install({L"/password=secret"});
+    EXPECT_EQ(result.exitCode, 1u);
+    EXPECT_TRUE(result.hasLine(L"/user=<user> parameter must be specified."));
+    EXPECT_FALSE(isRegistered(noUser.name()));
+
+    const RegisteredService& noPassword = newService();
+    result = install({L"/user=" + currentUser()});
+    EXPECT_EQ(result.exitCode, 1u);
+    EXPECT_TRUE(result.hasLine(L"/password=<password> parameter must be specified."));
+    EXPECT_FALSE(isRegistered(noPassword.name()));
+}
+
+TEST_F(Install, DeleteRemovesTheServiceAndASecondDeleteFindsNone)
+{
+    const RegisteredService& service = newService();
+    ASSERT_EQ(install({L"/runAsSystem"}).exitCode, 0u);
+
+    ProcessResult result = run(L"delete", {L"/settings=" + settings});
+    EXPECT_EQ(result.exitCode, 0u) << toUtf8(result.output());
+    EXPECT_TRUE(result.hasLine(L"Service '" + service.name() + L"' will be removed"));
+    EXPECT_FALSE(isRegistered(service.name()));
+    EXPECT_FALSE(hasServiceKey(service.name()));
+
+    result = run(L"delete", {L"/settings=" + settings});
+    EXPECT_EQ(result.exitCode, 1u);
+    EXPECT_TRUE(result.hasLine(L"Failed to open service " + service.name() + L". Service does not exist"));
+}
+
+TEST_F(Install, DeleteByNameNeedsOnlyTheServiceName)
+{
+    const RegisteredService& service = newService();
+    ASSERT_EQ(install({L"/runAsSystem"}).exitCode, 0u);
+    DeleteFileW(settings.c_str());
+
+    ProcessResult result = run(L"deleteByName", {L"/service=" + service.name()});
+    EXPECT_EQ(result.exitCode, 0u) << toUtf8(result.output());
+    EXPECT_TRUE(result.hasLine(L"Service '" + service.name() + L"' will be removed"));
+    EXPECT_FALSE(isRegistered(service.name()));
+
+    result = run(L"deleteByName", {L"/service=" + service.name()});
+    EXPECT_EQ(result.exitCode, 1u);
+    EXPECT_TRUE(result.hasLine(L"Failed to open service " + service.name() + L". Service does not exist"));
+
+    result = run(L"deleteByName", {});
+    EXPECT_EQ(result.exitCode, 1u);
+    EXPECT_TRUE(result.hasLine(L"Failed to find argument service"));
+}
+
+TEST_F(Install, GrantServiceAddsTheAccountToAnInstalledServiceAndReportsFailure)
+{
+    const RegisteredService& service = newService();
+    ASSERT_EQ(install({L"/runAsSystem"}).exitCode, 0u);
+
+    ProcessResult result = run(L"grantService", {L"/settings=" + settings, L"/user=" + currentUser(), L"/password=x"});
+    EXPECT_EQ(result.exitCode, 0u) << toUtf8(result.output());
+    EXPECT_TRUE(result.hasLine(L"Installing service under " + currentUser() + L" (domain=.) account"));
+    EXPECT_TRUE(result.hasLine(L"Allowed service running user to start, stop the service"));
+
+    result = run(L"grantService", {L"/settings=" + settings, L"/runAsSystem", L"/debug"});
+    EXPECT_EQ(result.exitCode, 0u);
+    EXPECT_FALSE(hasMessage(result, L"Going to give service running user account rights to start/stop service"));
+
+    result = run(L"grantService", {L"/settings=" + settings, L"/user=" + UNKNOWN_USER, L"/password=x"});
+    EXPECT_EQ(result.exitCode, 1u);
+    EXPECT_TRUE(result.hasLine(L"Failed to grant rights for user."));
+
+    newService();
+    result = run(L"grantService", {L"/settings=" + settings, L"/user=" + currentUser(), L"/password=x"});
+    EXPECT_EQ(result.exitCode, 1u);
+    EXPECT_TRUE(result.hasLine(L"Failed to grant rights for user."));
+    EXPECT_TRUE(result.contains(L". Service does not exist"));
+    EXPECT_TRUE(isRegistered(service.name()));
+}
+
+TEST_F(Install, CheckUserAndGrantLogonLogOnTheAccount)
+{
+    ProcessResult result = run(L"checkUser", {L"/user=" + currentUser(), L"/password=secret", L"/debug"});
+    EXPECT_EQ(result.exitCode, 0u) << toUtf8(result.output());
+    EXPECT_TRUE(hasMessage(result, L"Domain not specified. Will use localhost"));
+    EXPECT_TRUE(hasMessage(result, L"User " + currentUser() + L" logged in as Logon as service"));
+    EXPECT_TRUE(hasMessage(result, L"User logged in as service"));
+
+    result = run(L"checkUser", {L"/password=secret"});
+    EXPECT_EQ(result.exitCode, 1u);
+    EXPECT_TRUE(result.hasLine(L"/user=<user> parameter must be specified."));
+
+    result = run(L"grantLogon", {L"/user=" + currentUser(), L"/domain=CORP", L"/password=secret"});
+    EXPECT_EQ(result.exitCode, 0u) << toUtf8(result.output());
+    EXPECT_FALSE(result.contains(L"Domain not specified"));
+    EXPECT_TRUE(result.hasLine(L"User logged in as service"));
+    EXPECT_TRUE(result.hasLine(L"User already has 'Logon as service' privilege"));
+}
