@@ -55,11 +55,9 @@ start_wine() {
         wineserver -p
         WINEDEBUG=-all,err+eventlog,warn+eventlog,trace+eventlog wine cmd /c exit
     ) </dev/null >/dev/null 2>>"$WINE_SERVICES_LOG"
-    # No crash dialogs or debugger start-ups for programs that fail on purpose.
-    wine reg add "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug" /v Auto /t REG_SZ /d 0 /f \
-        </dev/null >/dev/null 2>&1
-    wine reg add "HKCU\\Software\\Wine\\WineDbg" /v ShowCrashDialog /t REG_DWORD /d 0 /f \
-        </dev/null >/dev/null 2>&1
+    # No debugger start-ups for programs that crash on purpose.
+    wine reg delete "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug" /v Debugger /f \
+        </dev/null >/dev/null 2>&1 || true
 }
 
 stop_wine() {

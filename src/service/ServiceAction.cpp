@@ -3,9 +3,13 @@
 #include "commandline/ArgumentKeys.h"
 #include "commandline/Argz.h"
 #include "commandline/ConsoleWriter.h"
-#include "commandline/PendingCommand.h"
+#include "eventlog/EventLogAppender.h"
 #include "logging/Logger.h"
+#include "service/ServiceEntry.h"
 #include "settings/Paths.h"
+#include "settings/SettingsInterfaces.h"
+
+#include <vector>
 
 namespace {
 
@@ -27,7 +31,35 @@ void ServiceAction::printUsage(ConsoleWriter& writer)
     writer.writeEmptyLine();
 }
 
-int ServiceAction::ExecuteAction(const Argz&, const ServiceSettings&) { return reportCommandNotAvailable(name()); }
+int ServiceAction::ExecuteAction(const Argz& arguments, const ServiceSettings& settings)
+{
+    // Attached while the service runs; its destruction detaches it.
+    EventLogAppender eventLog(settings);
+    LoggerHolder::addAppender(&eventLog);
+    LoggerHolder::configureFromSettings(settings);
+    logger.debug(L"ExecuteAction entered");
+
+    const std::wstring serviceName = settings.getServiceName();
+    std::vector<wchar_t> writableName(serviceName.begin(), serviceName.end());
+    writableName.push_back(L'\0');
+    const LPSERVICE_MAIN_FUNCTIONW entry = prepareServiceEntry(instanceNumber(), this, &arguments, &settings);
+    if (entry == nullptr) {
+        logger.error(L"Failed to prepare Service Main function");
+        return 1;
+    }
+    if (arguments.isDebugService()) {
+        entry(0, nullptr);
+    } else {
+        logger.debug(L"Calling StartServiceCtrlDispatcher");
+        const SERVICE_TABLE_ENTRYW table[] = {{writableName.data(), entry}, {nullptr, nullptr}};
+        if (!StartServiceCtrlDispatcherW(table)) {
+            logger.error(L"Failed to register service");
+            return 1;
+        }
+    }
+    logger.debug(L"Exit ExecuteAction");
+    return 0;
+}
 
 int ServiceAction::generateServiceCommand(const Argz& arguments, std::wstring& command, std::wstring& logFile) const
 {

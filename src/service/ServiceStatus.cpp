@@ -43,9 +43,25 @@ ServiceStatus::~ServiceStatus()
 
 void ServiceStatus::setStatus(const StatusValue& value)
 {
-    current_ = &value;
+    {
+        ScopedLock lock(currentLock_);
+        const StatusValue* current = current_;
+        const bool stopping = current == &StatusValue::STOPPING || current == &StatusValue::STOPPED;
+        if (stopping && (&value == &StatusValue::STARTING || &value == &StatusValue::RUNNING)) {
+            logger.debug(L"Status %s ignored: the service is stopping", value.name);
+            return;
+        }
+        current_ = &value;
+    }
     logger.debug(L"Set status to: %s", value.name);
     SetEvent(wakeEvent_.get());
+}
+
+void ServiceStatus::waitUntilStopped()
+{
+    if (thread_) {
+        WaitForSingleObject(thread_.get(), INFINITE);
+    }
 }
 
 void ServiceStatus::setFailureExitCode(DWORD serviceSpecificExitCode) { failureExitCode_ = serviceSpecificExitCode; }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "common/UniqueResource.h"
+#include "logging/CriticalSection.h"
 
 class StatusValue;
 
@@ -18,8 +19,13 @@ public:
     ServiceStatus(const ServiceStatus&) = delete;
     ServiceStatus& operator=(const ServiceStatus&) = delete;
 
-    // Stores the value and wakes the status thread; returns at once.
+    // Stores the value and wakes the status thread; returns at once. Once a
+    // stop is under way, "starting" and "running" are no longer stored: the
+    // control manager must not see the service run again while it stops.
     void setStatus(const StatusValue& value);
+    // Returns once the status thread has reported "stopped" and ended (at
+    // once when it could not be started).
+    void waitUntilStopped();
     // Makes the final "stopped" report say that the service failed, so that
     // the recovery actions configured for the service run.
     void setFailureExitCode(DWORD serviceSpecificExitCode);
@@ -32,6 +38,7 @@ private:
     SERVICE_STATUS_HANDLE statusHandle_;
     DWORD controlsAccepted_;
     Reporter reporter_;
+    CriticalSection currentLock_;
     const StatusValue* volatile current_ = nullptr;
     volatile DWORD failureExitCode_ = 0;
     UniqueHandle thread_;

@@ -80,17 +80,19 @@ TEST_F(ServiceStatusProtocol, ResendsAPendingStateWithRisingCheckpoints)
     EXPECT_EQ(reports.back().status.dwWin32ExitCode, 0u);
 }
 
-TEST_F(ServiceStatusProtocol, SendsOnlyTheLatestValueAndEndsAfterStopped)
+TEST_F(ServiceStatusProtocol, SendsOnlyTheLatestValueNeverRunningAfterAStopAndEndsAfterStopped)
 {
     ServiceStatus status(nullptr, 0x1C5, recordStatus);
     ResetEvent(record.release);
     status.setStatus(StatusValue::STARTING);
     ASSERT_EQ(WaitForSingleObject(record.entered, 5000), WAIT_OBJECT_0);
     // Both values are set while the thread is busy with the first report.
-    status.setStatus(StatusValue::STOPPING);
     status.setStatus(StatusValue::RUNNING);
+    status.setStatus(StatusValue::STOPPING);
     SetEvent(record.release);
-    Sleep(300);
+    Sleep(100);
+    status.setStatus(StatusValue::RUNNING);
+    Sleep(100);
     status.setStatus(StatusValue::STOPPED);
     Sleep(100);
     status.setStatus(StatusValue::STARTING);
@@ -99,7 +101,7 @@ TEST_F(ServiceStatusProtocol, SendsOnlyTheLatestValueAndEndsAfterStopped)
     const std::vector<Report> reports = record.snapshot();
     ASSERT_EQ(reports.size(), 3u);
     EXPECT_EQ(reports[0].status.dwCurrentState, static_cast<DWORD>(SERVICE_START_PENDING));
-    EXPECT_EQ(reports[1].status.dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_EQ(reports[1].status.dwCurrentState, static_cast<DWORD>(SERVICE_STOP_PENDING));
     EXPECT_EQ(reports[1].status.dwCheckPoint, 44u);
     EXPECT_EQ(reports[2].status.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
 }

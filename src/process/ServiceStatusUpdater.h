@@ -1,0 +1,44 @@
+#pragma once
+
+#include <string>
+
+#include "process/PipeReaderCallback.h"
+
+class ServiceStatus;
+
+// Stands in front of the callback that logs the program's output and decides
+// when the service counts as running.
+class ServiceStatusUpdater : public PipeReaderCallback {
+public:
+    ServiceStatusUpdater(ServiceStatus* status, PipeReaderCallback* target) : status_(status), target_(target) {}
+
+protected:
+    void reportRunningOnce();
+
+    ServiceStatus* status_;
+    PipeReaderCallback* target_;
+    bool reported_ = false;
+};
+
+// The service is running once the program has printed a line that contains
+// the started marker (letter case counts).
+class TokenFilteringServiceStatusUpdater : public ServiceStatusUpdater {
+public:
+    TokenFilteringServiceStatusUpdater(ServiceStatus* status, PipeReaderCallback* target, std::wstring marker)
+        : ServiceStatusUpdater(status, target), marker_(std::move(marker))
+    {
+    }
+    void onLine(const std::wstring& line) override;
+
+private:
+    std::wstring marker_;
+    bool watching_ = true;
+};
+
+// Only passes the lines on: without a marker the service is reported running
+// before the program starts.
+class DumpServiceStatsusUpdater : public ServiceStatusUpdater {
+public:
+    using ServiceStatusUpdater::ServiceStatusUpdater;
+    void onLine(const std::wstring& line) override { target_->onLine(line); }
+};

@@ -1,0 +1,93 @@
+#include "service/ThreadedServiceTask.h"
+
+#include "logging/Logger.h"
+#include "service/ServiceEventContext.h"
+#include "service/ServiceStatus.h"
+#include "service/StatusValue.h"
+
+namespace {
+const Logger logger(L"ThreadedServiceTask");
+}
+
+ThreadedServiceTask::~ThreadedServiceTask() { stopAndWait(); }
+
+void ThreadedServiceTask::stopAndWait()
+{
+    bool running = false;
+    {
+        ScopedLock lock(*this);
+        running = running_;
+    }
+    if (running) {
+        logger.debug(L"Process thread is not finished!");
+        interrupt();
+    }
+    if (thread_) {
+        WaitForSingleObject(thread_.get(), INFINITE);
+        thread_.reset();
+    }
+}
+
+void ThreadedServiceTask::CallStartService()
+{
+    logger.info(L"CallStartService");
+    ScopedLock lock(*this);
+    ServiceStatus* status = context_->getStatus();
+    if (isInterrupted()) {
+        logger.warn(L"There is a stopping process");
+        return;
+    }
+    if (running_) {
+        logger.warn(L"There is running process thread. Will terminate");
+        status->setStatus(StatusValue::STOPPED);
+        return;
+    }
+    status->setStatus(StatusValue::STARTING);
+    thread_.reset(CreateThread(nullptr, 0, threadMain, this, 0, &threadId_));
+    if (!thread_) {
+        logger.error(L"Failed to create thread to execute service task");
+        status->setFailureExitCode(1);
+        status->setStatus(StatusValue::STOPPED);
+        return;
+    }
+    running_ = true;
+    logger.debug(L"Started service task thread");
+}
+
+void ThreadedServiceTask::CallStopService()
+{
+    logger.info(L"CallStopService");
+    ScopedLock lock(*this);
+    ServiceStatus* status = context_->getStatus();
+    if (!running_) {
+        logger.warn(L"No service process thread is running. Will report stopped");
+        status->setStatus(StatusValue::STOPPED);
+        return;
+    }
+    status->setStatus(StatusValue::STOPPING);
+    interrupt();
+}
+
+void ThreadedServiceTask::reportFailure(DWORD serviceSpecificExitCode)
+{
+    context_->getStatus()->setFailureExitCode(serviceSpecificExitCode);
+}
+
+DWORD WINAPI ThreadedServiceTask::threadMain(LPVOID parameter)
+{
+    auto* task = static_cast<ThreadedServiceTask*>(parameter);
+    const Logger threadLogger(L"ThreadedServiceTask:Thread");
+    threadLogger.debug(L"Thread started");
+    task->run();
+    threadLogger.debug(L"Task finished. Interrupted=%s.", task->interruptedText());
+    task->finish();
+    return 0;
+}
+
+void ThreadedServiceTask::finish()
+{
+    ScopedLock lock(*this);
+    context_->getStatus()->setStatus(StatusValue::STOPPED);
+    running_ = false;
+    threadId_ = 0;
+}

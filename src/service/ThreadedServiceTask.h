@@ -1,0 +1,37 @@
+#pragma once
+
+#include <windows.h>
+
+#include "common/InterruptHolder.h"
+#include "common/UniqueResource.h"
+#include "logging/CriticalSection.h"
+#include "service/ServiceTask.h"
+
+// Runs the work on a thread of its own and decides the service's status
+// around it: "starting" when the thread starts, "stopping" on a stop request,
+// "stopped" when the thread ends. Its flag is set once a stop was requested.
+class ThreadedServiceTask : public ServiceTask, public InterruptHolder, public CriticalSection {
+public:
+    ~ThreadedServiceTask() override;
+
+    void CallStartService() override;
+    void CallStopService() override;
+
+protected:
+    virtual void run() = 0;
+    // Interrupts a work thread that still runs and waits for it. The most
+    // derived task calls it from its destructor: once that has run, the
+    // thread could no longer call the task's run.
+    void stopAndWait();
+    // Makes the final "stopped" report say that the service failed.
+    void reportFailure(DWORD serviceSpecificExitCode);
+
+private:
+    static DWORD WINAPI threadMain(LPVOID parameter);
+    void finish();
+
+    DWORD threadId_ = 0;
+    // Kept after the thread has finished: its last steps may still be running.
+    UniqueHandle thread_;
+    bool running_ = false;
+};

@@ -1,0 +1,245 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "common/TextConversion.h"
+#include "support/ProcessRunner.h"
+#include "support/TestFiles.h"
+#include "support/TestService.h"
+
+// The service mode under Wine's real service control manager.
+
+namespace {
+
+class ServiceRun : public ::testing::Test {
+protected:
+    TemporaryDirectory dir;
+    std::wstring settings = dir.file(L"service.xml");
+    std::wstring log = dir.file(L"logs\\service.log");
+    std::wstring name = TestService::uniqueName(L"HwRunTest");
+
+    void writeSettings(const std::wstring& arguments, const std::wstring& extra = L"", const std::wstring& level = L"debug")
+    {
+        writeUtf8(settings, L"<hostwell><name>" + name + L"</name><description>d</description>"
+                            L"<service-logging level='" + level + L"' file='logs\\service.log'/>"
+                            L"<execution><program>" + helperPath(L"hwtestprog.exe") + L"</program><arguments>" +
+                                arguments + L"</arguments>" + extra + L"</execution></hostwell>");
+    }
+
+    std::wstring hostwellArguments() const { return L"hostwell \"/settings=" + settings + L"\""; }
+
+    std::wstring stopCommand(const std::wstring& arguments, const std::wstring& timeout = L"1") const
+    {
+        return L"<termination timeout='" + timeout + L"'><execution><program>" + helperPath(L"hwtestprog.exe") +
+               L"</program><arguments>" + arguments + L"</arguments></execution></termination>";
+    }
+
+    bool logHas(const std::wstring& text) const { return readUtf8(log).find(text) != std::wstring::npos; }
+
+    static void waitForFile(const std::wstring& path)
+    {
+        for (int i = 0; i < 1500 && !fileExists(path); ++i) {
+            Sleep(20);
+        }
+    }
+};
+
+}  // namespace
+
+TEST_F(ServiceRun, WithoutMarkerRunsAtOnceAndAStopKillsTheProgramWith42)
+{
+    const std::wstring pid = dir.file(L"program.pid");
+    writeSettings(L"write-pid " + pid + L" text working ignore-ctrl sleep 600000");
+    TestService service(name, hostwellArguments());
+    ASSERT_TRUE(service.start()) << service.startError();
+    EXPECT_EQ(service.waitFor(SERVICE_RUNNING).dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+    waitForFile(pid);
+    const DWORD program = static_cast<DWORD>(std::stoul(readBytes(pid)));
+    EXPECT_TRUE(isProcessAlive(program));
+
+    ASSERT_TRUE(service.requestStop());
+    const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
+    EXPECT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(stopped.dwWin32ExitCode, 0u);
+    EXPECT_EQ(stopped.dwServiceSpecificExitCode, 0u);
+    EXPECT_FALSE(isProcessAlive(program));
+    EXPECT_TRUE(logHas(L"console                           [Info] working"));
+    EXPECT_TRUE(logHas(L"ServiceEventHandlerCollection    [Debug] Processing service event 1 with SERVICE_CONTROL_STOP"));
+    EXPECT_TRUE(logHas(L"Service process will be killed, exit code would be 42"));
+    EXPECT_TRUE(logHas(L"Process exited with code: 42"));
+    EXPECT_TRUE(logHas(L"ServiceStatus::Thread            [Debug] Call SetServiceStatus called for: stopped"));
+    EXPECT_FALSE(logHas(L"Service process exited without service stop request"));
+}
+
+TEST_F(ServiceRun, WithMarkerStaysStartingUntilTheProgramPrintsIt)
+{
+    const std::wstring go = dir.file(L"go");
+    writeSettings(L"text booting wait-file " + go + L" text \"ready: Server started\" ignore-ctrl sleep 600000",
+                  L"<status-marker><started>Server started</started></status-marker>");
+    TestService service(name, hostwellArguments());
+    ASSERT_TRUE(service.start()) << service.startError();
+    Sleep(1500);
+    const SERVICE_STATUS_PROCESS pending = service.status();
+    EXPECT_EQ(pending.dwCurrentState, static_cast<DWORD>(SERVICE_START_PENDING));
+    EXPECT_GT(pending.dwCheckPoint, 43u);  // re-sent while the program boots
+    writeBytes(go, "x");
+    EXPECT_EQ(service.waitFor(SERVICE_RUNNING).dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+    service.requestStop();
+    EXPECT_EQ(service.waitFor(SERVICE_STOPPED).dwWin32ExitCode, 0u);
+}
+
+TEST_F(ServiceRun, StopCommandLetsTheProgramEndByItself)
+{
+    const std::wstring stopFile = dir.file(L"stop.flag");
+    writeSettings(L"wait-file " + stopFile + L" text \"shutting down\" exit 0",
+                  stopCommand(L"text \"asked to stop\" touch " + stopFile));
+    TestService service(name, hostwellArguments());
+    ASSERT_TRUE(service.start()) << service.startError();
+    service.waitFor(SERVICE_RUNNING);
+    service.requestStop();
+    const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
+    EXPECT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(stopped.dwWin32ExitCode, 0u);
+    EXPECT_TRUE(logHas(L"stop_console                      [Info] asked to stop"));
+    EXPECT_TRUE(logHas(L"console                           [Info] shutting down"));
+    EXPECT_FALSE(logHas(L"Service process will be killed"));
+}
+
+TEST_F(ServiceRun, ProgramEndingByItselfStopsTheServiceWithItsExitCode)
+{
+    writeSettings(L"text working sleep 500 exit 7");
+    TestService service(name, hostwellArguments());
+    ASSERT_TRUE(service.start()) << service.startError();
+    const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
+    EXPECT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(stopped.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
+    EXPECT_EQ(stopped.dwServiceSpecificExitCode, 7u);
+    EXPECT_TRUE(logHas(L"Service process exited without service stop request"));
+}
+
+TEST_F(ServiceRun, ProgramCrashingAtOnceStopsTheServiceAsAFailure)
+{
+    writeSettings(L"crash");
+    TestService service(name, hostwellArguments());
+    ASSERT_TRUE(service.start()) << service.startError();
+    const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
+    EXPECT_EQ(stopped.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
+    EXPECT_NE(stopped.dwServiceSpecificExitCode, 0u);
+}
+
+TEST_F(ServiceRun, TwoStopRequestsAndAHangingStopCommandStillEndInStopped)
+{
+    const std::wstring stopPid = dir.file(L"stop.pid");
+    writeSettings(L"ignore-ctrl sleep 600000", stopCommand(L"write-pid " + stopPid + L" sleep 600000", L"0"));
+    TestService service(name, hostwellArguments());
+    ASSERT_TRUE(service.start()) << service.startError();
+    service.waitFor(SERVICE_RUNNING);
+    EXPECT_TRUE(service.requestStop());
+    service.requestStop();
+    const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
+    EXPECT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(stopped.dwWin32ExitCode, 0u);
+    waitForFile(stopPid);
+    EXPECT_FALSE(isProcessAlive(static_cast<DWORD>(std::stoul(readBytes(stopPid)))));
+    EXPECT_TRUE(logHas(L"Failed to wait for process to exit..."));
+}
+
+TEST_F(ServiceRun, StopDuringStartUpIsHonoured)
+{
+    // A settings file padded to take a moment to read twice.
+    writeUtf8(settings, L"<hostwell><name>" + name + L"</name><description>d</description>"
+                        L"<service-logging level='debug' file='logs\\service.log'/><execution><program>" +
+                            helperPath(L"hwtestprog.exe") + L"</program><arguments>ignore-ctrl sleep 600000"
+                            L"</arguments></execution><!--" + std::wstring(20 * 1024 * 1024, L'p') + L"--></hostwell>");
+    TestService service(name, hostwellArguments());
+    ASSERT_TRUE(service.start()) << service.startError();
+    service.requestStop();
+    const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED, 60000);
+    EXPECT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+}
+
+TEST_F(ServiceRun, MissingSettingsFileFailsTheStartAndLeavesNothingRunning)
+{
+    writeSettings(L"sleep 600000");
+    TestService service(name, hostwellArguments());
+    DeleteFileW(settings.c_str());
+    service.start();
+    const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
+    EXPECT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_NE(stopped.dwWin32ExitCode, 0u);
+}
+
+TEST_F(ServiceRun, ErrorsOfTheRunningServiceReachTheEventLog)
+{
+    wchar_t unixPath[4096] = {};
+    if (GetEnvironmentVariableW(L"WINE_SERVICES_LOG", unixPath, 4096) == 0) {
+        GTEST_SKIP() << "WINE_SERVICES_LOG is set by scripts/test";
+    }
+    std::wstring servicesLog = L"Z:" + std::wstring(unixPath);
+    for (wchar_t& c : servicesLog) {
+        c = c == L'/' ? L'\\' : c;
+    }
+    writeBytes(dir.file(L"not-a-program.exe"), "text");
+    writeUtf8(settings, L"<hostwell><name>" + name + L"</name><description>d</description>"
+                        L"<service-logging level='warn' file='logs\\service.log'/>"
+                        L"<execution><program>" + dir.file(L"not-a-program.exe") + L"</program></execution></hostwell>");
+    TestService service(name, hostwellArguments());
+    ASSERT_TRUE(service.start()) << service.startError();
+    EXPECT_EQ(service.waitFor(SERVICE_STOPPED).dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
+    Sleep(500);
+    const std::string records = readBytes(servicesLog);
+    EXPECT_NE(records.find(toUtf8(L"err:eventlog:ReportEventW L\"" + name + L" Corvane Hostwell v1.1.730.777\"")),
+              std::string::npos);
+    EXPECT_NE(records.find("err:eventlog:ReportEventW L\"Failed to start process: 1\""), std::string::npos);
+    // Warnings go to the log file only.
+    EXPECT_TRUE(logHas(L"Failed to start process: 1"));
+}
+
+TEST(ServiceMode, FromAConsoleFailsToRegister)
+{
+    TemporaryDirectory dir;
+    writeUtf8(dir.file(L"s.xml"), L"<hostwell><name>X</name><description>d</description><execution><program>"
+                                  L"C:\\windows\\system32\\cmd.exe</program></execution></hostwell>");
+    const ProcessResult result = runHostwell({L"hostwell", L"/settings=" + dir.file(L"s.xml")});
+    EXPECT_EQ(result.exitCode, 1u);
+    EXPECT_TRUE(result.hasLine(L"Failed to register service"));
+
+    const ProcessResult mocked = runHostwell({L"hostwell", L"/settings=" + dir.file(L"s.xml"), L"/debugservice"});
+    EXPECT_EQ(mocked.exitCode, 0u);
+    EXPECT_TRUE(mocked.hasLine(L"Service functions are mocked"));
+    bool mainRan = false;
+    for (const std::wstring& line : mocked.lines()) {
+        mainRan = mainRan || line.rfind(L"Failed to RegisterServiceCtrlHandlerEx. ", 0) == 0;
+    }
+    EXPECT_TRUE(mainRan) << toUtf8(mocked.output());
+}
+
+TEST(ServiceRoundTrip, InstallStartStopDeleteTheBundledExample)
+{
+    const std::wstring settings = binDirectory() + L"\\example-service.xml";
+    const std::wstring name = L"HostwellExample";
+    const ProcessResult installed = runHostwell({L"install", L"/settings=" + settings, L"/runAsSystem"});
+    ASSERT_EQ(installed.exitCode, 0u) << toUtf8(installed.output());
+    {
+        TestService service(name);
+        ASSERT_TRUE(service.start()) << service.startError();
+        EXPECT_EQ(service.waitFor(SERVICE_RUNNING).dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+        ASSERT_TRUE(service.requestStop());
+        const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
+        EXPECT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+        EXPECT_EQ(stopped.dwWin32ExitCode, 0u);
+        // The example server was asked to stop by its stop command and ended by itself.
+        const std::wstring log = readUtf8(binDirectory() + L"\\logs\\example-service.log");
+        EXPECT_NE(log.find(L"stop_console                      [Info] Asked the example server to stop"),
+                  std::wstring::npos);
+        EXPECT_NE(log.find(L"Stop requested, shutting down"), std::wstring::npos);
+        service.waitFor(SERVICE_STOPPED);
+        waitForProcessEnd(stopped.dwProcessId);
+    }
+    const ProcessResult deleted = runHostwell({L"delete", L"/settings=" + settings});
+    EXPECT_EQ(deleted.exitCode, 0u);
+    EXPECT_TRUE(deleted.hasLine(L"Service 'HostwellExample' will be removed"));
+}
