@@ -7,47 +7,13 @@
 
 #include "common/TextConversion.h"
 #include "support/ProcessRunner.h"
+#include "support/ServiceTestCase.h"
 #include "support/TestFiles.h"
 #include "support/TestService.h"
 
 // The service mode under Wine's real service control manager.
 
-namespace {
-
-class ServiceRun : public ::testing::Test {
-protected:
-    TemporaryDirectory dir;
-    std::wstring settings = dir.file(L"service.xml");
-    std::wstring log = dir.file(L"logs\\service.log");
-    std::wstring name = TestService::uniqueName(L"HwRunTest");
-
-    void writeSettings(const std::wstring& arguments, const std::wstring& extra = L"", const std::wstring& level = L"debug")
-    {
-        writeUtf8(settings, L"<hostwell><name>" + name + L"</name><description>d</description>"
-                            L"<service-logging level='" + level + L"' file='logs\\service.log'/>"
-                            L"<execution><program>" + helperPath(L"hwtestprog.exe") + L"</program><arguments>" +
-                                arguments + L"</arguments>" + extra + L"</execution></hostwell>");
-    }
-
-    std::wstring hostwellArguments() const { return L"hostwell \"/settings=" + settings + L"\""; }
-
-    std::wstring stopCommand(const std::wstring& arguments, const std::wstring& timeout = L"1") const
-    {
-        return L"<termination timeout='" + timeout + L"'><execution><program>" + helperPath(L"hwtestprog.exe") +
-               L"</program><arguments>" + arguments + L"</arguments></execution></termination>";
-    }
-
-    bool logHas(const std::wstring& text) const { return readUtf8(log).find(text) != std::wstring::npos; }
-
-    static void waitForFile(const std::wstring& path)
-    {
-        for (int i = 0; i < 1500 && !fileExists(path); ++i) {
-            Sleep(20);
-        }
-    }
-};
-
-}  // namespace
+using ServiceRun = ServiceTestCase;
 
 TEST_F(ServiceRun, WithoutMarkerRunsAtOnceAndAStopKillsTheProgramWith42)
 {
@@ -56,8 +22,7 @@ TEST_F(ServiceRun, WithoutMarkerRunsAtOnceAndAStopKillsTheProgramWith42)
     TestService service(name, hostwellArguments());
     ASSERT_TRUE(service.start()) << service.startError();
     EXPECT_EQ(service.waitFor(SERVICE_RUNNING).dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
-    waitForFile(pid);
-    const DWORD program = static_cast<DWORD>(std::stoul(readBytes(pid)));
+    const DWORD program = readProcessId(pid);
     EXPECT_TRUE(isProcessAlive(program));
 
     ASSERT_TRUE(service.requestStop());
@@ -142,8 +107,7 @@ TEST_F(ServiceRun, TwoStopRequestsAndAHangingStopCommandStillEndInStopped)
     const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
     EXPECT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
     EXPECT_EQ(stopped.dwWin32ExitCode, 0u);
-    waitForFile(stopPid);
-    EXPECT_FALSE(isProcessAlive(static_cast<DWORD>(std::stoul(readBytes(stopPid)))));
+    EXPECT_FALSE(isProcessAlive(readProcessId(stopPid)));
     EXPECT_TRUE(logHas(L"Failed to wait for process to exit..."));
 }
 
