@@ -8,6 +8,7 @@
 #include "common/Format.h"
 #include "common/TextConversion.h"
 #include "common/UniqueResource.h"
+#include "support/LogText.h"
 #include "support/ProcessRunner.h"
 #include "support/TestFiles.h"
 
@@ -33,20 +34,6 @@ protected:
         return console(helperPath(L"hwtestprog.exe"), arguments, L"", extra);
     }
 };
-
-std::vector<std::wstring> consoleLines(const std::wstring& logText)
-{
-    std::vector<std::wstring> lines;
-    const std::wstring marker = L"console                           [Info] ";
-    size_t at = 0;
-    while ((at = logText.find(marker, at)) != std::wstring::npos) {
-        const size_t start = at + marker.size();
-        const size_t end = logText.find(L"\r\n", start);
-        lines.push_back(logText.substr(start, end - start));
-        at = end;
-    }
-    return lines;
-}
 
 }  // namespace
 
@@ -88,7 +75,7 @@ TEST_F(ConsoleMode, KeepsEveryLineInOrderInTheLogFile)
     const ProcessResult result = consoleTestProgram(L"lines 20000 long-line 5", {L"/logfile=" + log});
     EXPECT_EQ(result.exitCode, 0u);
     // About 3.3 MB of records: the file has rolled over once.
-    const std::vector<std::wstring> lines = consoleLines(readUtf8(log + L".1") + readUtf8(log));
+    const std::vector<std::wstring> lines = infoMessagesOf(readUtf8(log + L".1") + readUtf8(log), L"console");
     EXPECT_FALSE(fileExists(log + L".2"));
     ASSERT_EQ(lines.size(), 20001u);
     for (int n = 1; n <= 20000; ++n) {

@@ -7,6 +7,7 @@
 
 #include "common/Format.h"
 #include "common/TextConversion.h"
+#include "support/LogText.h"
 #include "support/ProcessRunner.h"
 #include "support/ServiceTestCase.h"
 #include "support/TestService.h"
@@ -18,20 +19,6 @@
 namespace {
 
 using Fault = ServiceTestCase;
-
-std::vector<std::wstring> consoleLines(const std::wstring& logText)
-{
-    std::vector<std::wstring> lines;
-    const std::wstring marker = L"console                           [Info] ";
-    size_t at = 0;
-    while ((at = logText.find(marker, at)) != std::wstring::npos) {
-        const size_t start = at + marker.size();
-        const size_t end = logText.find(L"\r\n", start);
-        lines.push_back(logText.substr(start, end - start));
-        at = end;
-    }
-    return lines;
-}
 
 size_t fileSize(const std::wstring& path)
 {
@@ -59,7 +46,7 @@ TEST_F(Fault, A100MegabyteOutputLeavesFourWholeFilesInOrder)
     EXPECT_FALSE(fileExists(log + L".4"));
     EXPECT_FALSE(fileExists(log + L".1.tmp"));
 
-    const std::vector<std::wstring> lines = consoleLines(retainedLog());
+    const std::vector<std::wstring> lines = infoMessagesOf(retainedLog(), L"console");
     ASSERT_GT(lines.size(), 60000u);
     const int first = std::stoi(lines.front().substr(5));
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -78,7 +65,7 @@ TEST_F(Fault, ProgramCrashingAfterAMinutesWorkIsReportedWithNothingLost)
     EXPECT_EQ(stopped.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
     EXPECT_EQ(stopped.dwServiceSpecificExitCode, static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION));
     // Under Wine the crash report follows on standard error.
-    const std::vector<std::wstring> lines = consoleLines(retainedLog());
+    const std::vector<std::wstring> lines = infoMessagesOf(retainedLog(), L"console");
     ASSERT_GE(lines.size(), 502u);
     for (int n = 1; n <= 500; ++n) {
         ASSERT_EQ(lines[static_cast<size_t>(n - 1)], format(L"line %08d ", n) + std::wstring(85, L'x'));
@@ -134,7 +121,7 @@ TEST_F(Fault, FiftyMegabytesWithoutLineFeedArriveInWholePieces)
     EXPECT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
     EXPECT_EQ(stopped.dwWin32ExitCode, 0u);
     waitForProcessEnd(stopped.dwProcessId);
-    const std::vector<std::wstring> pieces = consoleLines(retainedLog());
+    const std::vector<std::wstring> pieces = infoMessagesOf(retainedLog(), L"console");
     ASSERT_GT(pieces.size(), 100u);
     size_t characters = 0;
     for (const std::wstring& piece : pieces) {
@@ -164,7 +151,7 @@ TEST_F(Fault, ReadOnlyLogFolderNeitherStopsTheServiceNorLosesLines)
     service.requestStop();
     EXPECT_EQ(service.waitFor(SERVICE_STOPPED).dwWin32ExitCode, 0u);
     SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
-    const std::vector<std::wstring> lines = consoleLines(retainedLog());
+    const std::vector<std::wstring> lines = infoMessagesOf(retainedLog(), L"console");
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back(), L"last");
     // Whatever the folder allows, what is kept runs on without a gap.
