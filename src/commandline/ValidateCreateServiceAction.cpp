@@ -3,15 +3,18 @@
 #include "commandline/ArgumentKeys.h"
 #include "commandline/Argz.h"
 #include "commandline/ConsoleWriter.h"
-#include "commandline/PendingCommand.h"
-#include "commandline/UserSettingsParser.h"
 #include "logging/Logger.h"
+#include "settings/SettingsInterfaces.h"
 
 namespace {
-const Logger logger(L"ValidateCreateServiceAction");
-}
 
-ValidateCreateServiceAction::ValidateCreateServiceAction() : ConsoleAction(L"validate-create-settings") {}
+const Logger logger(L"ValidateCreateServiceAction");
+
+const wchar_t* boolText(bool value) { return value ? L"true" : L"false"; }
+
+}  // namespace
+
+ValidateCreateServiceAction::ValidateCreateServiceAction() : CreateServiceSettingsAction(L"validate-create-settings") {}
 
 void ValidateCreateServiceAction::printUsage(ConsoleWriter& writer)
 {
@@ -23,4 +26,21 @@ void ValidateCreateServiceAction::printUsage(ConsoleWriter& writer)
     writer.writeEmptyLine();
 }
 
-int ValidateCreateServiceAction::execute(const Argz&) { return reportCommandNotAvailable(name()); }
+int ValidateCreateServiceAction::ExecuteCreateAction(const Argz&, const CreateServiceSettings& createSettings,
+                                                     const ServiceTaskSettings& taskSettings)
+{
+    logger.info(L"[j]: ServiceName:%s!~", createSettings.getServiceName());
+    logger.info(L"[j]: ServiceDisplayName:%s!~", createSettings.getServiceDisplayName());
+    logger.info(L"[j]: ServiceDescription:%s!~", createSettings.getServiceDescription());
+    logger.info(L"[j]: IsAutostart:%s!~", boolText(createSettings.isAutostart()));
+    logger.info(L"[j]: RunAsService:%s!~", boolText(createSettings.isRunAsSystem()));
+    if (!createSettings.isRunAsSystem()) {
+        logger.info(L"[j]: UserName:%s!~", createSettings.getUser());
+        logger.info(L"[j]: Domain:%s!~", createSettings.getDomain());
+        logger.info(L"[j]: Password:%s!~", createSettings.getPassword());
+    }
+    logger.info(L"[e]: Program:%s!~", taskSettings.getProgram());
+    logger.info(L"[e]: Arguments:%s!~", taskSettings.getArguments());
+    logger.info(L"[e]: WorkDir:%s!~", taskSettings.getWorkDir());
+    return 0;
+}

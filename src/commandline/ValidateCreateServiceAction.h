@@ -1,10 +1,12 @@
 #pragma once
 
-#include "commandline/ConsoleAction.h"
+#include "commandline/CreateServiceSettingsAction.h"
 
-class ValidateCreateServiceAction : public ConsoleAction {
+// Prints what install would register, in a fixed form.
+class ValidateCreateServiceAction : public CreateServiceSettingsAction {
 public:
     ValidateCreateServiceAction();
     void printUsage(ConsoleWriter& writer) override;
-    int execute(const Argz& arguments) override;
+    int ExecuteCreateAction(const Argz& arguments, const CreateServiceSettings& createSettings,
+                            const ServiceTaskSettings& taskSettings) override;
 };

@@ -3,15 +3,15 @@
 #include "commandline/ArgumentKeys.h"
 #include "commandline/Argz.h"
 #include "commandline/ConsoleWriter.h"
-#include "commandline/PendingCommand.h"
-#include "commandline/UserSettingsParser.h"
+#include "commandline/DumpSIDCommand.h"
 #include "logging/Logger.h"
+#include "settings/SettingsInterfaces.h"
 
 namespace {
 const Logger logger(L"ValidateLogonSIDAction");
 }
 
-ValidateLogonSIDAction::ValidateLogonSIDAction() : ConsoleAction(L"validate-sid") {}
+ValidateLogonSIDAction::ValidateLogonSIDAction() : CreateServiceSettingsAction(L"validate-sid") {}
 
 void ValidateLogonSIDAction::printUsage(ConsoleWriter& writer)
 {
@@ -23,4 +23,12 @@ void ValidateLogonSIDAction::printUsage(ConsoleWriter& writer)
     writer.writeEmptyLine();
 }
 
-int ValidateLogonSIDAction::execute(const Argz&) { return reportCommandNotAvailable(name()); }
+int ValidateLogonSIDAction::ExecuteCreateAction(const Argz&, const CreateServiceSettings& createSettings,
+                                                const ServiceTaskSettings&)
+{
+    if (createSettings.isRunAsSystem()) {
+        logger.error(L"Username and password must be specified");
+        return 1;
+    }
+    return DumpSIDCommand(createSettings).execute();
+}

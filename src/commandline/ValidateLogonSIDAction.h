@@ -1,10 +1,12 @@
 #pragma once
 
-#include "commandline/ConsoleAction.h"
+#include "commandline/CreateServiceSettingsAction.h"
 
-class ValidateLogonSIDAction : public ConsoleAction {
+// Looks the account up and prints its security identifier.
+class ValidateLogonSIDAction : public CreateServiceSettingsAction {
 public:
     ValidateLogonSIDAction();
     void printUsage(ConsoleWriter& writer) override;
-    int execute(const Argz& arguments) override;
+    int ExecuteCreateAction(const Argz& arguments, const CreateServiceSettings& createSettings,
+                            const ServiceTaskSettings& taskSettings) override;
 };

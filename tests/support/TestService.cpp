@@ -3,10 +3,16 @@
 #include "common/Format.h"
 #include "support/ProcessRunner.h"
 
-TestService::TestService(const std::wstring& name, const std::wstring& hostwellArguments) : name_(name)
+TestService::TestService(const std::wstring& name, const std::wstring& hostwellArguments)
+    : TestService(name, hostwellPath(), hostwellArguments)
+{
+}
+
+TestService::TestService(const std::wstring& name, const std::wstring& executable, const std::wstring& arguments)
+    : name_(name)
 {
     manager_.reset(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-    const std::wstring binaryPath = L"\"" + hostwellPath() + L"\" " + hostwellArguments;
+    const std::wstring binaryPath = L"\"" + executable + L"\" " + arguments;
     service_.reset(CreateServiceW(manager_.get(), name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
                                   SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
                                   binaryPath.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));

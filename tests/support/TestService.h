@@ -13,6 +13,8 @@ public:
     // Registers `name` to run Hostwell.exe with the given arguments after the
     // quoted executable path, e.g. hostwell "/settings=C:\x.xml".
     TestService(const std::wstring& name, const std::wstring& hostwellArguments);
+    // The same for a copy of Hostwell.exe elsewhere.
+    TestService(const std::wstring& name, const std::wstring& executable, const std::wstring& arguments);
     // Controls a service registered by someone else; stops it (but does not
     // delete it) when the object goes away.
     explicit TestService(const std::wstring& name);
