@@ -7,6 +7,7 @@
 
 #include "common/Format.h"
 #include "common/TextConversion.h"
+#include "common/UniqueResource.h"
 #include "support/ProcessRunner.h"
 #include "support/ServiceTestCase.h"
 #include "support/TestService.h"
@@ -15,7 +16,8 @@ using Soak = ServiceTestCase;
 
 TEST_F(Soak, FiftyInstallStartStopDeleteCyclesOfOneServiceName)
 {
-    std::vector<DWORD> processes;
+    // Handles, not ids: Wine reuses the ids of ended processes at once.
+    std::vector<UniqueHandle> processes;
     for (int cycle = 1; cycle <= 50; ++cycle) {
         SCOPED_TRACE("cycle " + std::to_string(cycle));
         const std::wstring pid = dir.file(format(L"program-%d.pid", cycle));
@@ -27,8 +29,8 @@ TEST_F(Soak, FiftyInstallStartStopDeleteCyclesOfOneServiceName)
             ASSERT_TRUE(service.start()) << service.startError();
             const SERVICE_STATUS_PROCESS running = service.waitFor(SERVICE_RUNNING);
             ASSERT_EQ(running.dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
-            processes.push_back(running.dwProcessId);
-            processes.push_back(readProcessId(pid));
+            processes.emplace_back(OpenProcess(SYNCHRONIZE, FALSE, running.dwProcessId));
+            processes.emplace_back(OpenProcess(SYNCHRONIZE, FALSE, readProcessId(pid)));
             ASSERT_TRUE(service.requestStop());
             const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
             ASSERT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
@@ -38,8 +40,9 @@ TEST_F(Soak, FiftyInstallStartStopDeleteCyclesOfOneServiceName)
         const ProcessResult deleted = runHostwell({L"delete", L"/settings=" + settings});
         ASSERT_EQ(deleted.exitCode, 0u) << toUtf8(deleted.output());
     }
-    for (DWORD process : processes) {
-        EXPECT_FALSE(isProcessAlive(process)) << process;
+    for (const UniqueHandle& process : processes) {
+        ASSERT_TRUE(process);
+        EXPECT_EQ(WaitForSingleObject(process.get(), 0), WAIT_OBJECT_0) << GetProcessId(process.get());
     }
     const ProcessResult again = runHostwell({L"deleteByName", L"/service=" + name});
     EXPECT_EQ(again.exitCode, 1u);
