@@ -64,6 +64,7 @@ void RollFileWriter::open(const std::wstring& newFileName)
     close();
     file_ = std::move(file);
     fileName_ = newFileName;
+    seekToEnd();
     logger.info(L"Logging will be redirected to: %s", newFileName);
 }
 
@@ -73,9 +74,11 @@ void RollFileWriter::write(const std::wstring& prefix, const std::wstring& messa
         return;
     }
     const std::string bytes = recordBytes(timestamp() + prefix + message + L"\n");
-    LARGE_INTEGER end = {};
-    SetFilePointerEx(file_.get(), end, nullptr, FILE_END);
-    writeAll(file_.get(), bytes.data(), bytes.size());
+    if (writeAll(file_.get(), bytes.data(), bytes.size())) {
+        size_ += static_cast<long long>(bytes.size());
+    } else {
+        seekToEnd();
+    }
     rollOver();
 }
 
@@ -83,18 +86,28 @@ void RollFileWriter::close()
 {
     file_.reset();
     fileName_.clear();
+    size_ = 0;
+}
+
+void RollFileWriter::seekToEnd()
+{
+    LARGE_INTEGER end = {};
+    if (SetFilePointerEx(file_.get(), LARGE_INTEGER{}, &end, FILE_END)) {
+        size_ = end.QuadPart;
+    }
 }
 
 void RollFileWriter::rollOver()
 {
-    LARGE_INTEGER size = {};
-    if (!GetFileSizeEx(file_.get(), &size) || size.QuadPart < maxSize_) {
+    if (size_ < maxSize_) {
         return;
     }
     // Copy first and shift the backups only when the copy is complete, so that
     // a failing copy neither loses the live content nor pushes out old backups.
     const std::wstring copy = backupName(1) + L".tmp";
-    if (!copyLiveFileTo(copy)) {
+    const bool copied = copyLiveFileTo(copy);
+    seekToEnd();
+    if (!copied) {
         DeleteFileW(copy.c_str());
         return;
     }
@@ -107,17 +120,18 @@ void RollFileWriter::rollOver()
         DeleteFileW(copy.c_str());
         return;
     }
-    LARGE_INTEGER start = {};
-    SetFilePointerEx(file_.get(), start, nullptr, FILE_BEGIN);
-    SetEndOfFile(file_.get());
+    if (SetFilePointerEx(file_.get(), LARGE_INTEGER{}, nullptr, FILE_BEGIN) && SetEndOfFile(file_.get())) {
+        size_ = 0;
+    } else {
+        seekToEnd();
+    }
 }
 
 bool RollFileWriter::copyLiveFileTo(const std::wstring& target)
 {
     UniqueHandle backup(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER start = {};
-    if (!backup || !SetFilePointerEx(file_.get(), start, nullptr, FILE_BEGIN)) {
+    if (!backup || !SetFilePointerEx(file_.get(), LARGE_INTEGER{}, nullptr, FILE_BEGIN)) {
         return false;
     }
     char buffer[65536];

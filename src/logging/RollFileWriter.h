@@ -26,8 +26,12 @@ private:
     bool copyLiveFileTo(const std::wstring& target);
     std::wstring backupName(int number) const;
 
+    void seekToEnd();
+
     std::wstring fileName_;
     UniqueHandle file_;
+    // Only this process writes the file, so its size is known without asking.
+    long long size_ = 0;
     int maxSize_ = 3145728;
     int backupCount_ = 3;
 };
