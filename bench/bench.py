@@ -1,0 +1,422 @@
+#!/usr/bin/env python3
+"""Measures Hostwell under Wine and prints one table; the same figures go to
+<build>/bench.json. Run by scripts/bench, after the build and with the Wine
+prefix started:
+
+    python3 bench/bench.py <build folder>
+"""
+import json
+import os
+import re
+import shutil
+import statistics
+import subprocess
+import sys
+import threading
+import time
+
+LINES = 200_000
+LINE_BYTES = 100
+# The machine is shared and Wine's server is a bottleneck that others use
+# too, so the throughputs take more runs than the minimum of 3.
+CAPTURE_RUNS = 5
+IDLE_WINDOWS = 3
+LATENCY_ROUNDS = 5
+IDLE_SECONDS = 10
+TARGETS = {"capture_ratio": 0.9, "stop_ms": 1000, "start_ms": 500, "idle_cpu_percent": 1.0,
+           "rss_over_trivial_mb": 5.0, "size_bytes": 2 * 1024 * 1024}
+
+BUILD = os.path.abspath(sys.argv[1])
+BIN = os.path.join(BUILD, "bin")
+WORK = os.path.join(BUILD, "bench")
+HOSTWELL = os.path.join(BIN, "Hostwell.exe")
+TEST_PROGRAM = os.path.join(BIN, "hwtestprog.exe")
+
+
+def windows_path(path):
+    return "Z:" + path.replace("/", "\\")
+
+
+def expected_line(number):
+    return "line %08d %s" % (number, "x" * 85)
+
+
+def wine(program, *arguments):
+    """Runs a Windows program of the build and returns its "key=value" lines."""
+    result = subprocess.run(["wine", os.path.join(BIN, program), *arguments], stdin=subprocess.DEVNULL,
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, check=False)
+    values = {}
+    for line in result.stdout.splitlines():
+        key, _, value = line.strip().partition("=")
+        values.setdefault(key, []).append(value)
+    if result.returncode != 0:
+        raise RuntimeError("%s %s failed (%d): %s" % (program, " ".join(arguments), result.returncode,
+                                                      result.stderr.strip()))
+    return values
+
+
+def write_settings(name, program_arguments, log_file=None):
+    path = os.path.join(WORK, name + ".xml")
+    logging = '  <service-logging level="info" file="%s"/>\n' % windows_path(log_file) if log_file else ""
+    with open(path, "w", encoding="utf-8") as settings:
+        settings.write('<?xml version="1.0" encoding="utf-8"?>\n<hostwell>\n'
+                       "  <name>%s</name>\n  <description>Hostwell benchmark</description>\n%s"
+                       "  <execution>\n    <program>%s</program>\n    <arguments>%s</arguments>\n"
+                       "  </execution>\n</hostwell>\n"
+                       % (name, logging, windows_path(TEST_PROGRAM), program_arguments))
+    return path
+
+
+def fresh_folder(path):
+    shutil.rmtree(path, ignore_errors=True)
+    os.makedirs(path)
+    return path
+
+
+class LogKeeper:
+    """Keeps every generation of a rolling log. The log moves its content to
+    .1, .2, .3 and drops .3; a hard link taken while a generation still exists
+    under one of those names keeps it, so the whole output can be checked."""
+
+    def __init__(self, log_file, keep_folder):
+        self.log_file = log_file
+        self.keep_folder = fresh_folder(keep_folder)
+        self.seen = set()
+        self.stopping = threading.Event()
+        self.thread = threading.Thread(target=self._run)
+        self.thread.start()
+
+    def _run(self):
+        while not self.stopping.wait(0.01):
+            self._take()
+        self._take()
+
+    def _take(self):
+        for number in (3, 2, 1):
+            link = os.path.join(self.keep_folder, "new")
+            try:
+                os.link("%s.%d" % (self.log_file, number), link)
+            except FileNotFoundError:
+                continue
+            # The name may have moved on between two calls: what the link holds counts.
+            inode = os.stat(link).st_ino
+            if inode in self.seen:
+                os.unlink(link)
+            else:
+                self.seen.add(inode)
+                os.rename(link, os.path.join(self.keep_folder, "generation-%d" % inode))
+
+    def files_oldest_first(self):
+        self.stopping.set()
+        self.thread.join()
+        # A backup is written once, as a copy of the live file, so the time of
+        # its last change orders the generations.
+        kept = [os.path.join(self.keep_folder, name) for name in os.listdir(self.keep_folder)]
+        kept.sort(key=lambda path: os.stat(path).st_mtime_ns)
+        return kept + [self.log_file]
+
+
+RECORD = re.compile(r"^\[[^\]]*\] console +\[Info\] (.*?)\r?$")
+
+
+def check_sequence(texts):
+    """'yes' when the program's lines are all there, in order, once each."""
+    number = 0
+    for text in texts:
+        if not text.startswith("line "):
+            continue
+        number += 1
+        if text != expected_line(number):
+            return "no: line %d reads %r" % (number, text[:30])
+    return "yes" if number == LINES else "no: %d of %d lines" % (number, LINES)
+
+
+def read_lines(path):
+    with open(path, encoding="utf-8-sig", errors="replace", newline="") as text:
+        return [line.rstrip("\r\n") for line in text]
+
+
+def log_messages(paths):
+    for path in paths:
+        for line in read_lines(path):
+            match = RECORD.match(line)
+            if match:
+                yield match.group(1)
+
+
+def capture_baseline(run):
+    folder = fresh_folder(os.path.join(WORK, "capture-a-%d" % run))
+    output = os.path.join(folder, "lines.txt")
+    result = wine("ProcessTimer.exe", windows_path(os.path.join(folder, "stdout.txt")),
+                  windows_path(os.path.join(BIN, "BlockingReader.exe")), windows_path(output),
+                  windows_path(TEST_PROGRAM), "lines", str(LINES))
+    check = {"file": check_sequence(read_lines(output))}
+    shutil.rmtree(folder)
+    return float(result["elapsed_ms"][0]), check
+
+
+def capture_console(run, settings):
+    folder = fresh_folder(os.path.join(WORK, "capture-b-%d" % run))
+    stdout = os.path.join(folder, "stdout.txt")
+    log = os.path.join(folder, "log", "console.log")
+    keeper = LogKeeper(log, os.path.join(folder, "kept"))
+    result = wine("ProcessTimer.exe", windows_path(stdout), windows_path(HOSTWELL), "console",
+                  "/settings=" + windows_path(settings), "/logfile=" + windows_path(log))
+    files = keeper.files_oldest_first()
+    check = {"stdout": check_sequence(read_lines(stdout)), "log": check_sequence(log_messages(files)),
+             "log_files": len(files)}
+    shutil.rmtree(folder)
+    return float(result["elapsed_ms"][0]), check
+
+
+def capture_service(run, name, settings, log):
+    shutil.rmtree(os.path.dirname(log), ignore_errors=True)
+    folder = fresh_folder(os.path.join(WORK, "capture-c-%d" % run))
+    keeper = LogKeeper(log, os.path.join(folder, "kept"))
+    result = wine("ServiceTimer.exe", "until-stopped", name, windows_path(HOSTWELL), windows_path(settings))
+    files = keeper.files_oldest_first()
+    check = {"log": check_sequence(log_messages(files)), "log_files": len(files)}
+    shutil.rmtree(folder)
+    shutil.rmtree(os.path.dirname(log))
+    return float(result["elapsed_ms"][0]), check
+
+
+def summary(values_ms):
+    return {"values_ms": [round(value, 1) for value in values_ms], "min_ms": round(min(values_ms), 1),
+            "median_ms": round(statistics.median(values_ms), 1)}
+
+
+def measure_capture():
+    console_settings = write_settings("HostwellBenchConsole", "lines %d" % LINES)
+    service_log = os.path.join(WORK, "capture-c-log", "service.log")
+    service_settings = write_settings("HostwellBenchCapture", "lines %d" % LINES, service_log)
+    times = {"baseline": [], "console": [], "service": []}
+    checks = {"baseline": [], "console": [], "service": []}
+    # Interleaved, so that a busy spell of the machine hits all three alike.
+    for run in range(1, CAPTURE_RUNS + 1):
+        for kind, measure in (("baseline", lambda: capture_baseline(run)),
+                              ("console", lambda: capture_console(run, console_settings)),
+                              ("service", lambda: capture_service(run, "HostwellBenchCapture", service_settings,
+                                                                  service_log))):
+            elapsed, check = measure()
+            times[kind].append(elapsed)
+            checks[kind].append(check)
+    figures = {}
+    for kind in times:
+        figure = summary(times[kind])
+        median_s = figure["median_ms"] / 1000
+        figure["mb_per_s"] = round(LINES * LINE_BYTES / 1e6 / median_s, 2)
+        figure["lines_per_s"] = round(LINES / median_s)
+        # Every run must pass, so the worst verdict of each place stands.
+        places = [place for place in checks[kind][0] if place != "log_files"]
+        figure["all_lines_in_order"] = {place: next((c[place] for c in checks[kind] if c[place] != "yes"), "yes")
+                                        for place in places}
+        if "log_files" in checks[kind][0]:
+            figure["log_files_checked"] = [c["log_files"] for c in checks[kind]]
+        figures[kind] = figure
+    for kind in ("console", "service"):
+        figures[kind]["ratio_to_baseline"] = {
+            "median": round(figures["baseline"]["median_ms"] / figures[kind]["median_ms"], 3),
+            "best": round(figures["baseline"]["min_ms"] / figures[kind]["min_ms"], 3)}
+        figures[kind]["met"] = figures[kind]["ratio_to_baseline"]["median"] >= TARGETS["capture_ratio"]
+    return figures
+
+
+def measure_latencies():
+    settings = write_settings("HostwellBenchLatency", "ignore-ctrl sleep 600000",
+                              os.path.join(WORK, "latency-log", "service.log"))
+    result = wine("ServiceTimer.exe", "start-stop", "HostwellBenchLatency", windows_path(HOSTWELL),
+                  windows_path(settings), str(LATENCY_ROUNDS))
+    start = summary([float(value) for value in result["start_ms"]])
+    stop = summary([float(value) for value in result["stop_ms"]])
+    start["met"] = start["median_ms"] <= TARGETS["start_ms"]
+    stop["met"] = stop["median_ms"] <= TARGETS["stop_ms"]
+    return start, stop
+
+
+def linux_process(*words):
+    """The Linux process id of the Wine process whose command line holds all words."""
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open("/proc/%s/cmdline" % entry, "rb") as cmdline:
+                text = cmdline.read().replace(b"\0", b" ").decode(errors="replace")
+        except OSError:
+            continue
+        if all(word in text for word in words):
+            return int(entry)
+    return None
+
+
+def cpu_ns(pid):
+    """On-CPU time of all threads of the process, in nanoseconds."""
+    total = 0
+    for task in os.listdir("/proc/%d/task" % pid):
+        try:
+            with open("/proc/%d/task/%s/schedstat" % (pid, task)) as schedstat:
+                total += int(schedstat.read().split()[0])
+        except OSError:
+            pass
+    return total
+
+
+def rss_kb(pid):
+    with open("/proc/%d/status" % pid) as status:
+        for line in status:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1])
+    return 0
+
+
+def measure_idle():
+    settings = write_settings("HostwellBenchIdle", "ignore-ctrl sleep 600000",
+                              os.path.join(WORK, "idle-log", "service.log"))
+    # A trivial Wine program beside it: the test program sleeping.
+    trivial = subprocess.Popen(["wine", TEST_PROGRAM, "sleep", "600001"], stdin=subprocess.DEVNULL,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    timer = subprocess.Popen(["wine", os.path.join(BIN, "ServiceTimer.exe"), "idle", "HostwellBenchIdle",
+                              windows_path(HOSTWELL), windows_path(settings), str(IDLE_WINDOWS * IDLE_SECONDS + 2)],
+                             stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, text=True)
+    try:
+        for line in timer.stdout:
+            if line.strip() == "ready":
+                break
+        hostwell = linux_process("Hostwell.exe hostwell ", windows_path(settings))
+        program = linux_process("hwtestprog.exe", "sleep 600001")
+        if hostwell is None or program is None:
+            raise RuntimeError("the Wine processes of the idle service or the trivial program were not found")
+        cpu_percent = []
+        hostwell_rss = []
+        program_rss = []
+        for _ in range(IDLE_WINDOWS):
+            before = cpu_ns(hostwell)
+            began = time.monotonic()
+            for _ in range(IDLE_SECONDS):
+                time.sleep(1)
+                hostwell_rss.append(rss_kb(hostwell))
+                program_rss.append(rss_kb(program))
+            cpu_percent.append(100 * (cpu_ns(hostwell) - before) / ((time.monotonic() - began) * 1e9))
+        timer.wait()
+    finally:
+        trivial.kill()
+        trivial.wait()
+    rss = round(statistics.median(hostwell_rss) / 1024, 1)
+    trivial_rss = round(statistics.median(program_rss) / 1024, 1)
+    return {"cpu_percent": {"values": [round(value, 3) for value in cpu_percent],
+                            "min": round(min(cpu_percent), 3),
+                            "median": round(statistics.median(cpu_percent), 3),
+                            "met": statistics.median(cpu_percent) < TARGETS["idle_cpu_percent"]},
+            "rss_mb": rss, "trivial_program_rss_mb": trivial_rss, "rss_over_trivial_mb": round(rss - trivial_rss, 1),
+            "rss_met": rss - trivial_rss <= TARGETS["rss_over_trivial_mb"]}
+
+
+def measure_size():
+    dump = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", HOSTWELL], stdout=subprocess.PIPE, text=True,
+                          check=True).stdout
+    imports = re.findall(r"DLL Name: (\S+)", dump)
+    system32 = os.path.join(os.environ["WINEPREFIX"], "drive_c", "windows", "system32")
+    installed = {name.lower() for name in os.listdir(system32)}
+    size = os.path.getsize(HOSTWELL)
+    return {"bytes": size, "met": size <= TARGETS["size_bytes"], "imports": imports,
+            "system_dlls_only": all(name.lower() in installed for name in imports)}
+
+
+def seconds(milliseconds):
+    return "%.3f s" % (milliseconds / 1000)
+
+
+def verdict(met):
+    return "met" if met else "MISSED"
+
+
+def print_table(report):
+    capture = report["capture"]
+    rows = [("Figure", "min", "median", "target", "result", "details")]
+    titles = {"baseline": "(a) capture: blocking ReadFile, flush per line",
+              "console": "(b) capture: Hostwell console, log file",
+              "service": "(c) capture: Hostwell service, log file"}
+    for kind, title in titles.items():
+        figure = capture[kind]
+        details = "%.2f MB/s, %d lines/s" % (figure["mb_per_s"], figure["lines_per_s"])
+        target = result = ""
+        if "ratio_to_baseline" in figure:
+            letter = "b/a" if kind == "console" else "c/a"
+            details += ", %s %.2f (best %.2f)" % (letter, figure["ratio_to_baseline"]["median"],
+                                                 figure["ratio_to_baseline"]["best"])
+            target = "%s >= %.1f" % (letter, TARGETS["capture_ratio"])
+            result = verdict(figure["met"])
+        checks = figure["all_lines_in_order"]
+        details += "; all lines in order: " + ", ".join("%s %s" % (place, answer) for place, answer in checks.items())
+        if "log_files_checked" in figure:
+            details += " (log files per run: %s)" % "/".join(str(count) for count in figure["log_files_checked"])
+        rows.append((title, seconds(figure["min_ms"]), seconds(figure["median_ms"]), target, result, details))
+    for key, title, target in (("start", "start latency, StartService to RUNNING", TARGETS["start_ms"]),
+                               ("stop", "stop latency, stop request to STOPPED", TARGETS["stop_ms"])):
+        figure = report[key + "_latency"]
+        rows.append((title, seconds(figure["min_ms"]), seconds(figure["median_ms"]), "<= " + seconds(target),
+                     verdict(figure["met"]), "%d rounds" % len(figure["values_ms"])))
+    idle = report["idle"]
+    rows.append(("idle CPU of Hostwell in %d s" % IDLE_SECONDS, "%.2f %%" % idle["cpu_percent"]["min"],
+                 "%.2f %%" % idle["cpu_percent"]["median"], "< %.0f %%" % TARGETS["idle_cpu_percent"],
+                 verdict(idle["cpu_percent"]["met"]), "%d windows, of one core" % IDLE_WINDOWS))
+    rows.append(("VmRSS of Hostwell over a trivial program", "", "%+.1f MB" % idle["rss_over_trivial_mb"],
+                 "<= +%.0f MB" % TARGETS["rss_over_trivial_mb"], verdict(idle["rss_met"]),
+                 "Hostwell %.1f MB, trivial Wine program %.1f MB" % (idle["rss_mb"], idle["trivial_program_rss_mb"])))
+    size = report["size"]
+    rows.append(("size of Hostwell.exe", "", "%d B" % size["bytes"], "<= %d B" % TARGETS["size_bytes"],
+                 verdict(size["met"] and size["system_dlls_only"]),
+                 "imports %s (%s)" % (" ".join(size["imports"]),
+                                      "system DLLs only" if size["system_dlls_only"] else "NOT only system DLLs")))
+    widths = [max(len(row[column]) for row in rows) for column in range(6)]
+    print()
+    print("Hostwell benchmark: %s, %d CPUs, load %.2f at the start; output capture of %d lines of %d bytes, "
+          "%d runs each" % (report["machine"]["wine"], report["machine"]["cpus"], report["machine"]["load_at_start"],
+                            LINES, LINE_BYTES, CAPTURE_RUNS))
+    print()
+    for row in rows:
+        print("  ".join(cell.ljust(width) for cell, width in zip(row, widths)).rstrip())
+    print("""
+- Times are taken by the measuring programs with QueryPerformanceCounter: (a) and
+  (b) from the start of the capturing process to its end, (c) from StartService
+  until the service has stopped by itself (its program ended) and its process
+  has ended. The three run in turn. MB/s and lines/s are of the program's output
+  (10^6 bytes) at the median time. Ratios are baseline time over Hostwell time:
+  median over median, and best over best. Under Wine every write of the program
+  to its pipe is a round trip to wineserver, which bounds all three alike.
+- "All lines in order": the %d lines appear exactly once each, whole and in
+  order. The log rolls over at 3 MiB and keeps only .1 to .3; while the run goes
+  on, every generation is kept by a hard link before the log drops it, so the
+  whole log is checked, not only the retained tail. (b) is checked in its
+  standard output too. Every run is checked.
+- Latencies use a program that ignores stop requests and no stop command; the
+  stop requests come at times spread over Hostwell's 500 ms poll.
+- Idle CPU: on-CPU time of all threads of Hostwell's Wine process (from
+  /proc/<pid>/task/*/schedstat; under Wine GetProcessTimes of another process
+  gives nothing); work that wineserver does for it is not counted. VmRSS: median
+  of one sample a second, beside the test program sleeping as a trivial Wine
+  program.
+- The same figures are in %s.""" % (LINES, os.path.join(BUILD, "bench.json")))
+
+
+def main():
+    fresh_folder(WORK)
+    wine_version = subprocess.run(["wine", "--version"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                  text=True).stdout.strip()
+    report = {"machine": {"wine": wine_version, "cpus": os.cpu_count(), "load_at_start": os.getloadavg()[0]},
+              "targets": TARGETS}
+    print("Measuring output capture (%d runs of 3 kinds)..." % CAPTURE_RUNS, flush=True)
+    report["capture"] = measure_capture()
+    print("Measuring start and stop latency...", flush=True)
+    report["start_latency"], report["stop_latency"] = measure_latencies()
+    print("Measuring the idle service...", flush=True)
+    report["idle"] = measure_idle()
+    report["size"] = measure_size()
+    with open(os.path.join(BUILD, "bench.json"), "w") as output:
+        json.dump(report, output, indent=2)
+        output.write("\n")
+    print_table(report)
+
+
+if __name__ == "__main__":
+    main()
