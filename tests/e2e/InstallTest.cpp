@@ -10,8 +10,10 @@
 #include "common/Format.h"
 #include "common/TextConversion.h"
 #include "common/UniqueResource.h"
+#include "support/CurrentUser.h"
 #include "support/ProcessRunner.h"
 #include "support/TestFiles.h"
+#include "support/TestService.h"
 
 // install, delete, deleteByName, grantService, checkUser and grantLogon
 // against Wine's real service control manager and registry. LogonUserW and
@@ -21,20 +23,6 @@ namespace {
 
 const std::wstring CMD = L"C:\\windows\\system32\\cmd.exe";
 const std::wstring UNKNOWN_USER = L"no-such-hostwell-user";
-
-std::wstring currentUser()
-{
-    wchar_t name[256] = {};
-    DWORD size = 256;
-    GetUserNameW(name, &size);
-    return name;
-}
-
-std::wstring uniqueServiceName()
-{
-    static int counter = 0;
-    return format(L"HwInstallTest%lu_%d", GetCurrentProcessId(), ++counter);
-}
 
 struct ServiceConfig {
     bool found = false;
@@ -166,7 +154,7 @@ protected:
     RegisteredService& newService(const std::wstring& description = L"Runs the install test",
                                   const std::wstring& program = CMD)
     {
-        services_.emplace_back(new RegisteredService(uniqueServiceName()));
+        services_.emplace_back(new RegisteredService(TestService::uniqueName(L"HwInstallTest")));
         writeSettings(services_.back()->name(), description, program);
         return *services_.back();
     }
@@ -271,13 +259,13 @@ TEST_F(Install, StartsOnDemandWhenAutostartOrAutorunIsNotTrue)
 TEST_F(Install, UnderAnAccountChecksItAndGivesItStartStopRights)
 {
     const RegisteredService& local = newService();
-    ProcessResult result = install({L"/user=" + currentUser(), L"/password=secret"});
+    ProcessResult result = install({L"/user=" + currentUserName(), L"/password=secret"});
     ASSERT_EQ(result.exitCode, 0u) << toUtf8(result.output());
     const std::vector<std::wstring> expected = {
         L"Domain not specified. Will use localhost",
-        L"Installing service under " + currentUser() + L" (domain=.) account",
+        L"Installing service under " + currentUserName() + L" (domain=.) account",
         L"User logged in as service",
-        L"Installing service for user: .\\" + currentUser(),
+        L"Installing service for user: .\\" + currentUserName(),
         L"Service '" + local.name() + L"' was created",
         L"Allowed service running user to start, stop the service",
     };
@@ -288,22 +276,22 @@ TEST_F(Install, UnderAnAccountChecksItAndGivesItStartStopRights)
         previous = index;
     }
     EXPECT_EQ(lastLines(result, 8), startStopHint(local.name()));
-    EXPECT_EQ(queryConfig(local.name()).account, L".\\" + currentUser());
+    EXPECT_EQ(queryConfig(local.name()).account, L".\\" + currentUserName());
 
     const RegisteredService& domain = newService();
-    result = install({L"/user=" + currentUser(), L"/domain=CORP", L"/password=secret"});
+    result = install({L"/user=" + currentUserName(), L"/domain=CORP", L"/password=secret"});
     ASSERT_EQ(result.exitCode, 0u) << toUtf8(result.output());
     EXPECT_FALSE(result.contains(L"Domain not specified"));
-    EXPECT_TRUE(result.hasLine(L"Installing service under " + currentUser() + L" (domain=CORP) account"));
-    EXPECT_TRUE(result.hasLine(L"Installing service for user: CORP\\" + currentUser()));
-    EXPECT_EQ(queryConfig(domain.name()).account, L"CORP\\" + currentUser());
+    EXPECT_TRUE(result.hasLine(L"Installing service under " + currentUserName() + L" (domain=CORP) account"));
+    EXPECT_TRUE(result.hasLine(L"Installing service for user: CORP\\" + currentUserName()));
+    EXPECT_EQ(queryConfig(domain.name()).account, L"CORP\\" + currentUserName());
 }
 
 TEST_F(Install, PasswordWithBlanksQuotesAndNonAsciiIsTakenAsItIsAndNeverShown)
 {
     const RegisteredService& service = newService();
     const std::wstring password = L"p\u00e4ss \"w\u00f6rd\" \u20ac 1";
-    const ProcessResult result = install({L"/user=" + currentUser(), L"/password=" + password, L"/debug"});
+    const ProcessResult result = install({L"/user=" + currentUserName(), L"/password=" + password, L"/debug"});
     ASSERT_EQ(result.exitCode, 0u) << toUtf8(result.output());
     EXPECT_FALSE(result.contains(L"w\u00f6rd"));
     EXPECT_TRUE(queryConfig(service.name()).found);
@@ -315,7 +303,7 @@ TEST_F(Install, OfAnExistingServiceFailsAndChangesNothing)
     ASSERT_EQ(install({L"/runAsSystem"}).exitCode, 0u);
 
     writeSettings(service.name(), L"Second description");
-    const ProcessResult result = install({L"/user=" + currentUser(), L"/password=secret", L"/autorun=false"});
+    const ProcessResult result = install({L"/user=" + currentUserName(), L"/password=secret", L"/autorun=false"});
     EXPECT_EQ(result.exitCode, 1u);
     EXPECT_TRUE(result.hasLine(L"Failed to create service " + service.name() + L". The service already exists"));
     EXPECT_FALSE(result.contains(L"Allowed service running user"));
@@ -330,7 +318,7 @@ TEST_F(Install, OfAnExistingServiceFailsAndChangesNothing)
 TEST_F(Install, SwitchesTurnTheAccountCheckAndTheDaclChangeOff)
 {
     newService();
-    ProcessResult result = install({L"/user=" + currentUser(), L"/password=secret", L"/checkUserAccount=no"});
+    ProcessResult result = install({L"/user=" + currentUserName(), L"/password=secret", L"/checkUserAccount=no"});
     ASSERT_EQ(result.exitCode, 0u) << toUtf8(result.output());
     EXPECT_FALSE(result.contains(L"User logged in as service"));
     EXPECT_TRUE(result.hasLine(L"Allowed service running user to start, stop the service"));
@@ -390,7 +378,7 @@ TEST_F(Install, FailsBeforeAnythingIsRegisteredWhenTheSettingsOrTheAccountAreInc
     EXPECT_FALSE(isRegistered(noUser.name()));
 
     const RegisteredService& noPassword = newService();
-    result = install({L"/user=" + currentUser()});
+    result = install({L"/user=" + currentUserName()});
     EXPECT_EQ(result.exitCode, 1u);
     EXPECT_TRUE(result.hasLine(L"/password=<password> parameter must be specified."));
     EXPECT_FALSE(isRegistered(noPassword.name()));
@@ -437,9 +425,9 @@ TEST_F(Install, GrantServiceAddsTheAccountToAnInstalledServiceAndReportsFailure)
     const RegisteredService& service = newService();
     ASSERT_EQ(install({L"/runAsSystem"}).exitCode, 0u);
 
-    ProcessResult result = run(L"grantService", {L"/settings=" + settings, L"/user=" + currentUser(), L"/password=x"});
+    ProcessResult result = run(L"grantService", {L"/settings=" + settings, L"/user=" + currentUserName(), L"/password=x"});
     EXPECT_EQ(result.exitCode, 0u) << toUtf8(result.output());
-    EXPECT_TRUE(result.hasLine(L"Installing service under " + currentUser() + L" (domain=.) account"));
+    EXPECT_TRUE(result.hasLine(L"Installing service under " + currentUserName() + L" (domain=.) account"));
     EXPECT_TRUE(result.hasLine(L"Allowed service running user to start, stop the service"));
 
     result = run(L"grantService", {L"/settings=" + settings, L"/runAsSystem", L"/debug"});
@@ -451,7 +439,7 @@ TEST_F(Install, GrantServiceAddsTheAccountToAnInstalledServiceAndReportsFailure)
     EXPECT_TRUE(result.hasLine(L"Failed to grant rights for user."));
 
     newService();
-    result = run(L"grantService", {L"/settings=" + settings, L"/user=" + currentUser(), L"/password=x"});
+    result = run(L"grantService", {L"/settings=" + settings, L"/user=" + currentUserName(), L"/password=x"});
     EXPECT_EQ(result.exitCode, 1u);
     EXPECT_TRUE(result.hasLine(L"Failed to grant rights for user."));
     EXPECT_TRUE(result.contains(L". Service does not exist"));
@@ -460,17 +448,17 @@ TEST_F(Install, GrantServiceAddsTheAccountToAnInstalledServiceAndReportsFailure)
 
 TEST_F(Install, CheckUserAndGrantLogonLogOnTheAccount)
 {
-    ProcessResult result = run(L"checkUser", {L"/user=" + currentUser(), L"/password=secret", L"/debug"});
+    ProcessResult result = run(L"checkUser", {L"/user=" + currentUserName(), L"/password=secret", L"/debug"});
     EXPECT_EQ(result.exitCode, 0u) << toUtf8(result.output());
     EXPECT_TRUE(hasMessage(result, L"Domain not specified. Will use localhost"));
-    EXPECT_TRUE(hasMessage(result, L"User " + currentUser() + L" logged in as Logon as service"));
+    EXPECT_TRUE(hasMessage(result, L"User " + currentUserName() + L" logged in as Logon as service"));
     EXPECT_TRUE(hasMessage(result, L"User logged in as service"));
 
     result = run(L"checkUser", {L"/password=secret"});
     EXPECT_EQ(result.exitCode, 1u);
     EXPECT_TRUE(result.hasLine(L"/user=<user> parameter must be specified."));
 
-    result = run(L"grantLogon", {L"/user=" + currentUser(), L"/domain=CORP", L"/password=secret"});
+    result = run(L"grantLogon", {L"/user=" + currentUserName(), L"/domain=CORP", L"/password=secret"});
     EXPECT_EQ(result.exitCode, 0u) << toUtf8(result.output());
     EXPECT_FALSE(result.contains(L"Domain not specified"));
     EXPECT_TRUE(result.hasLine(L"User logged in as service"));

@@ -9,6 +9,7 @@
 
 #include "common/TextConversion.h"
 #include "common/UniqueResource.h"
+#include "support/CurrentUser.h"
 #include "support/ProcessRunner.h"
 #include "support/TestFiles.h"
 
@@ -19,14 +20,6 @@ namespace {
 
 const std::wstring CMD = L"C:\\windows\\system32\\cmd.exe";
 const std::wstring NO_DOMAIN = L"Domain not specified. Will use localhost";
-
-std::wstring currentUser()
-{
-    wchar_t name[256] = {};
-    DWORD size = 256;
-    GetUserNameW(name, &size);
-    return name;
-}
 
 // The user SID of this process's token, found without any account lookup.
 std::wstring currentUserSid()
@@ -166,7 +159,7 @@ TEST_F(ValidateAccount, CreateSettingsWithoutUserOrPasswordFailWithoutPrinting)
 
 TEST_F(ValidateAccount, SidOfTheCurrentUserIsTheOneOfItsToken)
 {
-    const ProcessResult result = run(L"validate-sid", {L"/user=" + currentUser(), L"/password=unused"});
+    const ProcessResult result = run(L"validate-sid", {L"/user=" + currentUserName(), L"/password=unused"});
     ASSERT_EQ(result.exitCode, 0u) << toUtf8(result.output());
     const std::wstring sid = currentUserSid();
     EXPECT_EQ(sid.compare(0, 6, L"S-1-5-"), 0) << toUtf8(sid);
@@ -187,7 +180,7 @@ TEST_F(ValidateAccount, SidOfAnUnknownUserOrOfLocalSystemIsRefused)
     EXPECT_TRUE(lookupFailed) << toUtf8(result.output());
     EXPECT_FALSE(result.contains(L"User token opened"));
 
-    result = run(L"validate-sid", {L"/runAsSystem", L"/user=" + currentUser(), L"/password=x"});
+    result = run(L"validate-sid", {L"/runAsSystem", L"/user=" + currentUserName(), L"/password=x"});
     EXPECT_EQ(result.exitCode, 1u);
     EXPECT_TRUE(result.hasLine(L"Username and password must be specified"));
     EXPECT_FALSE(result.contains(L"User token opened"));
