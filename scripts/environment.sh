@@ -47,11 +47,13 @@ start_wine() {
     use_wine_prefix
     mkdir -p "$WINEPREFIX"
     wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
     export WINE_SERVICES_LOG="$BUILD/wine-services.log"
     : >"$WINE_SERVICES_LOG"
     (
         wine cmd /c exit
         wineserver -k
+        wineserver -w
         wineserver -p
         WINEDEBUG=-all,err+eventlog,warn+eventlog,trace+eventlog wine cmd /c exit
     ) </dev/null >/dev/null 2>>"$WINE_SERVICES_LOG"
