@@ -10,6 +10,7 @@
 #include "common/UniqueResource.h"
 #include "support/LogText.h"
 #include "support/ProcessRunner.h"
+#include "support/SystemVariable.h"
 #include "support/TestFiles.h"
 
 namespace {
@@ -144,15 +145,9 @@ TEST_F(ConsoleMode, PassesAnArgumentStringOf40000CharactersWholeOrRefusesItClear
 
 TEST_F(ConsoleMode, CopiesExpandableSystemVariablesUnexpanded)
 {
-    const wchar_t* key = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
-    UniqueRegistryKey environment;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_READ | KEY_WRITE, environment.put()), ERROR_SUCCESS);
-    const std::wstring value = L"%SystemRoot%\\x";
-    RegSetValueExW(environment.get(), L"HOSTWELL_CONSOLE_TEST", 0, REG_EXPAND_SZ,
-                   reinterpret_cast<const BYTE*>(value.c_str()), static_cast<DWORD>((value.size() + 1) * 2));
+    const SystemVariable variable(L"HOSTWELL_CONSOLE_TEST", REG_EXPAND_SZ, L"%SystemRoot%\\x");
     const ProcessResult result = console(helperPath(L"hwtestprog.exe"), L"env HOSTWELL_CONSOLE_TEST",
                                          L"<copySystemEnvironmentVariables><variable>HOSTWELL_CONSOLE_TEST</variable>"
                                          L"</copySystemEnvironmentVariables>");
-    RegDeleteValueW(environment.get(), L"HOSTWELL_CONSOLE_TEST");
     EXPECT_TRUE(result.hasLine(L"HOSTWELL_CONSOLE_TEST=%SystemRoot%\\x")) << toUtf8(result.output());
 }

@@ -15,6 +15,7 @@
 #include "settings/SimpleSettings.h"
 #include "support/LoggingCapture.h"
 #include "support/ProcessRunner.h"
+#include "support/SystemVariable.h"
 #include "support/TestFiles.h"
 
 namespace {
@@ -209,14 +210,9 @@ TEST_F(Supervision, KillsAHangingStopCommandAndTheProgramWhenTheTimeIsUp)
 
 TEST_F(Supervision, CopiesListedSystemVariablesUnexpanded)
 {
-    const wchar_t* key = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
-    UniqueRegistryKey environment;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_READ | KEY_WRITE, environment.put()), ERROR_SUCCESS);
     const std::wstring value = L"%SystemRoot%\\hostwell-test";
-    RegSetValueExW(environment.get(), L"HOSTWELL_TEST_EXPAND", 0, REG_EXPAND_SZ,
-                   reinterpret_cast<const BYTE*>(value.c_str()), static_cast<DWORD>((value.size() + 1) * 2));
-    RegSetValueExW(environment.get(), L"HOSTWELL_TEST_NUMBER", 0, REG_DWORD,
-                   reinterpret_cast<const BYTE*>(&value[0]), 4);
+    const SystemVariable expandable(L"HOSTWELL_TEST_EXPAND", REG_EXPAND_SZ, value);
+    const SystemVariable number(L"HOSTWELL_TEST_NUMBER", 7);
 
     settings.addEnvironmentVariable(L"HOSTWELL_TEST_EXPAND");
     settings.addEnvironmentVariable(L"HOSTWELL_TEST_NUMBER");
@@ -225,9 +221,6 @@ TEST_F(Supervision, CopiesListedSystemVariablesUnexpanded)
     LoggingCapture capture(LEVEL_DEBUG);
     ServiceProcessCommand command(&root, &settings, &output);
     EXPECT_EQ(command.execute(), 0);
-    RegDeleteValueW(environment.get(), L"HOSTWELL_TEST_EXPAND");
-    RegDeleteValueW(environment.get(), L"HOSTWELL_TEST_NUMBER");
-    SetEnvironmentVariableW(L"HOSTWELL_TEST_EXPAND", nullptr);
 
     EXPECT_EQ(output.lines(), (std::vector<std::wstring>{L"HOSTWELL_TEST_EXPAND=" + value,
                                                          L"HOSTWELL_TEST_MISSING is not set"}));
