@@ -3,9 +3,12 @@
 #include "commandline/HostwellRunner.h"
 #include "commandline/JavaServiceWrapperWeaver.h"
 #include "commandline/Version.h"
+#include "common/ThreadFailure.h"
 #include "logging/Logger.h"
 
-int wmain(int argc, wchar_t* argv[])
+namespace {
+
+int run(int argc, wchar_t* argv[])
 {
     SimpleConsoleWriter writer;
     writer.writeLine(bannerText());
@@ -19,4 +22,13 @@ int wmain(int argc, wchar_t* argv[])
 
     HostwellRunner runner(&writer);
     return runner.run(woven);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t* argv[])
+{
+    int result = 1;
+    fenced(L"Hostwell", [&] { result = run(argc, argv); });
+    return result;
 }

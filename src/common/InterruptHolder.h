@@ -1,9 +1,10 @@
 #pragma once
 
+#include <atomic>
 #include <string>
 
-// Cancellation flag shared along a chain of long-running operations. The
-// flags are plain bytes: one thread writes, others see it at their next poll.
+// Cancellation flag shared along a chain of long-running operations: one
+// thread sets it, others read it while they work.
 class InterruptHolder {
 public:
     explicit InterruptHolder(InterruptHolder* parent = nullptr) : parent_(parent) {}
@@ -32,5 +33,5 @@ public:
 
 private:
     InterruptHolder* parent_;
-    volatile bool interrupted_ = false;
+    std::atomic<bool> interrupted_{false};
 };

@@ -74,13 +74,13 @@ struct RegistryKeyTraits {
 };
 using UniqueRegistryKey = UniqueResource<RegistryKeyTraits>;
 
-struct EventLogHandleTraits {
+struct EventSourceTraits {
     using Type = HANDLE;
     static Type invalid() { return nullptr; }
     static bool isValid(Type h) { return h != nullptr; }
-    static void close(Type h) { CloseEventLog(h); }
+    static void close(Type h) { DeregisterEventSource(h); }
 };
-using UniqueEventLogHandle = UniqueResource<EventLogHandleTraits>;
+using UniqueEventSource = UniqueResource<EventSourceTraits>;
 
 struct ServiceHandleTraits {
     using Type = SC_HANDLE;

@@ -16,9 +16,10 @@ const WORD EVENT_CATEGORY = 4;
 const DWORD EVENT_ID = 404;
 const wchar_t* const SEPARATOR = L"===============================================================";
 
-UniqueEventLogHandle openEventLog(const std::wstring& source)
+// ReportEventW is documented for the handles of RegisterEventSourceW only.
+UniqueEventSource openEventLog(const std::wstring& source)
 {
-    UniqueEventLogHandle handle(OpenEventLogW(nullptr, source.c_str()));
+    UniqueEventSource handle(RegisterEventSourceW(nullptr, source.c_str()));
     if (!handle) {
         logger.warn(L"Failed to open the event log source \"%s\": %s", source, lastErrorText());
     }
@@ -56,7 +57,7 @@ std::vector<std::wstring> EventLog::insertionStrings(const std::wstring& message
 
 void EventLog::report(const Severity& severity, const std::vector<std::wstring>& strings) const
 {
-    UniqueEventLogHandle handle = openEventLog(sourceName());
+    UniqueEventSource handle = openEventLog(sourceName());
     if (!handle) {
         handle = openEventLog(L"Application");
         if (!handle) {

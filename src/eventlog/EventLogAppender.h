@@ -11,6 +11,7 @@ class ServiceSettings;
 class EventLogAppender : public LogAppender, public LogLevelSetup, public EventLog {
 public:
     explicit EventLogAppender(const ServiceSettings& settings);
+    ~EventLogAppender() override { detach(); }
 
     // The record carries the message alone, without the logger prefix.
     void write(int level, int threshold, const std::wstring& prefix, const std::wstring& message) override;

@@ -2,7 +2,9 @@
 
 #include "logging/LoggerSetup.h"
 
-LogAppender::~LogAppender()
+LogAppender::~LogAppender() { detach(); }
+
+void LogAppender::detach()
 {
     if (owner_ != nullptr) {
         owner_->removeAppender(this);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+
 enum LogLevelValue : int {
     LEVEL_DEBUG = 1,
     LEVEL_INFO = 2,
@@ -23,5 +25,6 @@ public:
     void setLevel(int threshold) { threshold_ = threshold; }
 
 private:
-    volatile int threshold_;
+    // Read by every thread that logs.
+    std::atomic<int> threshold_;
 };

@@ -5,7 +5,8 @@
 #include "common/UniqueResource.h"
 
 // A started child: its process and the job object that holds it and every
-// process it starts, so that terminating it leaves none of them behind.
+// process it starts, so that terminating it leaves none of them behind. The
+// job ends them all when this object goes, or when the wrapper dies.
 class ChildProcess {
 public:
     ChildProcess(HANDLE process, HANDLE job) : process_(process), job_(job) {}
@@ -15,6 +16,8 @@ public:
     HANDLE process() const { return process_.get(); }
     // Ends the child and its descendants with the exit code.
     bool terminate(UINT exitCode) const;
+    // How many processes of the child's job still run (0 without a job).
+    DWORD runningDescendants() const;
 
 private:
     UniqueHandle process_;

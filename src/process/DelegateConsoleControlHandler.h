@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "common/InstanceCount.h"
+#include "common/ThreadFailure.h"
 
 // A console control routine has no context argument, so each of up to eight
 // live instances of T gets a routine of its own that finds the instance
@@ -37,6 +38,8 @@ private:
     template <int N>
     static BOOL WINAPI routine(DWORD controlType)
     {
-        return slots()[N]->onConsoleControl(controlType);
+        BOOL handled = TRUE;
+        fenced(L"Console control handler", [&] { handled = slots()[N]->onConsoleControl(controlType); });
+        return handled;
     }
 };

@@ -29,9 +29,11 @@ Pipe::~Pipe()
 bool Pipe::replaceByNonInheritableDuplicate(HANDLE& end)
 {
     const HANDLE process = GetCurrentProcess();
+    // DUPLICATE_CLOSE_SOURCE closes the source even when the call fails, so
+    // the old value is forgotten, never closed again.
     if (!DuplicateHandle(process, end, process, &end, 0, FALSE, DUPLICATE_CLOSE_SOURCE | DUPLICATE_SAME_ACCESS)) {
         logger.error(L"Fail to duplicate handle");
-        closeField(end);
+        end = nullptr;
         return false;
     }
     return true;

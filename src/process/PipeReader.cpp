@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "common/ThreadFailure.h"
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
 #include "process/PipeReaderCallback.h"
@@ -49,7 +50,12 @@ void PipeReader::stop()
     }
 }
 
-DWORD WINAPI PipeReader::threadMain(LPVOID parameter) { return static_cast<PipeReader*>(parameter)->run(); }
+DWORD WINAPI PipeReader::threadMain(LPVOID parameter)
+{
+    DWORD result = 1;
+    fenced(L"Output reader", [&] { result = static_cast<PipeReader*>(parameter)->run(); });
+    return result;
+}
 
 DWORD PipeReader::run()
 {

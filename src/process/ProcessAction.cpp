@@ -2,6 +2,7 @@
 
 #include "commandline/ArgumentKeys.h"
 #include "commandline/ConsoleWriter.h"
+#include "common/ThreadFailure.h"
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
 #include "process/LogPipeReader.h"
@@ -22,6 +23,8 @@ void ProcessAction::printUsage(ConsoleWriter& writer)
 
 int ProcessAction::ExecuteTaskAction(const Argz&, const ServiceTaskSettings& settings)
 {
+    stopped_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    const ThreadFailure::Watch watch(this);
     const PHANDLER_ROUTINE routine = routineFor(this);
     const bool registered = routine != nullptr && SetConsoleCtrlHandler(routine, TRUE);
     if (!registered) {
@@ -30,15 +33,21 @@ int ProcessAction::ExecuteTaskAction(const Argz&, const ServiceTaskSettings& set
     LogPipeReader output(L"console");
     ServiceProcessCommand command(this, &settings, &output);
     const int result = command.execute();
+    SetEvent(stopped_.get());
     if (registered && !SetConsoleCtrlHandler(routine, FALSE)) {
         logger.info(L"Failed to unregister console control handler. %s", lastErrorText());
     }
-    return result;
+    return ThreadFailure::happened() ? 1 : result;
 }
 
 BOOL ProcessAction::onConsoleControl(DWORD controlType)
 {
     logger.info(L"Console Control event recieved: %d", static_cast<int>(controlType));
     interrupt();
+    // After these the system ends the process as soon as the handler returns:
+    // the stop must be over by then.
+    if (controlType == CTRL_CLOSE_EVENT || controlType == CTRL_LOGOFF_EVENT || controlType == CTRL_SHUTDOWN_EVENT) {
+        WaitForSingleObject(stopped_.get(), CLOSE_WAIT);
+    }
     return TRUE;
 }

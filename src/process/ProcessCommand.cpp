@@ -35,13 +35,21 @@ UniqueHandle createStartToken()
     return token;
 }
 
-// A job of its own for the child. Without one (a job the wrapper runs in may
-// forbid it) only the child itself can be terminated.
+// A job of its own for the child. Closing its last handle ends every process
+// in it, so nothing the child started outlives the wrapper, however the
+// wrapper ends. Without one (a job the wrapper runs in may forbid it) only
+// the child itself can be terminated.
 UniqueHandle createJob()
 {
     UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
     if (!job) {
         logger.warn(L"Failed to create job object for the process. %s", lastErrorText());
+        return job;
+    }
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+        logger.warn(L"Failed to make the job object end its processes with the wrapper. %s", lastErrorText());
     }
     return job;
 }
@@ -107,7 +115,12 @@ int ProcessCommand::runWithToken(HANDLE token)
         job.reset();
     }
     const ChildProcess child(process.hProcess, job.release());
-    ResumeThread(thread.get());
+    if (ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
+        const std::wstring reason = lastErrorText();
+        child.terminate(1);
+        logger.error(L"Failed to ResumeThread: %s", reason);
+        return 1;
+    }
 
     input.closeChildEnd();
     output.closeChildEnd();
@@ -141,5 +154,10 @@ void ProcessCommand::supervise(const ChildProcess& child, HANDLE output)
         logger.info(L"Process exited with code: %d", static_cast<int>(code));
     } else {
         logger.info(L"Failed to get process exited code");
+    }
+    const DWORD left = child.runningDescendants();
+    if (left > 0) {
+        logger.warn(L"%d process(es) started by the program were still running; they are ended with it",
+                    static_cast<int>(left));
     }
 }

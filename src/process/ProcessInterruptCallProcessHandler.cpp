@@ -1,5 +1,6 @@
 #include "process/ProcessInterruptCallProcessHandler.h"
 
+#include "common/ThreadFailure.h"
 #include "logging/Logger.h"
 #include "process/LogPipeReader.h"
 #include "process/ProcessCommand.h"
@@ -39,8 +40,9 @@ void ProcessInterruptCallProcessHandler::onTimeout(const ChildProcess& child)
 
 DWORD WINAPI ProcessInterruptCallProcessHandler::threadMain(LPVOID parameter)
 {
-    static_cast<ProcessInterruptCallProcessHandler*>(parameter)->runStopCommand();
-    return 0;
+    const bool ran =
+        fenced(L"Stop command", [parameter] { static_cast<ProcessInterruptCallProcessHandler*>(parameter)->runStopCommand(); });
+    return ran ? 0 : 1;
 }
 
 void ProcessInterruptCallProcessHandler::runStopCommand()

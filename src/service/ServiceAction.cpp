@@ -6,6 +6,7 @@
 #include "eventlog/EventLogAppender.h"
 #include "logging/Logger.h"
 #include "service/ServiceEntry.h"
+#include "service/ServiceMain.h"
 #include "settings/Paths.h"
 #include "settings/SettingsInterfaces.h"
 
@@ -42,7 +43,9 @@ int ServiceAction::ExecuteAction(const Argz& arguments, const ServiceSettings& s
     const std::wstring serviceName = settings.getServiceName();
     std::vector<wchar_t> writableName(serviceName.begin(), serviceName.end());
     writableName.push_back(L'\0');
-    const LPSERVICE_MAIN_FUNCTIONW entry = prepareServiceEntry(instanceNumber(), this, &arguments, &settings);
+    // Lives until the dispatcher has returned: controls may come until then.
+    ServiceMain service(&settings);
+    const LPSERVICE_MAIN_FUNCTIONW entry = prepareServiceEntry(instanceNumber(), &service);
     if (entry == nullptr) {
         logger.error(L"Failed to prepare Service Main function");
         return 1;

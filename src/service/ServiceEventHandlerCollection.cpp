@@ -1,5 +1,6 @@
 #include "service/ServiceEventHandlerCollection.h"
 
+#include "common/ThreadFailure.h"
 #include "logging/Logger.h"
 #include "service/ServiceEventContext.h"
 #include "service/ServiceEventHandler.h"
@@ -24,6 +25,7 @@ DWORD acceptFlagFor(DWORD control)
 
 DWORD ServiceEventHandlerCollection::processEvent(DWORD control, DWORD eventType, LPVOID eventData)
 {
+    ScopedLock lock(*this);
     if (!context_->IsValid()) {
         logger.error(L"Context is not fully initialized. Event handlers will not be called");
         return ERROR_CALL_NOT_IMPLEMENTED;
@@ -49,5 +51,9 @@ DWORD ServiceEventHandlerCollection::acceptedControls() const
 
 DWORD WINAPI controlHandlerEx(DWORD control, DWORD eventType, LPVOID eventData, LPVOID context)
 {
-    return static_cast<ServiceEventHandlerCollection*>(context)->processEvent(control, eventType, eventData);
+    DWORD result = ERROR_CALL_NOT_IMPLEMENTED;
+    fenced(L"Service control handler", [&] {
+        result = static_cast<ServiceEventHandlerCollection*>(context)->processEvent(control, eventType, eventData);
+    });
+    return result;
 }

@@ -1,12 +1,8 @@
 #include "service/ServiceMain.h"
 
-#include <windows.h>
-
+#include "common/ThreadFailure.h"
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
-#include "service/ServiceEventContext.h"
-#include "service/ServiceEventHandler.h"
-#include "service/ServiceEventHandlerCollection.h"
 #include "service/ServiceExecuteProcessTask.h"
 #include "service/ServiceStatus.h"
 #include "service/StatusValue.h"
@@ -16,38 +12,53 @@ namespace {
 const Logger logger(L"ServiceMain");
 }
 
+ServiceMain::ServiceMain(const ServiceSettings* settings)
+    : settings_(settings),
+      handlers_{&interrogate_, &stop_, &preShutdown_, &shutdown_, &power_, &session_, nullptr},
+      collection_(&context_, handlers_)
+{
+}
+
 void ServiceMain::run()
 {
     logger.debug(L"Executing HostwellMain");
-    ServiceEventINRERROGATEHandler interrogate;
-    ServiceEventSTOPHandler stop;
-    ServiceEventPreShutdownHandler preShutdown;
-    ServiceEventShutdownHandler shutdown;
-    ServiceEventPowerHandler power;
-    ServiceEventSessionHandler session;
-    ServiceEventHandler* const handlers[] = {&interrogate, &stop, &preShutdown, &shutdown, &power, &session, nullptr};
-    ServiceEventContextEx context;
-    ServiceEventHandlerCollection collection(&context, handlers);
-
     const SERVICE_STATUS_HANDLE statusHandle =
-        RegisterServiceCtrlHandlerExW(settings_->getServiceName().c_str(), controlHandlerEx, &collection);
+        RegisterServiceCtrlHandlerExW(settings_->getServiceName().c_str(), controlHandlerEx, &collection_);
     if (statusHandle == nullptr) {
         logger.error(L"Failed to RegisterServiceCtrlHandlerEx. %s", lastErrorText());
         return;
     }
-    // Destroyed in reverse order: the task (waiting for its thread), then the status reporter.
-    ServiceStatus status(statusHandle, collection.acceptedControls());
-    ServiceExecuteProcessTask task;
-    task.setContext(&context);
-    context.fill(settings_, &status, &task);
-    if (!context.IsValid()) {
-        logger.error(L"Failed to initialize ServiceContext. IsValid() returned false");
-        status.setStatus(StatusValue::STOPPED);
-        return;
+    ServiceStatus status(statusHandle, collection_.acceptedControls());
+    serve(status);
+}
+
+void ServiceMain::serve(ServiceStatus& status)
+{
+    {
+        ServiceExecuteProcessTask task;
+        task.setContext(&context_);
+        attach(&status, &task);
+        if (!context_.IsValid()) {
+            logger.error(L"Failed to initialize ServiceContext. IsValid() returned false");
+        } else {
+            logger.debug(L"RegisterServiceCtrlHandler completed");
+            const ThreadFailure::Watch watch(&task);
+            status.setStatus(StatusValue::STARTING);
+            task.CallStartService();
+            task.waitUntilFinished();
+        }
+        attach(nullptr, nullptr);
     }
-    logger.debug(L"RegisterServiceCtrlHandler completed");
-    status.setStatus(StatusValue::STARTING);
-    task.CallStartService();
-    status.waitUntilStopped();
+    if (ThreadFailure::happened()) {
+        status.setFailureExitCode(ThreadFailure::EXIT_CODE);
+    }
     logger.debug(L"Stop event processes");
+    status.setStatus(StatusValue::STOPPED);
+    status.waitUntilStopped();
+}
+
+void ServiceMain::attach(ServiceStatus* status, ServiceTask* task)
+{
+    ScopedLock lock(collection_);
+    context_.fill(task != nullptr ? settings_ : nullptr, status, task);
 }

@@ -1,5 +1,6 @@
 #include "service/ServiceStatus.h"
 
+#include "common/ThreadFailure.h"
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
 #include "service/StatusValue.h"
@@ -68,8 +69,7 @@ void ServiceStatus::setFailureExitCode(DWORD serviceSpecificExitCode) { failureE
 
 DWORD WINAPI ServiceStatus::threadMain(LPVOID parameter)
 {
-    static_cast<ServiceStatus*>(parameter)->run();
-    return 0;
+    return fenced(L"Service status reporter", [parameter] { static_cast<ServiceStatus*>(parameter)->run(); }) ? 0 : 1;
 }
 
 void ServiceStatus::run()
@@ -86,12 +86,13 @@ void ServiceStatus::run()
         }
         SERVICE_STATUS status = record(*value, ++checkPoint);
         threadLogger.debug(L"Call SetServiceStatus called for: %s", value->name);
-        if (!reporter_(statusHandle_, &status)) {
-            threadLogger.warn(L"Failed to set service status: %s", lastErrorText());
-        }
         if (value->terminal) {
             threadLogger.debug(L"Recieved final event. Thread exiting");
+            reporter_(statusHandle_, &status);
             return;
+        }
+        if (!reporter_(statusHandle_, &status)) {
+            threadLogger.warn(L"Failed to set service status: %s", lastErrorText());
         }
         waitTime = value->pending ? PENDING_INTERVAL : INFINITE;
     }

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 #include "common/UniqueResource.h"
 #include "logging/CriticalSection.h"
 
@@ -10,6 +12,8 @@ class StatusValue;
 // Reports the service's state from a thread of its own: a pending state is
 // re-sent every 600 ms with a rising checkpoint, a settled state once, and the
 // thread ends after reporting "stopped". No other code calls SetServiceStatus.
+// Once "stopped" is reported the process may end at any moment, so it is the
+// last thing the service does and the thread does nothing after it.
 class ServiceStatus {
 public:
     using Reporter = BOOL(WINAPI*)(SERVICE_STATUS_HANDLE, LPSERVICE_STATUS);
@@ -39,8 +43,8 @@ private:
     DWORD controlsAccepted_;
     Reporter reporter_;
     CriticalSection currentLock_;
-    const StatusValue* volatile current_ = nullptr;
-    volatile DWORD failureExitCode_ = 0;
+    std::atomic<const StatusValue*> current_{nullptr};
+    std::atomic<DWORD> failureExitCode_{0};
     UniqueHandle thread_;
     DWORD threadId_ = 0;
     UniqueHandle wakeEvent_;

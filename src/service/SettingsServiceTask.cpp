@@ -2,8 +2,6 @@
 
 #include "logging/Logger.h"
 #include "service/ServiceEventContext.h"
-#include "service/ServiceStatus.h"
-#include "service/StatusValue.h"
 #include "settings/FileTaskSettings.h"
 #include "settings/SettingsInterfaces.h"
 
@@ -39,6 +37,5 @@ void SettingsServiceTask::run()
     if (loader.execute() != 0) {
         logger.error(L"Failed to load service task settings. Service will exit");
         reportFailure(1);
-        context_->getStatus()->setStatus(StatusValue::STOPPED);
     }
 }

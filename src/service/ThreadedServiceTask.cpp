@@ -1,5 +1,6 @@
 #include "service/ThreadedServiceTask.h"
 
+#include "common/ThreadFailure.h"
 #include "logging/Logger.h"
 #include "service/ServiceEventContext.h"
 #include "service/ServiceStatus.h"
@@ -39,7 +40,6 @@ void ThreadedServiceTask::CallStartService()
     }
     if (running_) {
         logger.warn(L"There is running process thread. Will terminate");
-        status->setStatus(StatusValue::STOPPED);
         return;
     }
     status->setStatus(StatusValue::STARTING);
@@ -47,7 +47,6 @@ void ThreadedServiceTask::CallStartService()
     if (!thread_) {
         logger.error(L"Failed to create thread to execute service task");
         status->setFailureExitCode(1);
-        status->setStatus(StatusValue::STOPPED);
         return;
     }
     running_ = true;
@@ -60,12 +59,19 @@ void ThreadedServiceTask::CallStopService()
     ScopedLock lock(*this);
     ServiceStatus* status = context_->getStatus();
     if (!running_) {
+        // Before the start this also keeps the program from being started;
+        // "stopped" is reported once nothing of the service runs any more.
         logger.warn(L"No service process thread is running. Will report stopped");
-        status->setStatus(StatusValue::STOPPED);
-        return;
     }
     status->setStatus(StatusValue::STOPPING);
     interrupt();
+}
+
+void ThreadedServiceTask::waitUntilFinished()
+{
+    if (thread_) {
+        WaitForSingleObject(thread_.get(), INFINITE);
+    }
 }
 
 void ThreadedServiceTask::reportFailure(DWORD serviceSpecificExitCode)
@@ -78,7 +84,7 @@ DWORD WINAPI ThreadedServiceTask::threadMain(LPVOID parameter)
     auto* task = static_cast<ThreadedServiceTask*>(parameter);
     const Logger threadLogger(L"ThreadedServiceTask:Thread");
     threadLogger.debug(L"Thread started");
-    task->run();
+    fenced(L"Service task", [task] { task->run(); });
     threadLogger.debug(L"Task finished. Interrupted=%s.", task->interruptedText());
     task->finish();
     return 0;
@@ -87,7 +93,6 @@ DWORD WINAPI ThreadedServiceTask::threadMain(LPVOID parameter)
 void ThreadedServiceTask::finish()
 {
     ScopedLock lock(*this);
-    context_->getStatus()->setStatus(StatusValue::STOPPED);
     running_ = false;
     threadId_ = 0;
 }

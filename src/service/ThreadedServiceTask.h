@@ -8,14 +8,18 @@
 #include "service/ServiceTask.h"
 
 // Runs the work on a thread of its own and decides the service's status
-// around it: "starting" when the thread starts, "stopping" on a stop request,
-// "stopped" when the thread ends. Its flag is set once a stop was requested.
+// around it: "starting" when the thread starts, "stopping" on a stop request.
+// Its flag is set once a stop was requested; a requested stop before the
+// start keeps the work from starting at all.
 class ThreadedServiceTask : public ServiceTask, public InterruptHolder, public CriticalSection {
 public:
     ~ThreadedServiceTask() override;
 
     void CallStartService() override;
     void CallStopService() override;
+    // Returns once the work thread has ended, at once when none was started.
+    // Called by the thread that called CallStartService.
+    void waitUntilFinished();
 
 protected:
     virtual void run() = 0;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/TextConversion.h"
+#include "common/UniqueResource.h"
 #include "support/ProcessRunner.h"
 #include "support/ServiceTestCase.h"
 #include "support/TestFiles.h"
@@ -206,4 +207,22 @@ TEST(ServiceRoundTrip, InstallStartStopDeleteTheBundledExample)
     const ProcessResult deleted = runHostwell({L"delete", L"/settings=" + settings});
     EXPECT_EQ(deleted.exitCode, 0u);
     EXPECT_TRUE(deleted.hasLine(L"Service 'HostwellExample' will be removed"));
+}
+
+TEST_F(ServiceRun, KilledWrapperTakesTheProgramAndWhatItStartedAlong)
+{
+    const std::wstring pid = dir.file(L"program.pid");
+    const std::wstring grandchildPid = dir.file(L"grandchild.pid");
+    writeSettings(L"write-pid " + pid + L" grandchild " + grandchildPid + L" ignore-ctrl sleep 600000");
+    TestService service(name, hostwellArguments());
+    ASSERT_TRUE(service.start()) << service.startError();
+    const SERVICE_STATUS_PROCESS running = service.waitFor(SERVICE_RUNNING);
+    waitForFile(grandchildPid);
+    const DWORD program = readProcessId(pid);
+    const DWORD grandchild = readProcessId(grandchildPid);
+
+    UniqueHandle wrapper(OpenProcess(PROCESS_TERMINATE, FALSE, running.dwProcessId));
+    ASSERT_TRUE(TerminateProcess(wrapper.get(), 9));
+    EXPECT_TRUE(waitForProcessEnd(program, 10000)) << "the program outlived the killed wrapper";
+    EXPECT_TRUE(waitForProcessEnd(grandchild, 10000)) << "the grandchild outlived the killed wrapper";
 }

@@ -14,15 +14,15 @@
 
 using Soak = ServiceTestCase;
 
-TEST_F(Soak, FiftyInstallStartStopDeleteCyclesOfOneServiceName)
+TEST_F(Soak, SixtyInstallStartStopDeleteCyclesOfOneServiceNameWithDebugLogging)
 {
     // Handles, not ids: Wine reuses the ids of ended processes at once.
     std::vector<UniqueHandle> processes;
-    for (int cycle = 1; cycle <= 50; ++cycle) {
+    for (int cycle = 1; cycle <= 60; ++cycle) {
         SCOPED_TRACE("cycle " + std::to_string(cycle));
         const std::wstring pid = dir.file(format(L"program-%d.pid", cycle));
         writeSettings(L"write-pid " + pid + L" text working ignore-ctrl sleep 600000");
-        const ProcessResult installed = runHostwell({L"install", L"/settings=" + settings, L"/runAsSystem"});
+        const ProcessResult installed = runHostwell({L"install", L"/settings=" + settings, L"/runAsSystem", L"/debug"});
         ASSERT_EQ(installed.exitCode, 0u) << toUtf8(installed.output());
         {
             TestService service(name);

@@ -32,8 +32,8 @@ TestService::~TestService()
         return;
     }
     const SERVICE_STATUS_PROCESS current = status();
-    if (current.dwCurrentState != SERVICE_STOPPED) {
-        requestStop();
+    // A service whose process was killed takes no stop request any more.
+    if (current.dwCurrentState != SERVICE_STOPPED && requestStop()) {
         waitFor(SERVICE_STOPPED);
     }
     if (current.dwProcessId != 0) {

@@ -3,13 +3,16 @@
 #include <windows.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "commandline/Argz.h"
 #include "common/Format.h"
 #include "common/UniqueResource.h"
 #include "logging/CriticalSection.h"
 #include "logging/LogLevel.h"
 #include "process/PipeReaderCallback.h"
+#include "process/ProcessAction.h"
 #include "process/ProcessCommand.h"
 #include "process/ServiceProcessCommand.h"
 #include "settings/SimpleSettings.h"
@@ -156,16 +159,38 @@ TEST_F(Supervision, TerminatesTheProgramAndWhatItStartedWithExitCode42)
     EXPECT_FALSE(processAlive(grandchild));
 }
 
-TEST_F(Supervision, LeavesTheGrandchildOfAProgramThatEndsByItself)
+TEST_F(Supervision, EndsAndCountsWhatAProgramThatEndsByItselfLeftRunning)
 {
+    LoggingCapture capture(LEVEL_INFO);
     const std::wstring pidFile = dir.file(L"grandchild.pid");
     settings.setArguments(L"grandchild " + pidFile);
     ServiceProcessCommand command(&root, &settings, &output);
     EXPECT_EQ(command.execute(), 0);
     const DWORD grandchild = static_cast<DWORD>(std::stoul(readBytes(pidFile)));
-    EXPECT_TRUE(processAlive(grandchild));
-    UniqueHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, grandchild));
+    UniqueHandle process(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, grandchild));
+    EXPECT_EQ(WaitForSingleObject(process.get(), 5000), WAIT_OBJECT_0) << "the grandchild outlived the run";
+    EXPECT_TRUE(capture.has(L"1 process(es) started by the program were still running; they are ended with it"));
     TerminateProcess(process.get(), 0);
+}
+
+TEST_F(Supervision, CloseEventReturnsOnlyWhenTheStopSequenceIsOver)
+{
+    const std::wstring pidFile = dir.file(L"program.pid");
+    const std::wstring stopped = dir.file(L"stop-command.ran");
+    settings.setArguments(L"write-pid " + pidFile + L" ignore-ctrl sleep 600000");
+    settings.setStopTimeout(1500);
+    setStopCommand(L"sleep 500 touch " + stopped);
+    ProcessAction action;
+    std::thread console([&] { action.ExecuteTaskAction(Argz(0, nullptr), settings); });
+    for (int i = 0; i < 500 && !fileExists(pidFile); ++i) {
+        Sleep(20);
+    }
+    const DWORD program = static_cast<DWORD>(std::stoul(readBytes(pidFile)));
+    // Windows ends the process as soon as the handler returns from a close.
+    EXPECT_TRUE(action.routineFor(&action)(CTRL_CLOSE_EVENT));
+    EXPECT_TRUE(fileExists(stopped)) << "the stop command had not run";
+    EXPECT_FALSE(processAlive(program)) << "the program was still running";
+    console.join();
 }
 
 TEST_F(Supervision, RunsTheStopCommandAndLetsTheProgramEndByItself)

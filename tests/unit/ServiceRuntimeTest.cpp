@@ -2,15 +2,20 @@
 
 #include <windows.h>
 
+#include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "logging/CriticalSection.h"
+#include "logging/LogAppender.h"
 #include "logging/LogLevel.h"
+#include "logging/Logger.h"
 #include "service/ServiceEventContext.h"
 #include "service/ServiceEventHandler.h"
 #include "service/ServiceEventHandlerCollection.h"
 #include "service/ServiceExecuteProcessTask.h"
+#include "service/ServiceMain.h"
 #include "service/ServiceStatus.h"
 #include "service/StatusValue.h"
 #include "settings/SimpleSettings.h"
@@ -139,30 +144,30 @@ protected:
                                     L"</arguments>" + extra + L"</execution></hostwell>");
     }
 
-    // Starts the task, optionally stops it once the file appears (or the
-    // service runs), and returns when the status thread has reported "stopped".
+    // Runs the service as the service control manager would, optionally
+    // sends stop controls once the file appears (or the service runs), and
+    // returns when the service has reported "stopped".
     void runService(const std::wstring& stopWhenFileAppears = L"", const LoggingCapture* stopWhenRunning = nullptr)
     {
+        ServiceMain service(&settings);
         ServiceStatus status(nullptr, 0x1C5, recordStatus);
-        ServiceExecuteProcessTask task;
-        task.setContext(&context);
-        context.fill(&settings, &status, &task);
-        status.setStatus(StatusValue::STARTING);
-        task.CallStartService();
-        if (stopWhenRunning != nullptr) {
-            for (int i = 0; i < 500 && !stopWhenRunning->has(L"Set status to: running"); ++i) {
-                Sleep(20);
+        std::thread controls([&] {
+            if (stopWhenRunning != nullptr) {
+                for (int i = 0; i < 500 && !stopWhenRunning->has(L"Set status to: running"); ++i) {
+                    Sleep(20);
+                }
+                controlHandlerEx(SERVICE_CONTROL_STOP, 0, nullptr, service.controls());
             }
-            task.CallStopService();
-        }
-        if (!stopWhenFileAppears.empty()) {
-            for (int i = 0; i < 500 && !fileExists(stopWhenFileAppears); ++i) {
-                Sleep(20);
+            if (!stopWhenFileAppears.empty()) {
+                for (int i = 0; i < 500 && !fileExists(stopWhenFileAppears); ++i) {
+                    Sleep(20);
+                }
+                controlHandlerEx(SERVICE_CONTROL_STOP, 0, nullptr, service.controls());
+                controlHandlerEx(SERVICE_CONTROL_STOP, 0, nullptr, service.controls());
             }
-            task.CallStopService();
-            task.CallStopService();
-        }
-        status.waitUntilStopped();
+        });
+        service.serve(status);
+        controls.join();
     }
 };
 
@@ -201,6 +206,8 @@ TEST_F(ServiceTaskRun, RequestedStopEndsTheProgramAndReportsSuccess)
                                                                   L"stopping", L"stopped"}));
     EXPECT_TRUE(capture.has(L"Process exited with code: 42"));
     EXPECT_FALSE(capture.has(L"Service process exited without service stop request"));
+    // "stopped" is the last act: after it the process may end at any moment.
+    EXPECT_EQ(capture.messages().back(), L"Recieved final event. Thread exiting");
     const SERVICE_STATUS last = recordedReports().back();
     EXPECT_EQ(last.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
     EXPECT_EQ(last.dwWin32ExitCode, 0u);
@@ -244,23 +251,62 @@ TEST_F(ServiceTaskRun, SettingsThatCannotBeLoadedStopTheServiceAsAFailure)
     LoggingCapture capture(LEVEL_DEBUG);
     runService();
     EXPECT_TRUE(capture.has(L"Failed to load service task settings. Service will exit"));
-    EXPECT_EQ(statusSequence(capture), (std::vector<std::wstring>{L"starting", L"starting", L"stopped", L"stopped"}));
+    EXPECT_EQ(statusSequence(capture), (std::vector<std::wstring>{L"starting", L"starting", L"stopped"}));
     const SERVICE_STATUS last = recordedReports().back();
     EXPECT_EQ(last.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
     EXPECT_EQ(last.dwServiceSpecificExitCode, 1u);
 }
 
-TEST_F(ServiceTaskRun, StopWithoutARunningTaskReportsStopped)
+TEST_F(ServiceTaskRun, StopBeforeTheStartKeepsTheProgramFromStarting)
 {
+    const std::wstring started = dir.file(L"started");
+    writeSettings(L"touch " + started + L" exit 0");
     ServiceStatus status(nullptr, 0x1C5, recordStatus);
-    ServiceExecuteProcessTask task;
-    task.setContext(&context);
-    context.fill(&settings, &status, &task);
-    LoggingCapture capture(LEVEL_WARN);
-    task.CallStopService();
+    {
+        ServiceExecuteProcessTask task;
+        task.setContext(&context);
+        context.fill(&settings, &status, &task);
+        LoggingCapture capture(LEVEL_WARN);
+        task.CallStopService();
+        task.CallStartService();
+        task.waitUntilFinished();
+        EXPECT_TRUE(capture.has(L"No service process thread is running. Will report stopped"));
+        EXPECT_TRUE(capture.has(L"There is a stopping process"));
+    }
+    EXPECT_FALSE(fileExists(started)) << "the program was started after the stop request";
+    for (const SERVICE_STATUS& sent : recordedReports()) {
+        EXPECT_NE(sent.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED)) << "stopped before the service ended";
+    }
+    status.setStatus(StatusValue::STOPPED);
     status.waitUntilStopped();
-    EXPECT_TRUE(capture.has(L"No service process thread is running. Will report stopped"));
-    EXPECT_EQ(recordedReports().back().dwWin32ExitCode, 0u);
-    task.CallStartService();
-    EXPECT_FALSE(capture.has(L"There is a stopping process"));
+}
+
+namespace {
+
+// An output whose write fails as a formatting of a huge line would.
+class FailingAppender : public LogAppender {
+public:
+    void write(int, int, const std::wstring&, const std::wstring& message) override
+    {
+        if (message == L"explode") {
+            throw std::bad_alloc();
+        }
+    }
+};
+
+}  // namespace
+
+TEST_F(ServiceTaskRun, ExceptionInAThreadStopsTheServiceAsAFailure)
+{
+    writeSettings(L"text working text explode ignore-ctrl sleep 600000");
+    LoggingCapture capture(LEVEL_INFO);
+    FailingAppender failing;
+    LoggerHolder::addAppender(&failing);
+    runService();
+    EXPECT_TRUE(capture.has(L"Output reader failed: std::bad_alloc"));
+    EXPECT_TRUE(capture.has(L"Process exited with code: 42"));
+    const SERVICE_STATUS last = recordedReports().back();
+    EXPECT_EQ(last.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(last.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
+    EXPECT_EQ(last.dwServiceSpecificExitCode, 574u);
 }
