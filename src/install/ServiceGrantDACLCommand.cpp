@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/UniqueResource.h"
+#include "install/AccountName.h"
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
 #include "settings/SettingsInterfaces.h"
@@ -37,14 +38,14 @@ int readSecurityDescriptor(SC_HANDLE service, UniqueHeapMemory& descriptor)
     return 0;
 }
 
-// A new list: the old entries and one that lets the user start and stop the service.
-int addStartStopEntry(const std::wstring& user, PACL dacl, UniqueLocalMemory& merged)
+// A new list: the old entries and one that lets the account start and stop the service.
+int addStartStopEntry(const std::wstring& account, PACL dacl, UniqueLocalMemory& merged)
 {
-    if (user.size() >= USER_NAME_CAPACITY) {
+    if (account.size() >= USER_NAME_CAPACITY) {
         logger.error(L"User name is too long");
         return 1;
     }
-    std::vector<wchar_t> trustee(user.begin(), user.end());
+    std::vector<wchar_t> trustee(account.begin(), account.end());
     trustee.push_back(L'\0');
     EXPLICIT_ACCESSW entry = {};
     BuildExplicitAccessWithNameW(&entry, trustee.data(), START_STOP_ACCESS, SET_ACCESS, NO_INHERITANCE);
@@ -101,9 +102,8 @@ int ServiceGrantDACLCommand::executeWithService(SC_HANDLE, SC_HANDLE service)
         logger.error(L"Failed to get security descriptor DACL. %s", lastErrorText());
         return 1;
     }
-    // The entry names the user alone, without the domain.
     UniqueLocalMemory merged;
-    if (addStartStopEntry(createSettings_.getUser(), dacl, merged) != 0 ||
+    if (addStartStopEntry(qualifiedAccountName(createSettings_), dacl, merged) != 0 ||
         setServiceDacl(service, static_cast<PACL>(merged.get())) != 0) {
         return 1;
     }

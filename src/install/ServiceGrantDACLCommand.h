@@ -5,7 +5,8 @@
 class CreateServiceSettings;
 
 // Lets the service's account start and stop it: adds an entry for the
-// account to the service's DACL. Nothing to do for LocalSystem.
+// account, named with its domain, to the service's DACL. Nothing to do for
+// LocalSystem.
 class ServiceGrantDACLCommand : public ServiceCommand {
 public:
     explicit ServiceGrantDACLCommand(const CreateServiceSettings& settings);
