@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+
+#include "common/UniqueResource.h"
 #include "install/ServiceCommand.h"
 
 class CreateServiceSettings;
@@ -17,3 +20,8 @@ protected:
 private:
     const CreateServiceSettings& createSettings_;
 };
+
+// The service's new DACL: the `current` entries and one that lets `account`
+// start and stop the service. Without a current DACL, SYSTEM and Administrators
+// keep full access.
+int buildStartStopDacl(const std::wstring& account, PACL current, UniqueLocalMemory& result);

@@ -16,6 +16,7 @@
 #include "install/CreateServiceAction.h"
 #include "install/CreateServiceCheckAccountAction.h"
 #include "install/LSAGrantPrivilegeCommand.h"
+#include "install/ServiceGrantDACLCommand.h"
 #include "logging/ErrorText.h"
 #include "logging/LogLevel.h"
 #include "settings/SimpleSettings.h"
@@ -111,6 +112,86 @@ TEST(AccountRights, GrantLooksUpTheAccountInItsDomainAndNamesItDomainFirst)
     EXPECT_EQ(LSAGrantPrivilegeCommand(account(L"SYSTEM", L"CORP")).execute(), 1);
     const std::vector<std::wstring> refused = {L"Failed to LookupAccountName. " + errorText(ERROR_NONE_MAPPED)};
     EXPECT_EQ(namesake.messages(), refused);
+}
+
+namespace {
+
+struct AccessEntry {
+    std::vector<BYTE> sid;
+    ACCESS_MASK mask;
+};
+
+std::vector<AccessEntry> accessEntries(const UniqueLocalMemory& list)
+{
+    std::vector<AccessEntry> entries;
+    const PACL acl = static_cast<PACL>(list.get());
+    for (DWORD i = 0; acl != nullptr && i < acl->AceCount; ++i) {
+        void* ace = nullptr;
+        EXPECT_TRUE(GetAce(acl, i, &ace));
+        const auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+        EXPECT_EQ(allowed->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
+        const auto sid = reinterpret_cast<const BYTE*>(&allowed->SidStart);
+        const DWORD length = GetLengthSid(const_cast<BYTE*>(sid));
+        entries.push_back({std::vector<BYTE>(sid, sid + length), allowed->Mask});
+    }
+    return entries;
+}
+
+// The access mask of the SID's entry, or -1 without one.
+long long maskOf(const std::vector<AccessEntry>& entries, std::vector<BYTE> sid)
+{
+    for (const AccessEntry& entry : entries) {
+        if (EqualSid(const_cast<BYTE*>(entry.sid.data()), sid.data())) {
+            return entry.mask;
+        }
+    }
+    return -1;
+}
+
+std::vector<BYTE> wellKnownSid(WELL_KNOWN_SID_TYPE type)
+{
+    std::vector<BYTE> sid(SECURITY_MAX_SID_SIZE);
+    DWORD size = SECURITY_MAX_SID_SIZE;
+    EXPECT_TRUE(CreateWellKnownSid(type, nullptr, sid.data(), &size));
+    return sid;
+}
+
+std::vector<BYTE> currentUserSid()
+{
+    HANDLE opened = nullptr;
+    EXPECT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened));
+    const UniqueHandle token(opened);
+    std::vector<BYTE> buffer(1024);
+    DWORD size = 0;
+    EXPECT_TRUE(GetTokenInformation(token.get(), TokenUser, buffer.data(), static_cast<DWORD>(buffer.size()), &size));
+    const PSID sid = reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
+    const BYTE* bytes = static_cast<const BYTE*>(sid);
+    return std::vector<BYTE>(bytes, bytes + GetLengthSid(sid));
+}
+
+}  // namespace
+
+TEST(AccountRights, StartStopDaclKeepsSystemAndAdministratorsWhenTheServiceHadNone)
+{
+    const long long startStop = SERVICE_START | SERVICE_STOP | DELETE | READ_CONTROL;
+    const std::wstring user = qualifiedAccountName(account(currentUser()));
+
+    UniqueLocalMemory fromNone;
+    ASSERT_EQ(buildStartStopDacl(user, nullptr, fromNone), 0);
+    std::vector<AccessEntry> entries = accessEntries(fromNone);
+    EXPECT_EQ(entries.size(), 3u);
+    EXPECT_EQ(maskOf(entries, wellKnownSid(WinLocalSystemSid)), SERVICE_ALL_ACCESS);
+    EXPECT_EQ(maskOf(entries, wellKnownSid(WinBuiltinAdministratorsSid)), SERVICE_ALL_ACCESS);
+    EXPECT_EQ(maskOf(entries, currentUserSid()), startStop);
+
+    // A list the service has, even an empty one, only gains the user's entry.
+    ACL empty;
+    ASSERT_TRUE(InitializeAcl(&empty, sizeof(empty), ACL_REVISION));
+    UniqueLocalMemory fromEmpty;
+    ASSERT_EQ(buildStartStopDacl(user, &empty, fromEmpty), 0);
+    entries = accessEntries(fromEmpty);
+    EXPECT_EQ(entries.size(), 1u);
+    EXPECT_EQ(maskOf(entries, currentUserSid()), startStop);
 }
 
 TEST(AccountRights, GrantRefusesAnUnknownAccountAndADomainName)
