@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "common/UniqueResource.h"
+#include "install/AccountName.h"
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
 #include "settings/SettingsInterfaces.h"
@@ -17,8 +18,7 @@ const DWORD DOMAIN_CAPACITY = 2044;
 
 int LSAUserCommand::executeWithPolicy(LSA_HANDLE policy)
 {
-    // The user name alone: the lookup searches the local accounts, then the domain.
-    const std::wstring account = userSettings().getUser();
+    const std::wstring account = qualifiedAccountName(userSettings());
     const UniqueHeapMemory sid(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, SID_CAPACITY + 1));
     if (!sid) {
         logger.error(L"Failed to LookupAccountName. %s", errorText(ERROR_NOT_ENOUGH_MEMORY));

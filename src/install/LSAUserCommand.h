@@ -2,7 +2,7 @@
 
 #include "install/LSAPolicyCommand.h"
 
-// Looks up the SID of the account's user name and hands it to executeWithSid.
+// Looks up the SID of the account in its domain and hands it to executeWithSid.
 class LSAUserCommand : public LSAPolicyCommand {
 public:
     using LSAPolicyCommand::LSAPolicyCommand;

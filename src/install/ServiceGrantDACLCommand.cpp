@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/UniqueResource.h"
+#include "install/AccountName.h"
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
 #include "settings/SettingsInterfaces.h"
@@ -14,6 +15,26 @@ namespace {
 const Logger logger(L"ServiceGrantDACLCommand");
 const size_t USER_NAME_CAPACITY = 32767;
 const DWORD START_STOP_ACCESS = SERVICE_START | SERVICE_STOP | DELETE | READ_CONTROL;
+
+// A full-access entry for a well-known account, named by SID since account names are localized.
+struct WellKnownEntry {
+    BYTE sid[SECURITY_MAX_SID_SIZE];
+    EXPLICIT_ACCESSW access;
+};
+
+bool buildFullAccessEntry(WELL_KNOWN_SID_TYPE type, WellKnownEntry& entry)
+{
+    DWORD size = sizeof(entry.sid);
+    if (!CreateWellKnownSid(type, nullptr, entry.sid, &size)) {
+        return false;
+    }
+    entry.access = {};
+    entry.access.grfAccessPermissions = SERVICE_ALL_ACCESS;
+    entry.access.grfAccessMode = SET_ACCESS;
+    entry.access.grfInheritance = NO_INHERITANCE;
+    BuildTrusteeWithSidW(&entry.access.Trustee, entry.sid);
+    return true;
+}
 
 // The service's security descriptor with its DACL, in a block of the process heap.
 int readSecurityDescriptor(SC_HANDLE service, UniqueHeapMemory& descriptor)
@@ -37,28 +58,6 @@ int readSecurityDescriptor(SC_HANDLE service, UniqueHeapMemory& descriptor)
     return 0;
 }
 
-// A new list: the old entries and one that lets the user start and stop the service.
-int addStartStopEntry(const std::wstring& user, PACL dacl, UniqueLocalMemory& merged)
-{
-    if (user.size() >= USER_NAME_CAPACITY) {
-        logger.error(L"User name is too long");
-        return 1;
-    }
-    std::vector<wchar_t> trustee(user.begin(), user.end());
-    trustee.push_back(L'\0');
-    EXPLICIT_ACCESSW entry = {};
-    BuildExplicitAccessWithNameW(&entry, trustee.data(), START_STOP_ACCESS, SET_ACCESS, NO_INHERITANCE);
-    PACL list = nullptr;
-    // SetEntriesInAcl returns its error code instead of setting the last error.
-    const DWORD result = SetEntriesInAclW(1, &entry, dacl, &list);
-    if (result != ERROR_SUCCESS) {
-        logger.error(L"Failed to set entries in ACL. %s", errorText(result));
-        return 1;
-    }
-    merged.reset(list);
-    return 0;
-}
-
 int setServiceDacl(SC_HANDLE service, PACL dacl)
 {
     SECURITY_DESCRIPTOR descriptor;
@@ -78,6 +77,42 @@ int setServiceDacl(SC_HANDLE service, PACL dacl)
 }
 
 }  // namespace
+
+int buildStartStopDacl(const std::wstring& account, PACL current, UniqueLocalMemory& result)
+{
+    if (account.size() >= USER_NAME_CAPACITY) {
+        logger.error(L"User name is too long");
+        return 1;
+    }
+    std::vector<wchar_t> trustee(account.begin(), account.end());
+    trustee.push_back(L'\0');
+    std::vector<EXPLICIT_ACCESSW> entries;
+    // No DACL means everyone had full access; a list holding only the account's
+    // entry would lock SYSTEM and Administrators out.
+    WellKnownEntry localSystem;
+    WellKnownEntry administrators;
+    if (current == nullptr) {
+        if (!buildFullAccessEntry(WinLocalSystemSid, localSystem) ||
+            !buildFullAccessEntry(WinBuiltinAdministratorsSid, administrators)) {
+            logger.error(L"Failed to set entries in ACL. %s", lastErrorText());
+            return 1;
+        }
+        entries.push_back(localSystem.access);
+        entries.push_back(administrators.access);
+    }
+    EXPLICIT_ACCESSW entry = {};
+    BuildExplicitAccessWithNameW(&entry, trustee.data(), START_STOP_ACCESS, SET_ACCESS, NO_INHERITANCE);
+    entries.push_back(entry);
+    PACL list = nullptr;
+    // SetEntriesInAcl returns its error code instead of setting the last error.
+    const DWORD code = SetEntriesInAclW(static_cast<ULONG>(entries.size()), entries.data(), current, &list);
+    if (code != ERROR_SUCCESS) {
+        logger.error(L"Failed to set entries in ACL. %s", errorText(code));
+        return 1;
+    }
+    result.reset(list);
+    return 0;
+}
 
 ServiceGrantDACLCommand::ServiceGrantDACLCommand(const CreateServiceSettings& settings)
     : ServiceCommand(SERVICE_RIGHTS_MODIFY_DACL, settings), createSettings_(settings)
@@ -101,9 +136,8 @@ int ServiceGrantDACLCommand::executeWithService(SC_HANDLE, SC_HANDLE service)
         logger.error(L"Failed to get security descriptor DACL. %s", lastErrorText());
         return 1;
     }
-    // The entry names the user alone, without the domain.
     UniqueLocalMemory merged;
-    if (addStartStopEntry(createSettings_.getUser(), dacl, merged) != 0 ||
+    if (buildStartStopDacl(qualifiedAccountName(createSettings_), present ? dacl : nullptr, merged) != 0 ||
         setServiceDacl(service, static_cast<PACL>(merged.get())) != 0) {
         return 1;
     }

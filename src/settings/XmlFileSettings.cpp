@@ -18,6 +18,24 @@ const int MAX_NESTING_DEPTH = 1000;
 
 }  // namespace
 
+std::wstring parseSettingsText(const std::wstring& text, std::vector<wchar_t>& buffer, XmlDocument& document)
+{
+    if (elementNestingDepth(text) > MAX_NESTING_DEPTH) {
+        return format(L"Failed to parse document. elements are nested deeper than %d levels", MAX_NESTING_DEPTH);
+    }
+    // The parser works in place on a buffer of its caller's own.
+    buffer.assign(text.begin(), text.end());
+    buffer.push_back(L'\0');
+    try {
+        document.parse<0>(buffer.data());
+    } catch (const rapidxml::parse_error& error) {
+        return format(L"Failed to parse document. %s", fromCodePage(CP_ACP, error.what()));
+    } catch (...) {
+        return L"Failed to parse document";
+    }
+    return std::wstring();
+}
+
 int XmlFileSettings::execute()
 {
     logger.debug(L"Loading service settings from %s", path_);
@@ -28,22 +46,11 @@ int XmlFileSettings::execute()
     }
     logger.debug(L"Loaded settings:\n%s", text);
 
-    // The parser works in place on a buffer of this call's own.
-    std::vector<wchar_t> buffer(text.begin(), text.end());
-    buffer.push_back(L'\0');
-    if (elementNestingDepth(buffer.data()) > MAX_NESTING_DEPTH) {
-        logger.error(L"Failed to parse document. %s",
-                     format(L"elements are nested deeper than %d levels", MAX_NESTING_DEPTH));
-        return 1;
-    }
+    std::vector<wchar_t> buffer;
     XmlDocument document;
-    try {
-        document.parse<0>(buffer.data());
-    } catch (const rapidxml::parse_error& error) {
-        logger.error(L"Failed to parse document. %s", fromCodePage(CP_ACP, error.what()));
-        return 1;
-    } catch (...) {
-        logger.error(L"Failed to parse document");
+    const std::wstring failure = parseSettingsText(text, buffer, document);
+    if (!failure.empty()) {
+        logger.error(failure);
         return 1;
     }
     return parseDocument(document);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "common/Command.h"
 
@@ -9,6 +10,11 @@ template <class Ch>
 class xml_document;
 }
 using XmlDocument = rapidxml::xml_document<wchar_t>;
+
+// Parses settings text into `document`, in place in `buffer`, which must outlive
+// the document. Returns the message saying why the text is no document, or an
+// empty text when `document` holds it.
+std::wstring parseSettingsText(const std::wstring& text, std::vector<wchar_t>& buffer, XmlDocument& document);
 
 // Reads and parses a settings file; the derived reader interprets the
 // document and hands its settings to a callback.

@@ -9,6 +9,7 @@ using XmlNode = rapidxml::xml_node<wchar_t>;
 // The values of all child nodes in document order, trimmed.
 std::wstring elementText(const XmlNode& element);
 
-// How deep elements are nested, measured without recursion, so that a
-// document too deep for the recursive parser can be refused first.
-int elementNestingDepth(const wchar_t* text);
+// How deep the parser would nest elements while parsing `text` (up to where it
+// would stop with an error). Found by taking the parser's own steps on a copy
+// without recursion, so that a document too deep for it can be refused first.
+int elementNestingDepth(const std::wstring& text);

@@ -438,6 +438,13 @@ TEST_F(Install, GrantServiceAddsTheAccountToAnInstalledServiceAndReportsFailure)
     EXPECT_EQ(result.exitCode, 1u);
     EXPECT_TRUE(result.hasLine(L"Failed to grant rights for user."));
 
+    // The entry names the account with its domain: CORP\SYSTEM is none here,
+    // while the bare name would have been LocalSystem.
+    result = run(L"grantService", {L"/settings=" + settings, L"/user=SYSTEM", L"/domain=CORP", L"/password=x"});
+    EXPECT_EQ(result.exitCode, 1u);
+    EXPECT_TRUE(result.contains(L"Failed to set entries in ACL. "));
+    EXPECT_TRUE(result.hasLine(L"Failed to grant rights for user."));
+
     newService();
     result = run(L"grantService", {L"/settings=" + settings, L"/user=" + currentUserName(), L"/password=x"});
     EXPECT_EQ(result.exitCode, 1u);

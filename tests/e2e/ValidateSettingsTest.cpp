@@ -276,9 +276,16 @@ TEST_F(ValidateSettings, RefusesFilesThatAreNoSettingsWithAClearMessage)
         std::wstring message;
     };
     std::string deep;
+    std::string deepInText = "<a>";
     for (int i = 0; i < 100000; ++i) {
         deep += "<a>";
+        deepInText += "&lt;b>&lt;b>";
     }
+    // The parser skips "<!x[>" to its first '>'; bracket counting would miss all that follows.
+    const std::string deepAfterDeclaration = "<!x[>" + deep + deep;
+    // U+013C ends text like '<' does, and the parser reads the text again once its
+    // references are translated.
+    deepInText += "\xC4\xBC</a>";
     std::string utf16NoMark;
     for (char c : std::string("<hostwell><name>x</name></hostwell>")) {
         utf16NoMark.push_back(c);
@@ -294,6 +301,8 @@ TEST_F(ValidateSettings, RefusesFilesThatAreNoSettingsWithAClearMessage)
         {"", L"Failed to find <hostwell> node in document"},
         {std::string("\0<hostwell>", 11), L"Failed to find <hostwell> node in document"},
         {deep, L"Failed to parse document. elements are nested deeper than 1000 levels"},
+        {deepAfterDeclaration, L"Failed to parse document. elements are nested deeper than 1000 levels"},
+        {deepInText, L"Failed to parse document. elements are nested deeper than 1000 levels"},
         {utf16NoMark, L"Failed to parse document. "},
         {binary, L"Failed to parse document. "},
     };

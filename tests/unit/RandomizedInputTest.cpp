@@ -10,6 +10,8 @@
 #include "settings/FileServiceSettings.h"
 #include "settings/FileTaskSettings.h"
 #include "settings/SettingsInterfaces.h"
+#include "settings/XmlFileSettings.h"
+#include "settings/XmlText.h"
 #include "support/LoggingCapture.h"
 #include "support/TestFiles.h"
 
@@ -78,6 +80,105 @@ std::wstring mutate(std::mt19937& random, std::wstring text)
         }
     }
     return text;
+}
+
+// What the XML parser treats specially, and look-alikes: it takes a wide
+// character by its low byte, so U+013C reads as '<' and U+0120 as a blank.
+const std::vector<std::wstring> XML_PIECES = {
+    L"<a>", L"</a>", L"<a/>", L"<!--", L"-->", L"<![CDATA[", L"]]>", L"<!DOCTYPE x [", L"<!DOCTYPE\u0120", L"[",
+    L"]", L">", L"<!x[>", L"<!", L"<?", L"?>", L"&lt;", L"&#60;", L"&#0;", L"&amp;lt;a>", L"&#x110000;", L"&#;",
+    L"&", L"\u013C", L"\u0100", L"\u4E00", L"\u013E", L"\u0120", L"'", L"\"", L"=", L"/", L"<", L"</", L"/>",
+    L"\u01EF\u02BB\u03BF",
+};
+
+// Valid within an element, each hiding markup or a '>' from a naive reader.
+const std::vector<std::wstring> CONTENT_PIECES = {
+    L"text", L" \t\n", L"&lt;&gt;&amp;&apos;&quot;", L"&#60;a&#x3e;", L"a > b", L"]]>", L"\u0120\u4E01",
+    L"<!-- <a> -- -->", L"<![CDATA[<a></b>]]>", L"<?pi <a> ?>", L"<!x [<a>]>", L"<!x[>", L"<!DOCTYPE\u0120[<a>]>",
+};
+
+const std::vector<std::wstring> ATTRIBUTES = {
+    L" v='a>b'", L" w=\"<a>\"", L" q\"='1'", L" e='&lt;&#60;&amp;'", L" s = \"x\" t='y'", L" u='\"<'",
+};
+
+// Openers that nest when repeated, each read differently by the parser.
+const std::vector<std::wstring> NESTING_PIECES = {L"<a>", L"<b x='>'>", L"<d z\"='1'>", L"&lt;a>", L"<c y=\"<\">"};
+
+void appendContent(std::mt19937& random, std::wstring& text, int levels)
+{
+    const int count = static_cast<int>(random() % 4);
+    for (int i = 0; i < count; ++i) {
+        if (random() % 8 >= 3 || levels == 0) {
+            text += pick(random, CONTENT_PIECES);
+            continue;
+        }
+        const std::wstring name = pick(random, {L"a", L"hostwell", L"x-y", L"b\u0101"});
+        text += L"<" + name;
+        if (random() % 2 == 0) {
+            text += pick(random, ATTRIBUTES);
+        }
+        if (random() % 4 == 0) {
+            text += L"/>";
+            continue;
+        }
+        text += L">";
+        appendContent(random, text, levels - 1);
+        text += L"</" + name + L">";
+    }
+}
+
+// A well-formed document, often damaged or given a run of nested openers; now
+// and then characters at random.
+std::wstring craftedSettingsText(std::mt19937& random)
+{
+    std::wstring text;
+    if (random() % 20 == 0) {
+        text.resize(random() % 300);
+        for (wchar_t& c : text) {
+            c = static_cast<wchar_t>(random() % 0x10000);
+        }
+        return text;
+    }
+    text = pick(random, {L"", L"<?xml version=\"1.0\"?>\n", L"<!DOCTYPE r [<!ENTITY e \"<a>\">]>", L"<!-- > -->"});
+    text += L"<r>";
+    appendContent(random, text, 6);
+    text += L"</r>";
+    if (random() % 8 == 0) {
+        const std::wstring opener = pick(random, NESTING_PIECES);
+        // Now and then deep enough to overflow the parser's stack.
+        const unsigned count = random() % 4 == 0 ? 150000 : random() % 2000;
+        std::wstring run;
+        for (unsigned n = 0; n < count; ++n) {
+            run += opener;
+        }
+        const size_t at = random() % (text.size() + 1);
+        text.insert(at, run);
+    }
+    if (random() % 3 == 0) {
+        const int edits = 1 + static_cast<int>(random() % 3);
+        for (int i = 0; i < edits; ++i) {
+            const size_t at = random() % (text.size() + 1);
+            switch (random() % 3) {
+            case 0: text.insert(at, pick(random, XML_PIECES)); break;
+            case 1: text.insert(at, 1, static_cast<wchar_t>(1 + random() % 0xFFFF)); break;
+            default: text.erase(at, random() % 8); break;
+            }
+        }
+    }
+    return text;
+}
+
+// Levels of elements below `node`.
+int elementDepth(const XmlNode& node)
+{
+    int deepest = 0;
+    for (const XmlNode* child = node.first_node(); child != nullptr; child = child->next_sibling()) {
+        if (child->type() == rapidxml::node_element) {
+            const int depth = 1 + elementDepth(*child);
+            deepest = depth > deepest ? depth : deepest;
+        }
+    }
+    return deepest;
 }
 
 class TaskReader : public FileTaskSettings {
@@ -163,4 +264,31 @@ TEST(RandomizedInput, MutatedSettingsFilesNeverBreakTheReaders)
     }
     // The mutations must leave some files valid, or the readers' deeper steps go untested.
     EXPECT_GT(accepted, 50);
+}
+
+TEST(RandomizedInput, CraftedSettingsTextLoadsOrGivesAMessageAndNestsAsMeasured)
+{
+    const std::wstring tooDeep = L"Failed to parse document. elements are nested deeper than 1000 levels";
+    std::mt19937 random(SEED);
+    int loaded = 0;
+    int refusedAsTooDeep = 0;
+    for (int round = 0; round < 4000; ++round) {
+        const std::wstring text = craftedSettingsText(random);
+        SCOPED_TRACE(toUtf8(L"seed " + std::to_wstring(SEED) + L" round " + std::to_wstring(round) + L": " +
+                            text.substr(0, 300)));
+        std::vector<wchar_t> buffer;
+        XmlDocument document;
+        const std::wstring failure = parseSettingsText(text, buffer, document);
+        if (failure.empty()) {
+            ++loaded;
+            // The parser built the nesting that was measured before it ran.
+            EXPECT_EQ(elementDepth(document), elementNestingDepth(text));
+        } else {
+            EXPECT_EQ(failure.compare(0, 24, L"Failed to parse document"), 0) << toUtf8(failure);
+            refusedAsTooDeep += failure == tooDeep ? 1 : 0;
+        }
+    }
+    // Both ways out must be taken often, or the generator tests little.
+    EXPECT_GT(loaded, 1000);
+    EXPECT_GT(refusedAsTooDeep, 100);
 }
