@@ -11,7 +11,9 @@ namespace {
 
 const Logger logger(L"PipeReader");
 const DWORD CHUNK_SIZE = 65536;
-const DWORD IDLE_POLL = 100;
+// How long stop() lets the thread end by itself before it looks again.
+const DWORD CANCEL_INTERVAL = 10;
+const DWORD STUCK_WARNING_INTERVAL = 1500;
 // What is drained after the child's end is bounded: a grandchild that keeps
 // writing into the inherited pipe must not keep the reader alive.
 const size_t MAX_DRAIN = 64 * 1024 * 1024;
@@ -38,15 +40,20 @@ void PipeReader::stop()
         return;
     }
     interrupt();
-    if (WaitForSingleObject(thread_.get(), 500) == WAIT_OBJECT_0) {
-        return;
-    }
-    CancelIo(pipe_);
-    DWORD waited = WaitForSingleObject(thread_.get(), 1500);
-    while (waited != WAIT_OBJECT_0) {
-        logger.warn(L"Failed to wait for pipe reader thread to exit");
-        CancelIo(pipe_);
-        waited = WaitForSingleObject(thread_.get(), 1500);
+    ULONGLONG warned = GetTickCount64();
+    while (WaitForSingleObject(thread_.get(), CANCEL_INTERVAL) != WAIT_OBJECT_0) {
+        // Once interrupted the thread drains without waiting; only a read
+        // that waits on an empty pipe, kept open by processes the child
+        // started, is cancelled. A read that returns data is never cut short:
+        // a cancel racing with it could lose what it read.
+        DWORD available = 0;
+        if (PeekNamedPipe(pipe_, nullptr, 0, nullptr, &available, nullptr) && available == 0) {
+            CancelSynchronousIo(thread_.get());
+        }
+        if (GetTickCount64() - warned >= STUCK_WARNING_INTERVAL) {
+            logger.warn(L"Failed to wait for pipe reader thread to exit");
+            warned = GetTickCount64();
+        }
     }
 }
 
@@ -60,19 +67,12 @@ DWORD WINAPI PipeReader::threadMain(LPVOID parameter)
 DWORD PipeReader::run()
 {
     std::vector<char> buffer(CHUNK_SIZE);
-    DWORD idleSleep = 1;
     while (!isInterrupted()) {
-        const int result = readAvailable(buffer.data(), CHUNK_SIZE);
+        const int result = readBlocking(buffer.data(), CHUNK_SIZE);
         if (result < 0) {
             finish();
             return result == -1 ? 0 : 1;
         }
-        if (result > 0) {
-            idleSleep = 1;
-            continue;
-        }
-        Sleep(idleSleep);
-        idleSleep = idleSleep * 2 < IDLE_POLL ? idleSleep * 2 : IDLE_POLL;
     }
     // Stopped after the child's end: what it wrote before it ended is still
     // in the pipe and must not be lost.
@@ -83,35 +83,54 @@ DWORD PipeReader::run()
     return 0;
 }
 
+int PipeReader::readBlocking(char* buffer, DWORD capacity)
+{
+    DWORD read = 0;
+    if (!ReadFile(pipe_, buffer, capacity, &read, nullptr)) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_OPERATION_ABORTED) {
+            return 0;
+        }
+        return readFailure(error);
+    }
+    if (read == 0) {
+        logger.debug(L"Nothing is read from pipe. EOF detected.");
+        return -1;
+    }
+    deliver(buffer, read);
+    return 1;
+}
+
 int PipeReader::readAvailable(char* buffer, DWORD capacity)
 {
     DWORD available = 0;
     if (!PeekNamedPipe(pipe_, nullptr, 0, nullptr, &available, nullptr)) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_BROKEN_PIPE) {
-            logger.debug(L"Nothing is read from pipe. EOF detected.");
-            return -1;
-        }
-        logger.debug(L"Failed to read from pipe. %s, interrupted=%s", errorText(error), interruptedText());
-        return -2;
+        return readFailure(GetLastError());
     }
     if (available == 0) {
         return 0;
     }
     DWORD read = 0;
     if (!ReadFile(pipe_, buffer, available < capacity ? available : capacity, &read, nullptr)) {
-        const DWORD error = GetLastError();
-        if (error != ERROR_IO_PENDING && error != ERROR_MORE_DATA) {
-            logger.debug(L"Failed to read from pipe. %s, interrupted=%s", errorText(error), interruptedText());
-            return -2;
-        }
+        return readFailure(GetLastError());
     }
-    if (read == 0) {
+    deliver(buffer, read);
+    return read > 0 ? 1 : 0;
+}
+
+int PipeReader::readFailure(DWORD error)
+{
+    if (error == ERROR_BROKEN_PIPE) {
         logger.debug(L"Nothing is read from pipe. EOF detected.");
         return -1;
     }
-    decoder_.append(GetConsoleOutputCP(), buffer, read, [this](const std::wstring& line) { callback_->onLine(line); });
-    return 1;
+    logger.debug(L"Failed to read from pipe. %s, interrupted=%s", errorText(error), interruptedText());
+    return -2;
+}
+
+void PipeReader::deliver(const char* buffer, DWORD size)
+{
+    decoder_.append(GetConsoleOutputCP(), buffer, size, [this](const std::wstring& line) { callback_->onLine(line); });
 }
 
 void PipeReader::finish()

@@ -9,8 +9,8 @@
 class PipeReaderCallback;
 
 // Reads a child's output pipe on a thread of its own and hands every line to
-// the callback. It polls: at once while output keeps coming, then less and
-// less often, every 100 ms for an idle pipe.
+// the callback. The thread sleeps in ReadFile until output comes, so an idle
+// program costs nothing.
 class PipeReader : public InterruptHolder {
 public:
     PipeReader(HANDLE pipe, PipeReaderCallback* callback);
@@ -19,14 +19,19 @@ public:
     PipeReader& operator=(const PipeReader&) = delete;
 
     // Reads what the pipe still holds, passes on a last line without line
-    // feed, and waits until the thread has ended.
+    // feed, and waits until the thread has ended. A read that processes the
+    // child started keep open is cancelled.
     void stop();
 
 private:
     static DWORD WINAPI threadMain(LPVOID parameter);
     DWORD run();
-    // Reads one chunk if any is available: 1 read, 0 nothing there, -1 the end.
+    // Reads one chunk, waiting for it: 1 read, 0 cancelled, -1 the end, -2 a failure.
+    int readBlocking(char* buffer, DWORD capacity);
+    // Reads one chunk if any is available: 1 read, 0 nothing there, -1 the end, -2 a failure.
     int readAvailable(char* buffer, DWORD capacity);
+    int readFailure(DWORD error);
+    void deliver(const char* buffer, DWORD size);
     void finish();
 
     PipeReaderCallback* callback_;

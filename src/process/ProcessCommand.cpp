@@ -7,6 +7,7 @@
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
 #include "process/ChildProcess.h"
+#include "process/ConsoleEvents.h"
 #include "process/Pipe.h"
 #include "process/PipeReader.h"
 #include "process/ProcessInterruptHandler.h"
@@ -103,8 +104,7 @@ int ProcessCommand::runWithToken(HANDLE token)
     logger.debug(L"Starting process");
     PROCESS_INFORMATION process = {};
     // Suspended until it is in its job, so that nothing it starts escapes the job.
-    if (!CreateProcessAsUserW(token, nullptr, buffer.data(), nullptr, nullptr, TRUE,
-                              CREATE_NEW_PROCESS_GROUP | CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED, nullptr,
+    if (!CreateProcessAsUserW(token, nullptr, buffer.data(), nullptr, nullptr, TRUE, creationFlags(), nullptr,
                               workDir.empty() ? nullptr : workDir.c_str(), &startup, &process)) {
         logger.error(L"Failed to CreateProcessAsUser: %s", lastErrorText());
         return 1;
@@ -130,20 +130,45 @@ int ProcessCommand::runWithToken(HANDLE token)
     return 0;
 }
 
+DWORD ProcessCommand::creationFlags() const
+{
+    const DWORD common = CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED;
+    if (!receivesConsoleEvents_) {
+        // A group of its own: Ctrl+C typed in the wrapper's console is the
+        // wrapper's to handle.
+        return common | CREATE_NEW_PROCESS_GROUP;
+    }
+    // A new process group would ignore Ctrl+C; a hidden console of its own
+    // lets the events reach it when the wrapper has none.
+    return common | (hasConsole() ? 0 : CREATE_NEW_CONSOLE);
+}
+
 void ProcessCommand::supervise(const ChildProcess& child, HANDLE output)
 {
     PipeReader reader(output, outputCallback_);
+    std::vector<HANDLE> wakers = {child.process()};
+    // Until a stop is requested nothing is done but waiting for the child's
+    // end or the request; while stopping, the strategy acts in steps.
+    const DWORD idleWait = interruptEvents(wakers) ? INFINITE : POLL_INTERVAL;
     bool announced = false;
     for (;;) {
+        DWORD waited = 0;
         if (isInterrupted()) {
             if (!announced) {
                 logger.debug(L"Interrupted flag is set. Process will be stoped");
                 announced = true;
             }
             interruptHandler_->handle(child);
+            waited = WaitForSingleObject(child.process(), POLL_INTERVAL);
+        } else {
+            waited = WaitForMultipleObjects(static_cast<DWORD>(wakers.size()), wakers.data(), FALSE, idleWait);
         }
-        if (WaitForSingleObject(child.process(), POLL_INTERVAL) == WAIT_OBJECT_0) {
+        if (waited == WAIT_OBJECT_0) {
             break;
+        }
+        if (waited == WAIT_FAILED) {
+            logger.warn(L"Failed to wait for the process. %s", lastErrorText());
+            Sleep(POLL_INTERVAL);
         }
     }
     // The output the child wrote before it ended comes first in the log.

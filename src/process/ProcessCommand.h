@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "common/Command.h"
 #include "common/InterruptHolder.h"
 
@@ -15,10 +17,13 @@ class ProcessInterruptHandler;
 // interrupt handler decides how it is stopped.
 class ProcessCommand : public Command, public InterruptHolder {
 public:
+    // A child that is to receive console control events gets a console of
+    // its own, or shares the wrapper's when it has one.
     ProcessCommand(InterruptHolder* parent, const ExecutionSettings* settings,
-                   ProcessInterruptHandler* interruptHandler, PipeReaderCallback* outputCallback)
+                   ProcessInterruptHandler* interruptHandler, PipeReaderCallback* outputCallback,
+                   bool receivesConsoleEvents = false)
         : InterruptHolder(parent), settings_(settings), interruptHandler_(interruptHandler),
-          outputCallback_(outputCallback)
+          outputCallback_(outputCallback), receivesConsoleEvents_(receivesConsoleEvents)
     {
     }
 
@@ -29,11 +34,13 @@ public:
 
 private:
     int runWithToken(HANDLE token);
+    DWORD creationFlags() const;
     void supervise(const ChildProcess& child, HANDLE output);
 
     const ExecutionSettings* settings_;
     ProcessInterruptHandler* interruptHandler_;
     PipeReaderCallback* outputCallback_;
+    bool receivesConsoleEvents_;
     DWORD exitCode_ = 0;
 };
 

@@ -5,8 +5,9 @@
 
 class ServiceTaskSettings;
 
-// Asks the child to stop gently and gives it the stop timeout to end; when it
-// has not, falls back to terminating it.
+// Asks the child to stop gently (the configured console event first, then
+// whatever the derived class does) and gives it the stop timeout to end; when
+// it has not, falls back to terminating it.
 class ProcessInterruptTimeoutHandler : public ProcessInterruptHandler {
 public:
     explicit ProcessInterruptTimeoutHandler(const ServiceTaskSettings* settings) : settings_(settings) {}
@@ -22,6 +23,9 @@ protected:
     ProcessInterruptTerminateHandler fallback_;
 
 private:
+    // False when no event is configured or it could not be sent.
+    bool sendStopEvent(const ChildProcess& child);
+
     bool gaveUp_ = false;
     bool begun_ = false;
     unsigned long long startTick_ = 0;

@@ -56,13 +56,17 @@ int ServiceProcessCommand::execute()
     ProcessInterruptTerminateHandler terminateHandler;
     ProcessInterruptCallProcessHandler callProcessHandler(settings_);
     ProcessInterruptHandler* handler = &terminateHandler;
+    const bool consoleEvent = settings_->getConsoleEvent() != ConsoleEvent::None;
     if (settings_->getStopCommand() != nullptr) {
         logger.debug(L"Will call stop command. Termination wait timeout is %ld milliseconds.", stopTimeout);
+        handler = &callProcessHandler;
+    } else if (consoleEvent) {
+        logger.debug(L"Will send a console event. Termination wait timeout is %ld milliseconds.", stopTimeout);
         handler = &callProcessHandler;
     } else {
         logger.debug(L"Process will be terminated on service exit");
     }
-    ProcessCommand command(this, settings_, handler, outputCallback_);
+    ProcessCommand command(this, settings_, handler, outputCallback_, consoleEvent);
     const int result = command.execute();
     exitCode_ = command.exitCode();
     return result;

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "common/WhiteSpace.h"
 #include "logging/Logger.h"
 #include "settings/Paths.h"
 #include "settings/SimpleSettings.h"
@@ -162,6 +163,24 @@ int readExecution(const XmlNode& execution, const std::wstring& baseDirectory, c
     return 0;
 }
 
+bool parseConsoleEvent(const std::wstring& value, ConsoleEvent& event)
+{
+    const std::wstring name = trimWhiteSpace(value);
+    if (name == L"none") {
+        event = ConsoleEvent::None;
+    } else if (name == L"ctrl-c") {
+        event = ConsoleEvent::CtrlC;
+    } else if (name == L"ctrl-break") {
+        event = ConsoleEvent::CtrlBreak;
+    } else {
+        logger.error(L"Unknown console-event \"%s\" in <hostwell>/<execution>/<termination>: write none, ctrl-c or "
+                     L"ctrl-break",
+                     value);
+        return false;
+    }
+    return true;
+}
+
 int readTermination(const XmlNode& execution, const std::wstring& baseDirectory, SimpleServiceTaskSettings& settings)
 {
     settings.setStopTimeout(DEFAULT_STOP_TIMEOUT);
@@ -180,6 +199,13 @@ int readTermination(const XmlNode& execution, const std::wstring& baseDirectory,
     } else {
         logger.debug(L"No termination timeout is specified in <hostwell>/<execution>/<termination> 'timeout' "
                      L"attribute. Will use default termination of 2 minutes");
+    }
+    if (const auto* event = termination->first_attribute(L"console-event")) {
+        ConsoleEvent parsed = ConsoleEvent::None;
+        if (!parseConsoleEvent(std::wstring(event->value(), event->value_size()), parsed)) {
+            return 1;
+        }
+        settings.setConsoleEvent(parsed);
     }
     const XmlNode* stopExecution = termination->first_node(L"execution");
     if (stopExecution == nullptr) {

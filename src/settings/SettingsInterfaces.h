@@ -45,9 +45,13 @@ public:
     virtual std::wstring getArguments() const = 0;
 };
 
+// The console control event a stop request sends the program first.
+enum class ConsoleEvent { None, CtrlC, CtrlBreak };
+
 class ServiceTaskSettings : public ServiceSettings, public ExecutionSettings {
 public:
     virtual int getStopTimeout() const = 0;
+    virtual ConsoleEvent getConsoleEvent() const = 0;
     virtual const ExecutionSettings* getStopCommand() const = 0;
     virtual const std::wstring* getStartedMarker() const = 0;
     virtual const std::vector<std::wstring>& getEnvironmentVariables() const = 0;

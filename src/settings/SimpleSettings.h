@@ -119,12 +119,14 @@ public:
     std::wstring getProgram() const override { return SimpleExecutionSettings::getProgram(); }
     std::wstring getArguments() const override { return SimpleExecutionSettings::getArguments(); }
     int getStopTimeout() const override { return stopTimeout_; }
+    ConsoleEvent getConsoleEvent() const override { return consoleEvent_; }
     const ExecutionSettings* getStopCommand() const override;
     const std::wstring* getStartedMarker() const override;
     const std::vector<std::wstring>& getEnvironmentVariables() const override { return environmentVariables_; }
 
     void setStopCommand(const ExecutionSettings& stopCommand);
     void setStopTimeout(int milliseconds) { stopTimeout_ = milliseconds; }
+    void setConsoleEvent(ConsoleEvent event) { consoleEvent_ = event; }
     void setStartedMarker(const std::wstring& marker) { startedMarker_ = marker; }
     void addEnvironmentVariable(const std::wstring& name) { environmentVariables_.push_back(name); }
 
@@ -132,6 +134,7 @@ private:
     SimpleExecutionSettings stopCommand_;
     bool stopCommandEnabled_ = false;
     int stopTimeout_ = 0;
+    ConsoleEvent consoleEvent_ = ConsoleEvent::None;
     std::wstring startedMarker_;
     std::vector<std::wstring> environmentVariables_;
 };

@@ -226,3 +226,53 @@ TEST_F(ServiceRun, KilledWrapperTakesTheProgramAndWhatItStartedAlong)
     EXPECT_TRUE(waitForProcessEnd(program, 10000)) << "the program outlived the killed wrapper";
     EXPECT_TRUE(waitForProcessEnd(grandchild, 10000)) << "the grandchild outlived the killed wrapper";
 }
+
+TEST_F(ServiceRun, ConsoleEventStopsAProgramGentlyAndTheTimeoutEndsOneThatIgnoresIt)
+{
+    const std::wstring gentle = L"<termination timeout=\"0.05\" console-event=\"ctrl-c\"/>";
+    writeSettings(L"text working exit-on-ctrl sleep 600000", gentle);
+    {
+        TestService service(name, hostwellArguments());
+        ASSERT_TRUE(service.start()) << service.startError();
+        service.waitFor(SERVICE_RUNNING);
+        // A program that has not set up its console yet cannot be sent the event.
+        waitForLogLine(L"console                           [Info] working");
+        ASSERT_TRUE(service.requestStop());
+        const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
+        EXPECT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+        EXPECT_EQ(stopped.dwWin32ExitCode, 0u);
+    }
+    EXPECT_TRUE(logHas(L"Sending Ctrl+C to the process"));
+    EXPECT_TRUE(logHas(L"console                           [Info] console event 0"));
+    EXPECT_TRUE(logHas(L"Process exited with code: 0"));
+    EXPECT_FALSE(logHas(L"Service process will be killed"));
+
+    writeSettings(L"text still-working ignore-ctrl sleep 600000", gentle);
+    TestService service(name, hostwellArguments());
+    ASSERT_TRUE(service.start()) << service.startError();
+    service.waitFor(SERVICE_RUNNING);
+    waitForLogLine(L"console                           [Info] still-working");
+    ASSERT_TRUE(service.requestStop());
+    EXPECT_EQ(service.waitFor(SERVICE_STOPPED).dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_TRUE(logHas(L"Waiting for process to exit..."));
+    EXPECT_TRUE(logHas(L"Service process will be killed, exit code would be 42"));
+    EXPECT_TRUE(logHas(L"Process exited with code: 42"));
+}
+
+TEST_F(ServiceRun, StopCompletesWhileProcessesTheProgramStartedHoldItsOutput)
+{
+    const std::wstring stopFile = dir.file(L"stop.flag");
+    const std::wstring grandchild = dir.file(L"grandchild.pid");
+    writeSettings(L"grandchild " + grandchild + L" wait-file " + stopFile + L" text \"shutting down\" exit 0",
+                  stopCommand(L"touch " + stopFile));
+    TestService service(name, hostwellArguments());
+    ASSERT_TRUE(service.start()) << service.startError();
+    service.waitFor(SERVICE_RUNNING);
+    const DWORD holder = readProcessId(grandchild);
+    ASSERT_TRUE(service.requestStop());
+    const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
+    EXPECT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(stopped.dwWin32ExitCode, 0u);
+    EXPECT_TRUE(logHas(L"console                           [Info] shutting down"));
+    EXPECT_TRUE(waitForProcessEnd(holder, 10000)) << "the process holding the output outlived the service";
+}

@@ -13,6 +13,7 @@
 //   console-cp N       set the console's output code page
 //   pid-state PID      write "alive" or "gone" for the process
 //   ignore-ctrl        ignore console control events
+//   exit-on-ctrl       on a console control event write "console event N" and end with 0
 //   close-stdout       close standard output
 //   crash              access violation
 //   exit N             end with exit code N
@@ -32,13 +33,23 @@ void writeOut(const std::string& bytes)
     WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
+// Written beside and renamed, so that a reader (or a stop the file's
+// appearance triggers) never finds the file empty.
 void writeNumber(const wchar_t* path, unsigned long number)
 {
-    HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
+    const std::wstring partial = std::wstring(path) + L".partial";
+    HANDLE file = CreateFileW(partial.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
     const std::string text = std::to_string(number);
     DWORD written = 0;
     WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     CloseHandle(file);
+    MoveFileExW(partial.c_str(), path, MOVEFILE_REPLACE_EXISTING);
+}
+
+BOOL WINAPI exitGently(DWORD controlType)
+{
+    writeOut("console event " + std::to_string(controlType) + "\n");
+    ExitProcess(0);
 }
 
 std::string hexBytes(const wchar_t* hex)
@@ -131,6 +142,9 @@ int wmain(int argc, wchar_t* argv[])
             if (process != nullptr) {
                 CloseHandle(process);
             }
+        } else if (step == L"exit-on-ctrl") {
+            SetConsoleCtrlHandler(exitGently, TRUE);
+            --i;
         } else if (step == L"ignore-ctrl") {
             SetConsoleCtrlHandler(nullptr, TRUE);
             --i;

@@ -7,6 +7,9 @@ class LoggingCapture::Recorder : public LogAppender {
 public:
     std::vector<CapturedRecord> records;
 
+    // Detached before the records go: another thread may still be logging.
+    ~Recorder() override { detach(); }
+
     void write(int level, int threshold, const std::wstring& prefix, const std::wstring& message) override
     {
         records.push_back({level, threshold, prefix, message});

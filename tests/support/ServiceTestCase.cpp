@@ -27,6 +27,13 @@ bool ServiceTestCase::logHas(const std::wstring& text) const
     return retainedLog().find(text) != std::wstring::npos;
 }
 
+void ServiceTestCase::waitForLogLine(const std::wstring& text) const
+{
+    for (int i = 0; i < 1500 && !logHas(text); ++i) {
+        Sleep(20);
+    }
+}
+
 std::wstring ServiceTestCase::retainedLog() const
 {
     return readUtf8(log + L".3") + readUtf8(log + L".2") + readUtf8(log + L".1") + readUtf8(log);

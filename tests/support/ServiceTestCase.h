@@ -25,6 +25,7 @@ protected:
     // A termination element whose stop command runs the test program.
     std::wstring stopCommand(const std::wstring& arguments, const std::wstring& timeout = L"1") const;
     bool logHas(const std::wstring& text) const;
+    void waitForLogLine(const std::wstring& text) const;
     // The live log file and its backups, oldest first.
     std::wstring retainedLog() const;
 
