@@ -169,8 +169,8 @@ int startStop(BenchService& service, int rounds)
         }
         printf("start_ms=%.3f\n", starting.milliseconds());
         const DWORD processId = status.dwProcessId;
-        // The wrapper looks at stop requests every 500 ms; requests spread
-        // over that period give the latency a user meets on average.
+        // Requests at times spread over half a second, so that no periodic
+        // work of the wrapper's lines up with them.
         Sleep(1000 + static_cast<DWORD>(round * 500 / rounds));
         const Stopwatch stopping;
         SERVICE_STATUS ignored;

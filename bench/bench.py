@@ -5,6 +5,7 @@ prefix started:
 
     python3 bench/bench.py <build folder>
 """
+import datetime
 import json
 import os
 import re
@@ -23,7 +24,9 @@ CAPTURE_RUNS = 5
 IDLE_WINDOWS = 3
 LATENCY_ROUNDS = 5
 IDLE_SECONDS = 10
-TARGETS = {"capture_ratio": 0.9, "stop_ms": 1000, "start_ms": 500, "idle_cpu_percent": 1.0,
+STAMPED_LINES = 1000
+TARGETS = {"capture_ratio": 0.9, "stop_ms": 25, "stop_ctrl_c_ms": 25, "start_ms": 500, "idle_cpu_percent": 0.002,
+           "idle_wakeups_per_s": 1.0, "line_latency_median_ms": 5, "line_latency_p99_ms": 20,
            "rss_over_trivial_mb": 5.0, "size_bytes": 2 * 1024 * 1024}
 
 BUILD = os.path.abspath(sys.argv[1])
@@ -55,15 +58,15 @@ def wine(program, *arguments):
     return values
 
 
-def write_settings(name, program_arguments, log_file=None):
+def write_settings(name, program_arguments, log_file=None, termination=""):
     path = os.path.join(WORK, name + ".xml")
     logging = '  <service-logging level="info" file="%s"/>\n' % windows_path(log_file) if log_file else ""
     with open(path, "w", encoding="utf-8") as settings:
         settings.write('<?xml version="1.0" encoding="utf-8"?>\n<hostwell>\n'
                        "  <name>%s</name>\n  <description>Hostwell benchmark</description>\n%s"
-                       "  <execution>\n    <program>%s</program>\n    <arguments>%s</arguments>\n"
+                       "  <execution>\n    <program>%s</program>\n    <arguments>%s</arguments>\n%s"
                        "  </execution>\n</hostwell>\n"
-                       % (name, logging, windows_path(TEST_PROGRAM), program_arguments))
+                       % (name, logging, windows_path(TEST_PROGRAM), program_arguments, termination))
     return path
 
 
@@ -222,16 +225,49 @@ def measure_capture():
     return figures
 
 
+def start_stop(name, program_arguments, termination=""):
+    settings = write_settings(name, program_arguments, os.path.join(WORK, name + "-log", "service.log"), termination)
+    return wine("ServiceTimer.exe", "start-stop", name, windows_path(HOSTWELL), windows_path(settings),
+                str(LATENCY_ROUNDS))
+
+
 def measure_latencies():
-    settings = write_settings("HostwellBenchLatency", "ignore-ctrl sleep 600000",
-                              os.path.join(WORK, "latency-log", "service.log"))
-    result = wine("ServiceTimer.exe", "start-stop", "HostwellBenchLatency", windows_path(HOSTWELL),
-                  windows_path(settings), str(LATENCY_ROUNDS))
+    result = start_stop("HostwellBenchLatency", "ignore-ctrl sleep 600000")
     start = summary([float(value) for value in result["start_ms"]])
     stop = summary([float(value) for value in result["stop_ms"]])
     start["met"] = start["median_ms"] <= TARGETS["start_ms"]
     stop["met"] = stop["median_ms"] <= TARGETS["stop_ms"]
-    return start, stop
+    gentle = start_stop("HostwellBenchCtrlC", "exit-on-ctrl sleep 600000",
+                        '    <termination timeout="1" console-event="ctrl-c"/>\n')
+    stop_ctrl_c = summary([float(value) for value in gentle["stop_ms"]])
+    stop_ctrl_c["met"] = stop_ctrl_c["median_ms"] <= TARGETS["stop_ctrl_c_ms"]
+    return start, stop, stop_ctrl_c
+
+
+LOG_TIME = re.compile(r"^\[(\d{4})-(\d\d)-(\d\d) (\d\d):(\d\d):(\d\d),(\d{3})\] console +\[Info\] stamp (\d+)")
+EPOCH_1601 = datetime.datetime(1601, 1, 1)
+
+
+def measure_line_latency():
+    """From the program's write of a line to its record in the log: both are
+    local times, the program's in 100 ns and the log's in whole ms."""
+    log = os.path.join(WORK, "stamps-log", "service.log")
+    settings = write_settings("HostwellBenchStamps", "stamps %d" % STAMPED_LINES, log)
+    wine("ServiceTimer.exe", "until-stopped", "HostwellBenchStamps", windows_path(HOSTWELL), windows_path(settings))
+    latencies = []
+    for line in read_lines(log):
+        match = LOG_TIME.match(line)
+        if match:
+            *fields, stamp = [int(value) for value in match.groups()]
+            logged = datetime.datetime(*fields[:6], fields[6] * 1000) - EPOCH_1601
+            latencies.append((logged / datetime.timedelta(microseconds=1) - int(stamp) / 10) / 1000)
+    if len(latencies) != STAMPED_LINES:
+        raise RuntimeError("%d of %d stamped lines reached the log" % (len(latencies), STAMPED_LINES))
+    latencies.sort()
+    median = statistics.median(latencies)
+    p99 = latencies[int(0.99 * (len(latencies) - 1))]
+    return {"median": round(median, 2), "p99": round(p99, 2), "lines": len(latencies),
+            "met": median <= TARGETS["line_latency_median_ms"] and p99 <= TARGETS["line_latency_p99_ms"]}
 
 
 def linux_process(*words):
@@ -261,6 +297,19 @@ def cpu_ns(pid):
     return total
 
 
+def switches_per_thread(pid):
+    """Context switches of each thread: a sleeping thread that wakes up and
+    sleeps again is switched out once per wake-up."""
+    counts = {}
+    for task in os.listdir("/proc/%d/task" % pid):
+        try:
+            with open("/proc/%d/task/%s/status" % (pid, task)) as status:
+                counts[task] = sum(int(line.split()[1]) for line in status if "ctxt_switches" in line)
+        except OSError:
+            pass
+    return counts
+
+
 def rss_kb(pid):
     with open("/proc/%d/status" % pid) as status:
         for line in status:
@@ -287,26 +336,33 @@ def measure_idle():
         if hostwell is None or program is None:
             raise RuntimeError("the Wine processes of the idle service or the trivial program were not found")
         cpu_percent = []
+        wakeups = []
         hostwell_rss = []
         program_rss = []
         for _ in range(IDLE_WINDOWS):
             before = cpu_ns(hostwell)
+            switches = switches_per_thread(hostwell)
             began = time.monotonic()
             for _ in range(IDLE_SECONDS):
                 time.sleep(1)
                 hostwell_rss.append(rss_kb(hostwell))
                 program_rss.append(rss_kb(program))
-            cpu_percent.append(100 * (cpu_ns(hostwell) - before) / ((time.monotonic() - began) * 1e9))
+            elapsed = time.monotonic() - began
+            cpu_percent.append(100 * (cpu_ns(hostwell) - before) / (elapsed * 1e9))
+            after = switches_per_thread(hostwell)
+            wakeups.append(max((after[task] - switches.get(task, 0)) / elapsed for task in after))
         timer.wait()
     finally:
         trivial.kill()
         trivial.wait()
     rss = round(statistics.median(hostwell_rss) / 1024, 1)
     trivial_rss = round(statistics.median(program_rss) / 1024, 1)
-    return {"cpu_percent": {"values": [round(value, 3) for value in cpu_percent],
-                            "min": round(min(cpu_percent), 3),
-                            "median": round(statistics.median(cpu_percent), 3),
-                            "met": statistics.median(cpu_percent) < TARGETS["idle_cpu_percent"]},
+    return {"cpu_percent": {"values": [round(value, 4) for value in cpu_percent],
+                            "min": round(min(cpu_percent), 4),
+                            "median": round(statistics.median(cpu_percent), 4),
+                            "met": statistics.median(cpu_percent) <= TARGETS["idle_cpu_percent"]},
+            "wakeups_per_s": {"values": [round(value, 2) for value in wakeups], "max": round(max(wakeups), 2),
+                              "met": max(wakeups) <= TARGETS["idle_wakeups_per_s"]},
             "rss_mb": rss, "trivial_program_rss_mb": trivial_rss, "rss_over_trivial_mb": round(rss - trivial_rss, 1),
             "rss_met": rss - trivial_rss <= TARGETS["rss_over_trivial_mb"]}
 
@@ -351,15 +407,24 @@ def print_table(report):
         if "log_files_checked" in figure:
             details += " (log files per run: %s)" % "/".join(str(count) for count in figure["log_files_checked"])
         rows.append((title, seconds(figure["min_ms"]), seconds(figure["median_ms"]), target, result, details))
-    for key, title, target in (("start", "start latency, StartService to RUNNING", TARGETS["start_ms"]),
-                               ("stop", "stop latency, stop request to STOPPED", TARGETS["stop_ms"])):
-        figure = report[key + "_latency"]
+    for key, title, target in (("start_latency", "start latency, StartService to RUNNING", TARGETS["start_ms"]),
+                               ("stop_latency", "stop latency, stop request to STOPPED", TARGETS["stop_ms"]),
+                               ("stop_ctrl_c", "stop with console-event ctrl-c, to STOPPED",
+                                TARGETS["stop_ctrl_c_ms"])):
+        figure = report[key]
         rows.append((title, seconds(figure["min_ms"]), seconds(figure["median_ms"]), "<= " + seconds(target),
                      verdict(figure["met"]), "%d rounds" % len(figure["values_ms"])))
+    latency = report["line_latency_ms"]
+    rows.append(("line latency, program write to log record", "", "%.1f ms" % latency["median"],
+                 "<= %d ms, p99 <= %d ms" % (TARGETS["line_latency_median_ms"], TARGETS["line_latency_p99_ms"]),
+                 verdict(latency["met"]), "p99 %.1f ms; %d lines, one every 10 ms" % (latency["p99"], latency["lines"])))
     idle = report["idle"]
-    rows.append(("idle CPU of Hostwell in %d s" % IDLE_SECONDS, "%.2f %%" % idle["cpu_percent"]["min"],
-                 "%.2f %%" % idle["cpu_percent"]["median"], "< %.0f %%" % TARGETS["idle_cpu_percent"],
+    rows.append(("idle CPU of Hostwell in %d s" % IDLE_SECONDS, "%.4f %%" % idle["cpu_percent"]["min"],
+                 "%.4f %%" % idle["cpu_percent"]["median"], "<= %.3f %%" % TARGETS["idle_cpu_percent"],
                  verdict(idle["cpu_percent"]["met"]), "%d windows, of one core" % IDLE_WINDOWS))
+    rows.append(("idle wake-ups of Hostwell's busiest thread", "", "%.2f /s" % idle["wakeups_per_s"]["max"],
+                 "<= %.0f /s" % TARGETS["idle_wakeups_per_s"], verdict(idle["wakeups_per_s"]["met"]),
+                 "most of any thread in any window"))
     rows.append(("VmRSS of Hostwell over a trivial program", "", "%+.1f MB" % idle["rss_over_trivial_mb"],
                  "<= +%.0f MB" % TARGETS["rss_over_trivial_mb"], verdict(idle["rss_met"]),
                  "Hostwell %.1f MB, trivial Wine program %.1f MB" % (idle["rss_mb"], idle["trivial_program_rss_mb"])))
@@ -389,13 +454,18 @@ def print_table(report):
   on, every generation is kept by a hard link before the log drops it, so the
   whole log is checked, not only the retained tail. (b) is checked in its
   standard output too. Every run is checked.
-- Latencies use a program that ignores stop requests and no stop command; the
-  stop requests come at times spread over Hostwell's 500 ms poll.
+- Latencies use a program that ignores stop requests and no stop command, and
+  one that ends on Ctrl+C with console-event="ctrl-c"; the stop requests come
+  at times spread over half a second. The line latency compares the program's
+  local time when it writes a line with the time of its log record (which
+  has whole milliseconds).
 - Idle CPU: on-CPU time of all threads of Hostwell's Wine process (from
   /proc/<pid>/task/*/schedstat; under Wine GetProcessTimes of another process
   gives nothing); work that wineserver does for it is not counted. VmRSS: median
   of one sample a second, beside the test program sleeping as a trivial Wine
-  program.
+  program. Wake-ups: the voluntary and involuntary context switches of each
+  thread of Hostwell's Wine process (/proc/<pid>/task/*/status) per second;
+  a thread that sleeps and wakes is switched out once per wake-up.
 - The same figures are in %s.""" % (LINES, os.path.join(BUILD, "bench.json")))
 
 
@@ -408,7 +478,9 @@ def main():
     print("Measuring output capture (%d runs of 3 kinds)..." % CAPTURE_RUNS, flush=True)
     report["capture"] = measure_capture()
     print("Measuring start and stop latency...", flush=True)
-    report["start_latency"], report["stop_latency"] = measure_latencies()
+    report["start_latency"], report["stop_latency"], report["stop_ctrl_c"] = measure_latencies()
+    print("Measuring the line latency...", flush=True)
+    report["line_latency_ms"] = measure_line_latency()
     print("Measuring the idle service...", flush=True)
     report["idle"] = measure_idle()
     report["size"] = measure_size()

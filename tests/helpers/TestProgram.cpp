@@ -13,6 +13,7 @@
 //   console-cp N       set the console's output code page
 //   pid-state PID      write "alive" or "gone" for the process
 //   ignore-ctrl        ignore console control events
+//   stamps N           write N lines "stamp T" 10 ms apart, T the local time in 100 ns since 1601
 //   exit-on-ctrl       on a console control event write "console event N" and end with 0
 //   close-stdout       close standard output
 //   crash              access violation
@@ -44,6 +45,19 @@ void writeNumber(const wchar_t* path, unsigned long number)
     WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     CloseHandle(file);
     MoveFileExW(partial.c_str(), path, MOVEFILE_REPLACE_EXISTING);
+}
+
+void writeStamps(unsigned long count)
+{
+    for (unsigned long i = 0; i < count; ++i) {
+        FILETIME utc;
+        FILETIME local;
+        GetSystemTimeAsFileTime(&utc);
+        FileTimeToLocalFileTime(&utc, &local);
+        const unsigned long long ticks = (static_cast<unsigned long long>(local.dwHighDateTime) << 32) | local.dwLowDateTime;
+        writeOut("stamp " + std::to_string(ticks) + "\n");
+        Sleep(10);
+    }
 }
 
 BOOL WINAPI exitGently(DWORD controlType)
@@ -142,6 +156,8 @@ int wmain(int argc, wchar_t* argv[])
             if (process != nullptr) {
                 CloseHandle(process);
             }
+        } else if (step == L"stamps") {
+            writeStamps(wcstoul(value, nullptr, 10));
         } else if (step == L"exit-on-ctrl") {
             SetConsoleCtrlHandler(exitGently, TRUE);
             --i;
