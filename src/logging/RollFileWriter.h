@@ -21,9 +21,18 @@ public:
 
     const std::wstring& fileName() const { return fileName_; }
 
+protected:
+    // Milliseconds of a steady clock; tests replace it.
+    virtual unsigned long long tickCount() const;
+
 private:
+    bool writeRecord(const std::wstring& prefix, const std::wstring& message);
+    void report(int level, const std::wstring& message);
+
+    bool rollOverDue() const;
     void rollOver();
-    bool copyLiveFileTo(const std::wstring& target);
+    void rollOverFailed(const std::wstring& file, DWORD error);
+    DWORD copyLiveFileTo(const std::wstring& target);
     std::wstring backupName(int number) const;
 
     void seekToEnd();
@@ -34,4 +43,8 @@ private:
     long long size_ = 0;
     int maxSize_ = 3145728;
     int backupCount_ = 3;
+
+    bool rollOverFailing_ = false;
+    long long rollOverRetrySize_ = 0;
+    unsigned long long rollOverFailedAt_ = 0;
 };

@@ -2,8 +2,10 @@
 
 #include <regex>
 #include <string>
+#include <vector>
 
 #include "common/TextConversion.h"
+#include "logging/ErrorText.h"
 #include "logging/FileAppender.h"
 #include "logging/LogLevel.h"
 #include "logging/Logger.h"
@@ -13,6 +15,7 @@
 namespace {
 
 const size_t MAX_SIZE = 3145728;
+const std::wstring ROLL_FILE_WRITER_WARN = L"RollFileWriter" + std::wstring(20, L' ') + L"[Warn] ";
 
 size_t fileSize(const std::wstring& path)
 {
@@ -40,6 +43,16 @@ int writeUntilRotated(RollFileWriter& writer, const std::wstring& file, int rota
     }
     return record - 1;
 }
+
+// The writer's clock, moved on by the test instead of waiting.
+template <typename Writer>
+class ClockedWriter : public Writer {
+public:
+    unsigned long long now = 0;
+
+protected:
+    unsigned long long tickCount() const override { return now; }
+};
 
 int firstRecordNumber(const std::string& content)
 {
@@ -95,11 +108,11 @@ TEST(RollFileWriter, RollsOverIntoThreeBackupsAndDropsTheOldest)
     }
 }
 
-TEST(RollFileWriter, KeepsTheLiveContentWhenTheBackupCannotBeWritten)
+TEST(RollFileWriter, KeepsTheLiveContentWhenTheBackupCannotBeWrittenAndTriesAgainAfterThirtySeconds)
 {
     TemporaryDirectory dir;
     const std::wstring file = dir.file(L"service.log");
-    RollFileWriter writer;
+    ClockedWriter<RollFileWriter> writer;
     writer.open(file);
     // A folder where the copy should go makes the copy fail.
     CreateDirectoryW((file + L".1.tmp").c_str(), nullptr);
@@ -111,13 +124,76 @@ TEST(RollFileWriter, KeepsTheLiveContentWhenTheBackupCannotBeWritten)
     EXPECT_EQ(firstRecordNumber(readBytes(file)), 0);
     EXPECT_FALSE(fileExists(file + L".1"));
 
-    // Once the obstacle is gone the next record rolls over with nothing lost.
+    // Once the obstacle is gone the roll-over waits for its time, then nothing is lost.
     RemoveDirectoryW((file + L".1.tmp").c_str());
+    writer.write(L"P ", format(L"record %d %s", record++, padding));
+    EXPECT_FALSE(fileExists(file + L".1"));
+    writer.now += 30000;
     writer.write(L"P ", format(L"record %d %s", record, padding));
-    EXPECT_EQ(readBytes(file).size(), 0u);
+    EXPECT_EQ(firstRecordNumber(readBytes(file)), -1);
+    EXPECT_NE(readUtf8(file).find(L"Log file " + file + L" rolls over again"), std::wstring::npos);
     const std::string backup = readBytes(file + L".1");
     EXPECT_EQ(firstRecordNumber(backup), 0);
     EXPECT_NE(backup.find("record " + std::to_string(record) + " "), std::string::npos);
+}
+
+TEST(RollFileWriter, ABackupHeldOpenDelaysTheRollOverByAMegabyteAndLeavesTheBackupsAsTheyWere)
+{
+    TemporaryDirectory dir;
+    const std::wstring file = dir.file(L"service.log");
+    writeBytes(file + L".1", "one");
+    writeBytes(file + L".2", "two");
+    writeBytes(file + L".3", "three");
+    LoggingCapture capture(LEVEL_INFO);
+    ClockedWriter<RollFileWriter> writer;  // its clock stands still: only the size counts
+    writer.open(file);
+    const std::wstring padding(1000, L'p');
+    int record = 0;
+    {
+        // A log viewer lets others read and write the file, but not delete it.
+        UniqueHandle viewer(CreateFileW((file + L".1").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(viewer);
+        while (fileSize(file) < MAX_SIZE) {
+            writer.write(L"P ", format(L"record %d %s", record++, padding));
+        }
+        // The record that reached the size tried to roll over.
+        ASSERT_EQ(readBytes(file + L".1"), "one");
+        ASSERT_EQ(readBytes(file + L".2"), "two");
+        ASSERT_EQ(readBytes(file + L".3"), "three");
+        EXPECT_FALSE(fileExists(file + L".1.tmp"));
+        while (fileSize(file) < MAX_SIZE + 200000) {
+            writer.write(L"P ", format(L"record %d %s", record++, padding));
+        }
+        EXPECT_EQ(firstRecordNumber(readBytes(file)), 0);
+    }
+    const std::wstring warning = L"Failed to roll over log file " + file + L", it keeps growing: " + file +
+                                 L".1: " + errorText(ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(capture.messages(), (std::vector<std::wstring>{L"Logging will be redirected to: " + file, warning}));
+
+    // Released, the backup is not tried again with every record but after another megabyte.
+    while (fileSize(file) < MAX_SIZE + 1048576 - 2048) {
+        writer.write(L"P ", format(L"record %d %s", record++, padding));
+    }
+    EXPECT_EQ(readBytes(file + L".1"), "one");
+    for (size_t previous = fileSize(file);;) {
+        writer.write(L"P ", format(L"record %d %s", record, padding));
+        const size_t size = fileSize(file);
+        if (size < previous) {
+            break;
+        }
+        ASSERT_LT(size, MAX_SIZE + 1048576 + 4096) << "no roll-over a megabyte after the failed one";
+        previous = size;
+        ++record;
+    }
+    const std::string backup = readBytes(file + L".1");
+    EXPECT_EQ(firstRecordNumber(backup), 0);
+    EXPECT_NE(backup.find("record " + std::to_string(record) + " "), std::string::npos);
+    EXPECT_NE(fromUtf8(backup).find(ROLL_FILE_WRITER_WARN + warning), std::wstring::npos);
+    EXPECT_EQ(readBytes(file + L".2"), "one");
+    EXPECT_EQ(readBytes(file + L".3"), "two");
+    EXPECT_FALSE(fileExists(file + L".1.tmp"));
+    EXPECT_TRUE(capture.has(L"Log file " + file + L" rolls over again"));
 }
 
 TEST(RollFileWriter, ReopeningTheSameFileDoesNothingAndAFailedOpenKeepsThePreviousFile)
