@@ -67,6 +67,12 @@ std::wstring record(const std::wstring& prefix, const std::wstring& message)
     return timestamp() + prefix + message + L"\n";
 }
 
+std::wstring lostRecordsText(int count, DWORD reason)
+{
+    return format(count == 1 ? L"%d log record was lost: %s" : L"%d log records were lost: %s", count,
+                  errorText(reason));
+}
+
 }  // namespace
 
 void RollFileWriter::open(const std::wstring& newFileName)
@@ -109,15 +115,55 @@ void RollFileWriter::close()
 
 unsigned long long RollFileWriter::tickCount() const { return GetTickCount64(); }
 
-bool RollFileWriter::writeRecord(const std::wstring& prefix, const std::wstring& message)
+// Writes whole records or nothing: what part of them reached the file is cut
+// off again, so that no torn record is glued to the next one.
+DWORD RollFileWriter::appendRecords(const std::wstring& records)
 {
-    const std::string bytes = recordBytes(record(prefix, message));
+    const std::string bytes = recordBytes(records);
     if (writeAll(file_.get(), bytes.data(), bytes.size())) {
         size_ += static_cast<long long>(bytes.size());
-        return true;
+        return ERROR_SUCCESS;
     }
-    seekToEnd();
-    return false;
+    const DWORD error = GetLastError();
+    LARGE_INTEGER recordStart = {};
+    recordStart.QuadPart = size_;
+    if (SetFilePointerEx(file_.get(), recordStart, nullptr, FILE_BEGIN)) {
+        SetEndOfFile(file_.get());
+    }
+    return error;
+}
+
+// After an outage the count of lost records goes with the first record that
+// can be written, together or not at all: a nearly full disk may still take a
+// short warning but not the record after it.
+bool RollFileWriter::writeRecord(const std::wstring& prefix, const std::wstring& message)
+{
+    const std::wstring lost = lostRecords_ > 0 ? lostRecordsText(lostRecords_, lostReason_) : std::wstring();
+    std::wstring records = record(prefix, message);
+    if (!lost.empty()) {
+        records = record(logger.prefix(LEVEL_WARN), lost) + records;
+    }
+    const DWORD error = appendRecords(records);
+    if (error != ERROR_SUCCESS) {
+        if (lostRecords_ == 0) {
+            logger.warn(L"Failed to write to log file %s: %s", fileName_, errorText(error));
+        }
+        countLostRecord(error);
+        return false;
+    }
+    if (!lost.empty()) {
+        lostRecords_ = 0;
+        logger.warn(lost);
+    }
+    return true;
+}
+
+void RollFileWriter::countLostRecord(DWORD reason)
+{
+    if (lostRecords_ == 0) {
+        lostReason_ = reason;
+    }
+    ++lostRecords_;
 }
 
 // The file appender skips what is logged while it writes, so messages about

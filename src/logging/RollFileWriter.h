@@ -6,6 +6,8 @@
 
 // A log file bounded in size: when it reaches maxSize its content moves to
 // numbered backups (name.1 newest to name.3 oldest) and it starts again empty.
+// It never loses a record in silence: records that cannot be written are
+// counted and the count is the first record written afterwards.
 class RollFileWriter {
 public:
     RollFileWriter() = default;
@@ -26,7 +28,9 @@ protected:
     virtual unsigned long long tickCount() const;
 
 private:
+    DWORD appendRecords(const std::wstring& records);
     bool writeRecord(const std::wstring& prefix, const std::wstring& message);
+    void countLostRecord(DWORD reason);
     void report(int level, const std::wstring& message);
 
     bool rollOverDue() const;
@@ -43,6 +47,10 @@ private:
     long long size_ = 0;
     int maxSize_ = 3145728;
     int backupCount_ = 3;
+
+    // Records that could not be written since the last one that could.
+    int lostRecords_ = 0;
+    DWORD lostReason_ = ERROR_SUCCESS;
 
     bool rollOverFailing_ = false;
     long long rollOverRetrySize_ = 0;

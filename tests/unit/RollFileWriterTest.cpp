@@ -44,6 +44,11 @@ int writeUntilRotated(RollFileWriter& writer, const std::wstring& file, int rota
     return record - 1;
 }
 
+std::wstring withoutTimestamps(const std::wstring& content)
+{
+    return std::regex_replace(content, std::wregex(L"(^|\n)\\[[^\\]]+\\] "), L"$1");
+}
+
 // The writer's clock, moved on by the test instead of waiting.
 template <typename Writer>
 class ClockedWriter : public Writer {
@@ -218,4 +223,64 @@ TEST(RollFileWriter, ReopeningTheSameFileDoesNothingAndAFailedOpenKeepsThePrevio
     const std::wstring content = readUtf8(file);
     EXPECT_NE(content.find(L"Failed to open log file " + dir.file(L"folder")), std::wstring::npos);
     EXPECT_NE(content.find(L"still here"), std::wstring::npos);
+}
+
+// Runs on a small file system of its own that it fills; tests/unit/full-disk.sh
+// mounts one and names it in HOSTWELL_FULL_DISK.
+TEST(RollFileWriterOnAFullDisk, CutsOffTornRecordsAndReportsHowManyWereLost)
+{
+    wchar_t disk[MAX_PATH] = L"";
+    if (GetEnvironmentVariableW(L"HOSTWELL_FULL_DISK", disk, MAX_PATH) == 0) {
+        GTEST_SKIP() << "no small file system to fill: mounting one needs root (tests/unit/full-disk.sh)";
+    }
+    const std::wstring file = std::wstring(disk) + L"\\service.log";
+    const std::wstring filler = std::wstring(disk) + L"\\filler";
+    LoggingCapture capture(LEVEL_INFO);
+    const int attempts = 20;
+    {
+        RollFileWriter writer;
+        writer.open(file);
+        writer.write(L"P ", L"before");
+        {
+            UniqueHandle fill(CreateFileW(filler.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+            ASSERT_TRUE(fill);
+            const std::string block(4096, 'f');
+            DWORD written = 0;
+            while (WriteFile(fill.get(), block.data(), 4096, &written, nullptr) && written > 0) {
+            }
+            ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DISK_FULL));
+        }
+        // The last page of the log still has room for a few records and part of one more.
+        const std::wstring padding(1000, L'p');
+        for (int n = 0; n < attempts; ++n) {
+            writer.write(L"P ", format(L"attempt %d %s", n, padding));
+        }
+        DeleteFileW(filler.c_str());
+        writer.write(L"P ", L"after");
+    }
+    const std::wstring content = withoutTimestamps(readUtf8(file));
+    DeleteFileW(file.c_str());
+
+    std::vector<std::wstring> lines;
+    for (size_t start = 0, end; (end = content.find(L"\r\n", start)) != std::wstring::npos; start = end + 2) {
+        lines.push_back(content.substr(start, end - start));
+    }
+    ASSERT_GE(lines.size(), 3u) << content;
+    EXPECT_EQ(lines.front(), L"P before");
+    const size_t kept = lines.size() - 3;
+    for (size_t n = 0; n < kept; ++n) {
+        EXPECT_EQ(lines[1 + n], format(L"P attempt %d %s", static_cast<int>(n), std::wstring(1000, L'p')));
+    }
+    const int lost = attempts - static_cast<int>(kept);
+    ASSERT_GT(lost, 0) << "the disk was not full";
+    const std::wstring report = format(L"%d log records were lost: %s", lost, errorText(ERROR_DISK_FULL));
+    EXPECT_EQ(lines[lines.size() - 2], ROLL_FILE_WRITER_WARN + report);
+    EXPECT_EQ(lines.back(), L"P after");
+    EXPECT_EQ(content.size(), content.rfind(L"\r\n") + 2) << "no torn record at the end";
+
+    // One warning marks the start of the outage, the report its end.
+    const std::wstring failure = L"Failed to write to log file " + file + L": " + errorText(ERROR_DISK_FULL);
+    EXPECT_EQ(capture.messages(), (std::vector<std::wstring>{L"Logging will be redirected to: " + file, failure,
+                                                             report}));
 }
