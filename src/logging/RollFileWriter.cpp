@@ -12,8 +12,9 @@ namespace {
 
 const Logger logger(L"RollFileWriter");
 
-// While the file cannot roll over, trying again often enough to recover soon
-// but not so often that the program slows down.
+// While the file cannot be opened or cannot roll over, trying again often
+// enough to recover soon but not so often that the program slows down.
+const unsigned long long OPEN_RETRY_MILLISECONDS = 10000;
 const unsigned long long ROLL_OVER_RETRY_MILLISECONDS = 30000;
 const long long ROLL_OVER_RETRY_BYTES = 1048576;
 
@@ -77,27 +78,54 @@ std::wstring lostRecordsText(int count, DWORD reason)
 
 void RollFileWriter::open(const std::wstring& newFileName)
 {
+    if (newFileName == wantedFileName_) {
+        return;
+    }
+    wantedFileName_ = newFileName;
     if (newFileName == fileName_) {
         return;
     }
-    createParentDirectories(newFileName);
+    openError_ = openWantedFile();
+    if (openError_ != ERROR_SUCCESS) {
+        logger.error(L"Failed to open log file %s: %s", newFileName, errorText(openError_));
+    }
+}
+
+DWORD RollFileWriter::openWantedFile()
+{
+    openTriedAt_ = tickCount();
+    const std::wstring name = wantedFileName_;
+    createParentDirectories(name);
     // Others may read the log while it is written, but not write to it.
-    UniqueHandle file(CreateFileW(newFileName.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueHandle file(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
-        logger.error(L"Failed to open log file %s", newFileName);
-        return;
+        return GetLastError();
     }
     close();
     file_ = std::move(file);
-    fileName_ = newFileName;
+    fileName_ = name;
+    wantedFileName_ = name;
     seekToEnd();
-    logger.info(L"Logging will be redirected to: %s", newFileName);
+    logger.info(L"Logging will be redirected to: %s", name);
+    return ERROR_SUCCESS;
+}
+
+// Failures of these retries are not logged again: the first one was.
+void RollFileWriter::retryOpenIfDue()
+{
+    if (wantedFileName_ != fileName_ && tickCount() - openTriedAt_ >= OPEN_RETRY_MILLISECONDS) {
+        openError_ = openWantedFile();
+    }
 }
 
 void RollFileWriter::write(const std::wstring& prefix, const std::wstring& message)
 {
+    retryOpenIfDue();
     if (!file_) {
+        if (!wantedFileName_.empty()) {
+            countLostRecord(openError_);
+        }
         return;
     }
     if (writeRecord(prefix, message) && rollOverDue()) {
@@ -109,6 +137,7 @@ void RollFileWriter::close()
 {
     file_.reset();
     fileName_.clear();
+    wantedFileName_.clear();
     size_ = 0;
     rollOverFailing_ = false;
 }

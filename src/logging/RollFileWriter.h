@@ -15,7 +15,8 @@ public:
     RollFileWriter(const RollFileWriter&) = delete;
     RollFileWriter& operator=(const RollFileWriter&) = delete;
 
-    // Switches to another file; the previous one stays in use when that fails.
+    // Switches to another file; the previous one stays in use when that fails,
+    // and write() tries the new one again from time to time.
     void open(const std::wstring& newFileName);
     // Appends one record "[timestamp] prefix message" and rolls over if needed.
     void write(const std::wstring& prefix, const std::wstring& message);
@@ -28,6 +29,8 @@ protected:
     virtual unsigned long long tickCount() const;
 
 private:
+    DWORD openWantedFile();
+    void retryOpenIfDue();
     DWORD appendRecords(const std::wstring& records);
     bool writeRecord(const std::wstring& prefix, const std::wstring& message);
     void countLostRecord(DWORD reason);
@@ -47,6 +50,11 @@ private:
     long long size_ = 0;
     int maxSize_ = 3145728;
     int backupCount_ = 3;
+
+    // The file asked for last; while it differs from fileName_ it is retried.
+    std::wstring wantedFileName_;
+    DWORD openError_ = ERROR_SUCCESS;
+    unsigned long long openTriedAt_ = 0;
 
     // Records that could not be written since the last one that could.
     int lostRecords_ = 0;

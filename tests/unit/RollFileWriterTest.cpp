@@ -225,6 +225,42 @@ TEST(RollFileWriter, ReopeningTheSameFileDoesNothingAndAFailedOpenKeepsThePrevio
     EXPECT_NE(content.find(L"still here"), std::wstring::npos);
 }
 
+TEST(RollFileWriter, AFileThatCannotBeOpenedIsNamedWithItsReasonRetriedEveryTenSecondsAndItsLossCounted)
+{
+    TemporaryDirectory dir;
+    const std::wstring file = dir.file(L"service.log");
+    LoggingCapture capture(LEVEL_INFO);
+    ClockedWriter<FileAppender> appender;
+    LoggerHolder::addAppender(&appender);
+    const Logger probe(L"probe");
+    {
+        // Another program's log, opened without sharing.
+        UniqueHandle other(
+            CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(other);
+        appender.open(file);  // its own error message is the first record lost
+        probe.info(L"lost one");
+        appender.now = 10000;
+        probe.info(L"lost two");  // tried again, failed again, said once
+        EXPECT_EQ(appender.fileName(), L"");
+    }
+    appender.now = 19999;
+    probe.info(L"lost three");
+    EXPECT_EQ(appender.fileName(), L"");
+    appender.now = 20000;
+    probe.info(L"written");
+    EXPECT_EQ(appender.fileName(), file);
+
+    const std::wstring failure =
+        L"Failed to open log file " + file + L": " + errorText(ERROR_SHARING_VIOLATION);
+    const std::wstring lost = L"4 log records were lost: " + errorText(ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(capture.messages(),
+              (std::vector<std::wstring>{failure, L"lost one", L"lost two", L"lost three", L"written",
+                                         L"Logging will be redirected to: " + file, lost}));
+    EXPECT_EQ(withoutTimestamps(readUtf8(file)), ROLL_FILE_WRITER_WARN + lost + L"\r\nprobe" +
+                                                    std::wstring(28, L' ') + L" [Info] written\r\n");
+}
+
 // Runs on a small file system of its own that it fills; tests/unit/full-disk.sh
 // mounts one and names it in HOSTWELL_FULL_DISK.
 TEST(RollFileWriterOnAFullDisk, CutsOffTornRecordsAndReportsHowManyWereLost)
