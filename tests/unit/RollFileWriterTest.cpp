@@ -2,8 +2,10 @@
 
 #include <regex>
 #include <string>
+#include <vector>
 
 #include "common/TextConversion.h"
+#include "logging/ErrorText.h"
 #include "logging/FileAppender.h"
 #include "logging/LogLevel.h"
 #include "logging/Logger.h"
@@ -13,6 +15,7 @@
 namespace {
 
 const size_t MAX_SIZE = 3145728;
+const std::wstring ROLL_FILE_WRITER_WARN = L"RollFileWriter" + std::wstring(20, L' ') + L"[Warn] ";
 
 size_t fileSize(const std::wstring& path)
 {
@@ -40,6 +43,21 @@ int writeUntilRotated(RollFileWriter& writer, const std::wstring& file, int rota
     }
     return record - 1;
 }
+
+std::wstring withoutTimestamps(const std::wstring& content)
+{
+    return std::regex_replace(content, std::wregex(L"(^|\n)\\[[^\\]]+\\] "), L"$1");
+}
+
+// The writer's clock, moved on by the test instead of waiting.
+template <typename Writer>
+class ClockedWriter : public Writer {
+public:
+    unsigned long long now = 0;
+
+protected:
+    unsigned long long tickCount() const override { return now; }
+};
 
 int firstRecordNumber(const std::string& content)
 {
@@ -95,11 +113,11 @@ TEST(RollFileWriter, RollsOverIntoThreeBackupsAndDropsTheOldest)
     }
 }
 
-TEST(RollFileWriter, KeepsTheLiveContentWhenTheBackupCannotBeWritten)
+TEST(RollFileWriter, KeepsTheLiveContentWhenTheBackupCannotBeWrittenAndTriesAgainAfterThirtySeconds)
 {
     TemporaryDirectory dir;
     const std::wstring file = dir.file(L"service.log");
-    RollFileWriter writer;
+    ClockedWriter<RollFileWriter> writer;
     writer.open(file);
     // A folder where the copy should go makes the copy fail.
     CreateDirectoryW((file + L".1.tmp").c_str(), nullptr);
@@ -111,13 +129,76 @@ TEST(RollFileWriter, KeepsTheLiveContentWhenTheBackupCannotBeWritten)
     EXPECT_EQ(firstRecordNumber(readBytes(file)), 0);
     EXPECT_FALSE(fileExists(file + L".1"));
 
-    // Once the obstacle is gone the next record rolls over with nothing lost.
+    // Once the obstacle is gone the roll-over waits for its time, then nothing is lost.
     RemoveDirectoryW((file + L".1.tmp").c_str());
+    writer.write(L"P ", format(L"record %d %s", record++, padding));
+    EXPECT_FALSE(fileExists(file + L".1"));
+    writer.now += 30000;
     writer.write(L"P ", format(L"record %d %s", record, padding));
-    EXPECT_EQ(readBytes(file).size(), 0u);
+    EXPECT_EQ(firstRecordNumber(readBytes(file)), -1);
+    EXPECT_NE(readUtf8(file).find(L"Log file " + file + L" rolls over again"), std::wstring::npos);
     const std::string backup = readBytes(file + L".1");
     EXPECT_EQ(firstRecordNumber(backup), 0);
     EXPECT_NE(backup.find("record " + std::to_string(record) + " "), std::string::npos);
+}
+
+TEST(RollFileWriter, ABackupHeldOpenDelaysTheRollOverByAMegabyteAndLeavesTheBackupsAsTheyWere)
+{
+    TemporaryDirectory dir;
+    const std::wstring file = dir.file(L"service.log");
+    writeBytes(file + L".1", "one");
+    writeBytes(file + L".2", "two");
+    writeBytes(file + L".3", "three");
+    LoggingCapture capture(LEVEL_INFO);
+    ClockedWriter<RollFileWriter> writer;  // its clock stands still: only the size counts
+    writer.open(file);
+    const std::wstring padding(1000, L'p');
+    int record = 0;
+    {
+        // A log viewer lets others read and write the file, but not delete it.
+        UniqueHandle viewer(CreateFileW((file + L".1").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(viewer);
+        while (fileSize(file) < MAX_SIZE) {
+            writer.write(L"P ", format(L"record %d %s", record++, padding));
+        }
+        // The record that reached the size tried to roll over.
+        ASSERT_EQ(readBytes(file + L".1"), "one");
+        ASSERT_EQ(readBytes(file + L".2"), "two");
+        ASSERT_EQ(readBytes(file + L".3"), "three");
+        EXPECT_FALSE(fileExists(file + L".1.tmp"));
+        while (fileSize(file) < MAX_SIZE + 200000) {
+            writer.write(L"P ", format(L"record %d %s", record++, padding));
+        }
+        EXPECT_EQ(firstRecordNumber(readBytes(file)), 0);
+    }
+    const std::wstring warning = L"Failed to roll over log file " + file + L", it keeps growing: " + file +
+                                 L".1: " + errorText(ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(capture.messages(), (std::vector<std::wstring>{L"Logging will be redirected to: " + file, warning}));
+
+    // Released, the backup is not tried again with every record but after another megabyte.
+    while (fileSize(file) < MAX_SIZE + 1048576 - 2048) {
+        writer.write(L"P ", format(L"record %d %s", record++, padding));
+    }
+    EXPECT_EQ(readBytes(file + L".1"), "one");
+    for (size_t previous = fileSize(file);;) {
+        writer.write(L"P ", format(L"record %d %s", record, padding));
+        const size_t size = fileSize(file);
+        if (size < previous) {
+            break;
+        }
+        ASSERT_LT(size, MAX_SIZE + 1048576 + 4096) << "no roll-over a megabyte after the failed one";
+        previous = size;
+        ++record;
+    }
+    const std::string backup = readBytes(file + L".1");
+    EXPECT_EQ(firstRecordNumber(backup), 0);
+    EXPECT_NE(backup.find("record " + std::to_string(record) + " "), std::string::npos);
+    EXPECT_NE(fromUtf8(backup).find(ROLL_FILE_WRITER_WARN + warning), std::wstring::npos);
+    EXPECT_EQ(readBytes(file + L".2"), "one");
+    EXPECT_EQ(readBytes(file + L".3"), "two");
+    EXPECT_FALSE(fileExists(file + L".1.tmp"));
+    EXPECT_TRUE(capture.has(L"Log file " + file + L" rolls over again"));
 }
 
 TEST(RollFileWriter, ReopeningTheSameFileDoesNothingAndAFailedOpenKeepsThePreviousFile)
@@ -142,4 +223,100 @@ TEST(RollFileWriter, ReopeningTheSameFileDoesNothingAndAFailedOpenKeepsThePrevio
     const std::wstring content = readUtf8(file);
     EXPECT_NE(content.find(L"Failed to open log file " + dir.file(L"folder")), std::wstring::npos);
     EXPECT_NE(content.find(L"still here"), std::wstring::npos);
+}
+
+TEST(RollFileWriter, AFileThatCannotBeOpenedIsNamedWithItsReasonRetriedEveryTenSecondsAndItsLossCounted)
+{
+    TemporaryDirectory dir;
+    const std::wstring file = dir.file(L"service.log");
+    LoggingCapture capture(LEVEL_INFO);
+    ClockedWriter<FileAppender> appender;
+    LoggerHolder::addAppender(&appender);
+    const Logger probe(L"probe");
+    {
+        // Another program's log, opened without sharing.
+        UniqueHandle other(
+            CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(other);
+        appender.open(file);  // its own error message is the first record lost
+        probe.info(L"lost one");
+        appender.now = 10000;
+        probe.info(L"lost two");  // tried again, failed again, said once
+        EXPECT_EQ(appender.fileName(), L"");
+    }
+    appender.now = 19999;
+    probe.info(L"lost three");
+    EXPECT_EQ(appender.fileName(), L"");
+    appender.now = 20000;
+    probe.info(L"written");
+    EXPECT_EQ(appender.fileName(), file);
+
+    const std::wstring failure =
+        L"Failed to open log file " + file + L": " + errorText(ERROR_SHARING_VIOLATION);
+    const std::wstring lost = L"4 log records were lost: " + errorText(ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(capture.messages(),
+              (std::vector<std::wstring>{failure, L"lost one", L"lost two", L"lost three", L"written",
+                                         L"Logging will be redirected to: " + file, lost}));
+    EXPECT_EQ(withoutTimestamps(readUtf8(file)), ROLL_FILE_WRITER_WARN + lost + L"\r\nprobe" +
+                                                    std::wstring(28, L' ') + L" [Info] written\r\n");
+}
+
+// Runs on a small file system of its own that it fills; tests/unit/full-disk.sh
+// mounts one and names it in HOSTWELL_FULL_DISK.
+TEST(RollFileWriterOnAFullDisk, CutsOffTornRecordsAndReportsHowManyWereLost)
+{
+    wchar_t disk[MAX_PATH] = L"";
+    if (GetEnvironmentVariableW(L"HOSTWELL_FULL_DISK", disk, MAX_PATH) == 0) {
+        GTEST_SKIP() << "no small file system to fill: mounting one needs root (tests/unit/full-disk.sh)";
+    }
+    const std::wstring file = std::wstring(disk) + L"\\service.log";
+    const std::wstring filler = std::wstring(disk) + L"\\filler";
+    LoggingCapture capture(LEVEL_INFO);
+    const int attempts = 20;
+    {
+        RollFileWriter writer;
+        writer.open(file);
+        writer.write(L"P ", L"before");
+        {
+            UniqueHandle fill(CreateFileW(filler.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+            ASSERT_TRUE(fill);
+            const std::string block(4096, 'f');
+            DWORD written = 0;
+            while (WriteFile(fill.get(), block.data(), 4096, &written, nullptr) && written > 0) {
+            }
+            ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DISK_FULL));
+        }
+        // The last page of the log still has room for a few records and part of one more.
+        const std::wstring padding(1000, L'p');
+        for (int n = 0; n < attempts; ++n) {
+            writer.write(L"P ", format(L"attempt %d %s", n, padding));
+        }
+        DeleteFileW(filler.c_str());
+        writer.write(L"P ", L"after");
+    }
+    const std::wstring content = withoutTimestamps(readUtf8(file));
+    DeleteFileW(file.c_str());
+
+    std::vector<std::wstring> lines;
+    for (size_t start = 0, end; (end = content.find(L"\r\n", start)) != std::wstring::npos; start = end + 2) {
+        lines.push_back(content.substr(start, end - start));
+    }
+    ASSERT_GE(lines.size(), 3u) << content;
+    EXPECT_EQ(lines.front(), L"P before");
+    const size_t kept = lines.size() - 3;
+    for (size_t n = 0; n < kept; ++n) {
+        EXPECT_EQ(lines[1 + n], format(L"P attempt %d %s", static_cast<int>(n), std::wstring(1000, L'p')));
+    }
+    const int lost = attempts - static_cast<int>(kept);
+    ASSERT_GT(lost, 0) << "the disk was not full";
+    const std::wstring report = format(L"%d log records were lost: %s", lost, errorText(ERROR_DISK_FULL));
+    EXPECT_EQ(lines[lines.size() - 2], ROLL_FILE_WRITER_WARN + report);
+    EXPECT_EQ(lines.back(), L"P after");
+    EXPECT_EQ(content.size(), content.rfind(L"\r\n") + 2) << "no torn record at the end";
+
+    // One warning marks the start of the outage, the report its end.
+    const std::wstring failure = L"Failed to write to log file " + file + L": " + errorText(ERROR_DISK_FULL);
+    EXPECT_EQ(capture.messages(), (std::vector<std::wstring>{L"Logging will be redirected to: " + file, failure,
+                                                             report}));
 }
