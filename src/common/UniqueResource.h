@@ -37,10 +37,14 @@ public:
         return value;
     }
 
+    // Closing keeps the thread's last error, so an owner that goes out of
+    // scope on an error path never changes the code the message is about.
     void reset(Type value = Traits::invalid())
     {
         if (Traits::isValid(value_)) {
+            const DWORD lastError = GetLastError();
             Traits::close(value_);
+            SetLastError(lastError);
         }
         value_ = value;
     }

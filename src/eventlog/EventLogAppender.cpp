@@ -7,9 +7,19 @@ EventLogAppender::EventLogAppender(const ServiceSettings& settings)
 {
 }
 
-void EventLogAppender::write(int level, int, const std::wstring&, const std::wstring& message)
+namespace {
+
+// The logger of the log file, as it starts a prefix.
+const std::wstring LOG_FILE_LOGGER = L"RollFileWriter ";
+
+}  // namespace
+
+void EventLogAppender::write(int level, int, const std::wstring& prefix, const std::wstring& message)
 {
-    if (isEnabled(level)) {
+    // Warnings about the log file itself come here too: the log file may be
+    // just what cannot hold them.
+    const bool aboutTheLogFile = level == LEVEL_WARN && prefix.compare(0, LOG_FILE_LOGGER.size(), LOG_FILE_LOGGER) == 0;
+    if (isEnabled(level) || aboutTheLogFile) {
         Write(severityForLevel(level), message);
     }
 }

@@ -71,7 +71,7 @@ TEST(EventLog, RecordsFrameBannerPathAndMessageWithoutPercentSigns)
     EXPECT_EQ(EventLog(L"hostwell").insertionStrings(L"x")[1], L"hostwell " + BANNER);
 }
 
-TEST(EventLogAppender, OnlyErrorsReachTheServicesSourceWithTheBareMessage)
+TEST(EventLogAppender, OnlyErrorsAndLogFileWarningsReachTheServicesSourceWithTheBareMessage)
 {
     LoggingCapture capture(LEVEL_DEBUG);
     const SimpleServiceSettings settings(L"MyService", L"My Service", L"Runs", L"C:\\svc\\app.xml");
@@ -83,8 +83,13 @@ TEST(EventLogAppender, OnlyErrorsReachTheServicesSourceWithTheBareMessage)
     logger.info(L"info text");
     logger.warn(L"warn text");
     logger.error(L"Program failed: %d%%", 5);
+    Logger(L"RollFileWriter").info(L"log file info");
+    Logger(L"RollFileWriter").warn(L"Failed to write to log file C:\\app.log");
+    Logger(L"RollFileWriterX").warn(L"a namesake's warning");
 
-    ASSERT_EQ(appender.records.size(), 1u);
+    ASSERT_EQ(appender.records.size(), 2u);
+    EXPECT_EQ(appender.records[1].type, EVENTLOG_WARNING_TYPE);
+    EXPECT_EQ(appender.records[1].strings[3], L"Failed to write to log file C:\\app.log");
     const Record& record = appender.records[0];
     EXPECT_EQ(record.type, EVENTLOG_ERROR_TYPE);
     EXPECT_EQ(record.source, L"MyService (see below)");
