@@ -164,7 +164,7 @@ TEST_F(ValidateSettings, ReportsMissingRequiredElements)
     EXPECT_TRUE(validateFile(settings).hasLine(L"Failed to find <hostwell> node in document"));
 }
 
-TEST_F(ValidateSettings, ReadsTheStopTimeout)
+TEST_F(ValidateSettings, ReadsTheStopTimeoutAndRefusesAnUnknownConsoleEvent)
 {
     const std::vector<std::pair<std::wstring, std::wstring>> accepted = {
         {L"0", L"0"}, {L" 2 ", L"120000"}, {L"1.5", L"90000"}, {L"1e3", L"60000000"}, {L"40000", L"2147483647"},
@@ -181,6 +181,12 @@ TEST_F(ValidateSettings, ReadsTheStopTimeout)
         {L"", L"timout value is empty"},
         {L"   ", L"timout value is empty"},
     };
+    const ProcessResult wrongEvent = validate(service(minimalExecution(L"<termination console-event='ctrl+c'/>")));
+    EXPECT_EQ(wrongEvent.exitCode, 1u);
+    EXPECT_TRUE(wrongEvent.hasLine(L"Unknown console-event \"ctrl+c\" in <hostwell>/<execution>/<termination>: write "
+                                   L"none, ctrl-c or ctrl-break"))
+        << toUtf8(wrongEvent.output());
+    EXPECT_EQ(validate(service(minimalExecution(L"<termination console-event='ctrl-break'/>"))).exitCode, 0u);
     for (const auto& entry : refused) {
         const ProcessResult result =
             validate(service(minimalExecution(L"<termination timeout='" + entry.first + L"'/>")));
