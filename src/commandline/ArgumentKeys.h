@@ -15,6 +15,7 @@ constexpr const wchar_t* KEY_AUTORUN = L"autorun";
 constexpr const wchar_t* KEY_CHECK_USER_ACCOUNT = L"checkUserAccount";
 constexpr const wchar_t* KEY_GIVE_USER_RIGHTS = L"giveUserRights";
 constexpr const wchar_t* KEY_CHANGE_DACL = L"changeDACL";
+constexpr const wchar_t* KEY_ALLOW_WRITABLE_FILES = L"allowWritableFiles";
 constexpr const wchar_t* KEY_SERVICE = L"service";
 constexpr const wchar_t* KEY_SEVERITY = L"severity";
 constexpr const wchar_t* KEY_MESSAGE = L"message";

@@ -3,6 +3,7 @@
 #include "commandline/ArgumentKeys.h"
 #include "commandline/Argz.h"
 #include "commandline/ConsoleWriter.h"
+#include "install/WriteAccessCheck.h"
 #include "logging/Logger.h"
 #include "settings/SettingsInterfaces.h"
 
@@ -42,5 +43,6 @@ int ValidateCreateServiceAction::ExecuteCreateAction(const Argz&, const CreateSe
     logger.info(L"[e]: Program:%s!~", taskSettings.getProgram());
     logger.info(L"[e]: Arguments:%s!~", taskSettings.getArguments());
     logger.info(L"[e]: WorkDir:%s!~", taskSettings.getWorkDir());
+    acceptWritableFiles(findWritableFiles(taskSettings), true);
     return 0;
 }

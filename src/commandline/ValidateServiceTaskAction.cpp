@@ -3,6 +3,7 @@
 #include "commandline/ArgumentKeys.h"
 #include "commandline/Argz.h"
 #include "commandline/ConsoleWriter.h"
+#include "install/WriteAccessCheck.h"
 #include "logging/Logger.h"
 #include "settings/SettingsInterfaces.h"
 
@@ -55,6 +56,7 @@ int ValidateServiceTaskAction::ExecuteTaskAction(const Argz& arguments, const Se
     } else {
         logger.info(L"[s]: DISABLED:true!~");
     }
+    acceptWritableFiles(findWritableFiles(settings), true);
     logger.debug(L"[?] DEBUG");
     logger.info(L"[?] INFO");
     logger.warn(L"[?] WARN");

@@ -5,6 +5,7 @@
 #include "commandline/ConsoleWriter.h"
 #include "install/CreateServiceCommand.h"
 #include "install/ServiceGrantDACLCommand.h"
+#include "install/WriteAccessCheck.h"
 #include "logging/Logger.h"
 #include "settings/SettingsInterfaces.h"
 
@@ -48,6 +49,10 @@ void CreateServiceAction::printUsage(ConsoleWriter& writer)
 int CreateServiceAction::ExecuteCreateAction(const Argz& arguments, const CreateServiceSettings& createSettings,
                                              const ServiceTaskSettings& taskSettings)
 {
+    // Before anything on the machine changes.
+    if (!acceptWritableFiles(findWritableFiles(taskSettings), arguments.getBool(KEY_ALLOW_WRITABLE_FILES, false))) {
+        return 1;
+    }
     const int checked = CreateServiceCheckAccountAction::ExecuteCreateAction(arguments, createSettings, taskSettings);
     if (checked != 0) {
         return checked;

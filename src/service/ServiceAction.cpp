@@ -44,7 +44,7 @@ int ServiceAction::ExecuteAction(const Argz& arguments, const ServiceSettings& s
     std::vector<wchar_t> writableName(serviceName.begin(), serviceName.end());
     writableName.push_back(L'\0');
     // Lives until the dispatcher has returned: controls may come until then.
-    ServiceMain service(&settings);
+    ServiceMain service(&settings, arguments.getBool(KEY_ALLOW_WRITABLE_FILES, false));
     const LPSERVICE_MAIN_FUNCTIONW entry = prepareServiceEntry(instanceNumber(), &service);
     if (entry == nullptr) {
         logger.error(L"Failed to prepare Service Main function");
@@ -85,6 +85,10 @@ int ServiceAction::generateServiceCommand(const Argz& arguments, std::wstring& c
     if (arguments.getLogFileArgument(logPath)) {
         logFile = logPath;
         line += L" " + quoted(makeArgument(KEY_LOG_FILE, logPath));
+    }
+    // The service then accepts at every start what install accepted.
+    if (arguments.getBool(KEY_ALLOW_WRITABLE_FILES, false)) {
+        line += L" " + makeBoolArgument(KEY_ALLOW_WRITABLE_FILES, true);
     }
     if (arguments.isDebug()) {
         line += L" " + std::wstring(FLAG_DEBUG) + L" ";

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "install/WriteAccessCheck.h"
 #include "logging/Logger.h"
 #include "process/LogPipeReader.h"
 #include "process/ServiceProcessCommand.h"
@@ -17,6 +18,11 @@ const Logger logger(L"ServiceExecuteProcessTask");
 
 void ServiceExecuteProcessTask::runWithSettings(const ServiceTaskSettings& settings)
 {
+    if (!acceptWritableFiles(findWritableFiles(settings), writableFilesAccepted_)) {
+        logger.error(L"Failed to start process: its files may be changed by ordinary users");
+        reportFailure(1);
+        return;
+    }
     LogPipeReader output(L"console");
     ServiceStatus* status = context_->getStatus();
     std::unique_ptr<ServiceStatusUpdater> updater;

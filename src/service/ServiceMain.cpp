@@ -12,8 +12,9 @@ namespace {
 const Logger logger(L"ServiceMain");
 }
 
-ServiceMain::ServiceMain(const ServiceSettings* settings)
+ServiceMain::ServiceMain(const ServiceSettings* settings, bool writableFilesAccepted)
     : settings_(settings),
+      writableFilesAccepted_(writableFilesAccepted),
       handlers_{&interrogate_, &stop_, &preShutdown_, &shutdown_, &power_, &session_, nullptr},
       collection_(&context_, handlers_)
 {
@@ -35,7 +36,7 @@ void ServiceMain::run()
 void ServiceMain::serve(ServiceStatus& status)
 {
     {
-        ServiceExecuteProcessTask task;
+        ServiceExecuteProcessTask task(writableFilesAccepted_);
         task.setContext(&context_);
         attach(&status, &task);
         if (!context_.IsValid()) {

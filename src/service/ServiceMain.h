@@ -16,7 +16,8 @@ class ServiceStatus;
 // never reaches a destroyed handler.
 class ServiceMain {
 public:
-    explicit ServiceMain(const ServiceSettings* settings);
+    // With `writableFilesAccepted` files that ordinary users may change do not stop the start.
+    explicit ServiceMain(const ServiceSettings* settings, bool writableFilesAccepted = false);
     virtual ~ServiceMain() = default;
     ServiceMain(const ServiceMain&) = delete;
     ServiceMain& operator=(const ServiceMain&) = delete;
@@ -33,6 +34,7 @@ private:
     void attach(ServiceStatus* status, ServiceTask* task);
 
     const ServiceSettings* settings_;
+    bool writableFilesAccepted_;
     ServiceEventINRERROGATEHandler interrogate_;
     ServiceEventSTOPHandler stop_;
     ServiceEventPreShutdownHandler preShutdown_;
