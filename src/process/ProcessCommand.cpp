@@ -180,7 +180,9 @@ void ProcessCommand::supervise(const ChildProcess& child, HANDLE output)
     } else {
         logger.info(L"Failed to get process exited code");
     }
-    const DWORD left = child.runningDescendants();
+    // A program that ended by itself may have left processes behind; a stopped
+    // one had them ended with it.
+    const DWORD left = isInterrupted() ? 0 : child.runningDescendants();
     if (left > 0) {
         logger.warn(L"%d process(es) started by the program were still running; they are ended with it",
                     static_cast<int>(left));
