@@ -6,6 +6,7 @@
 
 #include "common/TextConversion.h"
 #include "logging/Logger.h"
+#include "settings/ParserInput.h"
 #include "settings/Paths.h"
 #include "settings/XmlText.h"
 
@@ -24,8 +25,7 @@ std::wstring parseSettingsText(const std::wstring& text, std::vector<wchar_t>& b
         return format(L"Failed to parse document. elements are nested deeper than %d levels", MAX_NESTING_DEPTH);
     }
     // The parser works in place on a buffer of its caller's own.
-    buffer.assign(text.begin(), text.end());
-    buffer.push_back(L'\0');
+    buffer = toParserInput(text);
     try {
         document.parse<0>(buffer.data());
     } catch (const rapidxml::parse_error& error) {
@@ -33,6 +33,7 @@ std::wstring parseSettingsText(const std::wstring& text, std::vector<wchar_t>& b
     } catch (...) {
         return L"Failed to parse document";
     }
+    decodeParsedDocument(document);
     return std::wstring();
 }
 

@@ -82,8 +82,8 @@ std::wstring mutate(std::mt19937& random, std::wstring text)
     return text;
 }
 
-// What the XML parser treats specially, and look-alikes: it takes a wide
-// character by its low byte, so U+013C reads as '<' and U+0120 as a blank.
+// What the XML parser treats specially, and look-alikes: characters whose low
+// byte is markup or a blank (U+013C and '<', U+0120 and ' ').
 const std::vector<std::wstring> XML_PIECES = {
     L"<a>", L"</a>", L"<a/>", L"<!--", L"-->", L"<![CDATA[", L"]]>", L"<!DOCTYPE x [", L"<!DOCTYPE\u0120", L"[",
     L"]", L">", L"<!x[>", L"<!", L"<?", L"?>", L"&lt;", L"&#60;", L"&#0;", L"&amp;lt;a>", L"&#x110000;", L"&#;",
