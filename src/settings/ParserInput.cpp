@@ -113,3 +113,26 @@ void decodeParsedDocument(XmlNode& node)
         }
     }
 }
+
+TextPosition TextPositions::of(const wchar_t* unit)
+{
+    const size_t target = static_cast<size_t>(unit - input_);
+    if (target < offset_) {
+        index_ = 0;
+        offset_ = 0;
+        position_ = {1, 1};
+    }
+    while (offset_ < target && index_ < text_.size()) {
+        size_t wideUnits = 0;
+        const unsigned long character = characterAt(text_, index_, wideUnits);
+        index_ += wideUnits;
+        offset_ += utf8Length(character);
+        if (character == L'\n') {
+            ++position_.line;
+            position_.column = 1;
+        } else {
+            ++position_.column;
+        }
+    }
+    return position_;
+}

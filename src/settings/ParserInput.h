@@ -16,3 +16,24 @@ std::vector<wchar_t> toParserInput(const std::wstring& text);
 
 // Turns the names and values of a parsed document back into UTF-16, in place.
 void decodeParsedDocument(XmlNode& document);
+
+struct TextPosition {
+    int line;
+    int column;
+};
+
+// Line and column, in the text, of a unit of the text's parser input.
+// Positions asked for in rising order are found in one pass over the text.
+class TextPositions {
+public:
+    TextPositions(const std::wstring& text, const wchar_t* parserInput) : text_(text), input_(parserInput) {}
+
+    TextPosition of(const wchar_t* unit);
+
+private:
+    const std::wstring& text_;
+    const wchar_t* input_;
+    size_t index_ = 0;
+    size_t offset_ = 0;
+    TextPosition position_ = {1, 1};
+};

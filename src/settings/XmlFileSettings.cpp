@@ -8,6 +8,7 @@
 #include "logging/Logger.h"
 #include "settings/ParserInput.h"
 #include "settings/Paths.h"
+#include "settings/SettingsText.h"
 #include "settings/XmlText.h"
 
 namespace {
@@ -29,7 +30,9 @@ std::wstring parseSettingsText(const std::wstring& text, std::vector<wchar_t>& b
     try {
         document.parse<0>(buffer.data());
     } catch (const rapidxml::parse_error& error) {
-        return format(L"Failed to parse document. %s", fromCodePage(CP_ACP, error.what()));
+        const TextPosition at = TextPositions(text, buffer.data()).of(error.where<wchar_t>());
+        return format(L"Failed to parse document. %s at line %d, column %d", fromCodePage(CP_ACP, error.what()),
+                      at.line, at.column);
     } catch (...) {
         return L"Failed to parse document";
     }
@@ -40,9 +43,15 @@ std::wstring parseSettingsText(const std::wstring& text, std::vector<wchar_t>& b
 int XmlFileSettings::execute()
 {
     logger.debug(L"Loading service settings from %s", path_);
-    std::wstring text;
-    if (readTextFile(path_, text) != 0) {
+    std::string bytes;
+    if (readFileBytes(path_, bytes) != 0) {
         logger.error(L"Failed to open settings file %s", path_);
+        return 1;
+    }
+    std::wstring text;
+    const std::wstring refusal = decodeSettingsText(path_, bytes, text);
+    if (!refusal.empty()) {
+        logger.error(refusal);
         return 1;
     }
     logger.debug(L"Loaded settings:\n%s", text);
@@ -51,7 +60,7 @@ int XmlFileSettings::execute()
     XmlDocument document;
     const std::wstring failure = parseSettingsText(text, buffer, document);
     if (!failure.empty()) {
-        logger.error(failure);
+        logger.error(L"%s in %s", failure, path_);
         return 1;
     }
     return parseDocument(document);

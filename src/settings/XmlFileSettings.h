@@ -12,8 +12,9 @@ class xml_document;
 using XmlDocument = rapidxml::xml_document<wchar_t>;
 
 // Parses settings text into `document`, in place in `buffer`, which must outlive
-// the document. Returns the message saying why the text is no document, or an
-// empty text when `document` holds it.
+// the document. Returns the message saying why the text is no document, with
+// the line and column where the parser stopped, or an empty text when
+// `document` holds it.
 std::wstring parseSettingsText(const std::wstring& text, std::vector<wchar_t>& buffer, XmlDocument& document);
 
 // Reads and parses a settings file; the derived reader interprets the

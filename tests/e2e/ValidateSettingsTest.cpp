@@ -319,13 +319,13 @@ TEST_F(ValidateSettings, RefusesFilesThatAreNoSettingsWithAClearMessage)
     const std::vector<Case> cases = {
         {"this is not xml", L"Failed to parse document. "},
         {"<hostwell><name>x</name><description>", L"Failed to parse document. "},
-        {"", L"Failed to find <hostwell> node in document"},
+        {"", L"Settings file " + settings + L" is empty"},
         {std::string("\0<hostwell>", 11), L"Failed to find <hostwell> node in document"},
         {deep, L"Failed to parse document. elements are nested deeper than 1000 levels"},
         {deepAfterDeclaration, L"Failed to parse document. elements are nested deeper than 1000 levels"},
         {deepInText, L"Failed to find <hostwell> node in document"},
-        {utf16NoMark, L"Failed to parse document. "},
-        {binary, L"Failed to parse document. "},
+        {utf16NoMark, L"Settings file " + settings + L" is UTF-16 without a byte-order mark"},
+        {binary, L"Settings file " + settings + L" is not valid UTF-8: byte 0xEF at line 1, column 1"},
     };
     for (const Case& c : cases) {
         writeBytes(settings, c.bytes);
