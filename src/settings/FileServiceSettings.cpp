@@ -2,6 +2,7 @@
 
 #include "logging/Logger.h"
 #include "settings/Paths.h"
+#include "settings/SettingsNames.h"
 #include "settings/SimpleSettings.h"
 #include "settings/XmlText.h"
 
@@ -32,19 +33,27 @@ void readServiceLogging(const XmlNode& root, const std::wstring& settingsFile, S
     }
 }
 
+// The execution pass, which follows this one wherever the service is run or
+// installed, warns about unknown names; here they are named only when they
+// may be why this pass fails.
+int refuse(const XmlDocument& document, TextPositions& positions, const std::wstring& message)
+{
+    warnAboutUnknownNames(document, positions);
+    logger.warn(message);
+    return 1;
+}
+
 }  // namespace
 
-int FileServiceSettings::parseDocument(XmlDocument& document)
+int FileServiceSettings::parseDocument(XmlDocument& document, TextPositions& positions)
 {
     const XmlNode* root = document.first_node(L"hostwell");
     if (root == nullptr) {
-        logger.warn(L"Failed to find <hostwell> node in document");
-        return 1;
+        return refuse(document, positions, L"Failed to find <hostwell> node in document");
     }
     const XmlNode* name = root->first_node(L"name");
     if (name == nullptr) {
-        logger.warn(L"Failed to find <hostwell>/<name> element in settings");
-        return 1;
+        return refuse(document, positions, L"Failed to find <hostwell>/<name> element in settings");
     }
     const std::wstring serviceName = elementText(*name);
     std::wstring displayName = serviceName;
@@ -55,8 +64,7 @@ int FileServiceSettings::parseDocument(XmlDocument& document)
     }
     const XmlNode* description = root->first_node(L"description");
     if (description == nullptr) {
-        logger.warn(L"Failed to find <hostwell>/<description> element in settings");
-        return 1;
+        return refuse(document, positions, L"Failed to find <hostwell>/<description> element in settings");
     }
     const std::wstring descriptionText = elementText(*description);
     logger.debug(L"Parsed service name: %s", serviceName);

@@ -63,5 +63,6 @@ int XmlFileSettings::execute()
         logger.error(L"%s in %s", failure, path_);
         return 1;
     }
-    return parseDocument(document);
+    TextPositions positions(text, buffer.data());
+    return parseDocument(document, positions);
 }

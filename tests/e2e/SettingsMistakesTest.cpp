@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -7,6 +9,7 @@
 #include "support/ProcessRunner.h"
 #include "support/ServiceTestCase.h"
 #include "support/TestFiles.h"
+#include "support/TestService.h"
 
 // Mistakes in the settings file and on the command line, as each command that
 // reads the settings shows them.
@@ -36,9 +39,54 @@ protected:
         }
         return result;
     }
+
+    static std::vector<std::wstring> linesStartingWith(const ProcessResult& result, const std::wstring& start)
+    {
+        std::vector<std::wstring> found;
+        for (const std::wstring& line : result.lines()) {
+            if (line.compare(0, start.size(), start) == 0) {
+                found.push_back(line);
+            }
+        }
+        return found;
+    }
 };
 
 }  // namespace
+
+TEST_F(SettingsMistakes, UnknownNamesAreWarnedAboutOnceWithTheirLineAndTheNameMeant)
+{
+    writeUtf8(settings, L"<?xml version=\"1.0\"?>\n"
+                        L"<hostwell>\n"
+                        L"  <name>" + name + L"</name><description>d</description>\n"
+                        L"  <service-logging level='debug' file='logs\\service.log'/>\n"
+                        L"  <service-loging level='info'/>\n"
+                        L"  <execution><program>" + program + L"</program><arguments>text ran</arguments>\n"
+                        L"    <argument>x</argument><termination timout='0.1' console-event='none'/>\n"
+                        L"    <sleep-first><program/></sleep-first>\n"
+                        L"  </execution>\n"
+                        L"</hostwell>\n");
+    const std::vector<std::wstring> warnings = {
+        L"Unknown element <service-loging> at line 5 (did you mean <service-logging>?)",
+        L"Unknown element <argument> at line 7 (did you mean <arguments>?)",
+        L"Unknown attribute timout of <termination> at line 7 (did you mean timeout?)",
+        L"Unknown element <sleep-first> at line 8",
+    };
+    for (const std::wstring& command : COMMANDS) {
+        const ProcessResult result = run(command);
+        EXPECT_EQ(result.exitCode, 0u) << toUtf8(command + L"\n" + result.output());
+        EXPECT_EQ(linesStartingWith(result, L"Unknown "), warnings) << toUtf8(command);
+    }
+    EXPECT_TRUE(run(L"console").hasLine(L"ran"));
+
+    // The service writes them to its log.
+    TestService service(name, hostwellArguments());
+    ASSERT_TRUE(service.start()) << service.startError();
+    service.waitFor(SERVICE_STOPPED);
+    for (const std::wstring& warning : warnings) {
+        EXPECT_TRUE(logHas(L"[Warn] " + warning)) << toUtf8(warning + L"\n" + retainedLog());
+    }
+}
 
 TEST_F(SettingsMistakes, FileErrorsNameTheFileAndWhere)
 {
