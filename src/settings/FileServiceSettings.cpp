@@ -20,6 +20,10 @@ void readServiceLogging(const XmlNode& root, const std::wstring& settingsFile, S
     if (const auto* level = logging->first_attribute(L"level")) {
         const std::wstring value(level->value(), level->value_size());
         logger.debug(L"LogLevel from Settings: %s", value);
+        if (logLevelNamed(value) == 0) {
+            logger.warn(L"Unknown log level \"%s\" in <hostwell>/<service-logging>: write debug, info, warn or error",
+                        value);
+        }
         settings.setLogLevel(value);
     }
     if (const auto* file = logging->first_attribute(L"file")) {

@@ -23,6 +23,16 @@ class SettingsMistakes : public ServiceTestCase {
 protected:
     std::wstring program = helperPath(L"hwtestprog.exe");
 
+    // A settings file that runs the test program with `arguments`; `execution`
+    // follows inside <execution>, `service` before it.
+    void writeSettingsText(const std::wstring& arguments, const std::wstring& execution = L"",
+                           const std::wstring& service = L"")
+    {
+        writeUtf8(settings, L"<hostwell><name>" + name + L"</name><description>d</description>" + service +
+                                L"<execution><program>" + program + L"</program><arguments>" + arguments +
+                                L"</arguments>" + execution + L"</execution></hostwell>");
+    }
+
     // The command with the settings file and, where an account is needed,
     // LocalSystem. A service that install registered is removed again.
     ProcessResult run(const std::wstring& command, std::vector<std::wstring> extra = {})
@@ -38,6 +48,15 @@ protected:
             runHostwell({L"deleteByName", L"/service=" + name});
         }
         return result;
+    }
+
+    static int count(const ProcessResult& result, const std::wstring& line)
+    {
+        int found = 0;
+        for (const std::wstring& each : result.lines()) {
+            found += each == line ? 1 : 0;
+        }
+        return found;
     }
 
     static std::vector<std::wstring> linesStartingWith(const ProcessResult& result, const std::wstring& start)
@@ -85,6 +104,42 @@ TEST_F(SettingsMistakes, UnknownNamesAreWarnedAboutOnceWithTheirLineAndTheNameMe
     service.waitFor(SERVICE_STOPPED);
     for (const std::wstring& warning : warnings) {
         EXPECT_TRUE(logHas(L"[Warn] " + warning)) << toUtf8(warning + L"\n" + retainedLog());
+    }
+}
+
+TEST_F(SettingsMistakes, NumbersMustBeNumbersAsAWholeAndAnUnknownLogLevelIsAWarning)
+{
+    const std::wstring notANumber = L"Timeout \"1,5\" in <hostwell>/<execution>/<termination> is not a number: "
+                                    L"write minutes with a decimal point, such as 1.5";
+    writeSettingsText(L"text ran", L"<termination timeout='1,5'/>");
+    for (const std::wstring& command : COMMANDS) {
+        const ProcessResult result = run(command);
+        EXPECT_EQ(result.exitCode, 1u) << toUtf8(command);
+        EXPECT_TRUE(result.hasLine(notANumber)) << toUtf8(command + L"\n" + result.output());
+        EXPECT_FALSE(result.hasLine(L"ran"));
+    }
+    const std::vector<std::pair<std::wstring, std::wstring>> refused = {
+        {L"1.5abc", L"Timeout \"1.5abc\" in <hostwell>/<execution>/<termination> is not a number: write minutes "
+                    L"with a decimal point, such as 1.5"},
+        {L" 12 minutes ", L"Timeout \"12 minutes\" in <hostwell>/<execution>/<termination> is not a number: write "
+                          L"minutes with a decimal point, such as 1.5"},
+        {L"0x10", L"Failed to parse timeout value: 0x10"},
+    };
+    for (const auto& entry : refused) {
+        writeSettingsText(L"text ran", L"<termination timeout='" + entry.first + L"'/>");
+        const ProcessResult result = run(L"validate-settings");
+        EXPECT_EQ(result.exitCode, 1u);
+        EXPECT_TRUE(result.hasLine(entry.second)) << toUtf8(result.output());
+    }
+
+    writeSettingsText(L"text ran", L"", L"<service-logging level='verbose'/>");
+    for (const std::wstring& command : COMMANDS) {
+        const ProcessResult result = run(command);
+        EXPECT_EQ(result.exitCode, 0u) << toUtf8(command);
+        EXPECT_EQ(count(result, L"Unknown log level \"verbose\" in <hostwell>/<service-logging>: write debug, info, "
+                                L"warn or error"),
+                  1)
+            << toUtf8(command + L"\n" + result.output());
     }
 }
 
