@@ -143,6 +143,43 @@ TEST_F(SettingsMistakes, NumbersMustBeNumbersAsAWholeAndAnUnknownLogLevelIsAWarn
     }
 }
 
+TEST_F(SettingsMistakes, OptionsNoCommandReadsAndBooleansNeitherTrueNorFalseAreWarnedAbout)
+{
+    writeSettingsText(L"text ran");
+    const std::vector<std::wstring> mistakes = {L"/autostrat=false", L"/runasystem", L"/autorun=yes", L"/debug=true",
+                                                L"/pasword=secret"};
+    const std::vector<std::wstring> warnings = {
+        L"Unknown option /autostrat= (did you mean /autostart=?)",
+        L"Unknown option /runasystem (did you mean /runAsSystem?)",
+        L"/autorun=yes counts as false; write true or false",
+        L"/debug=true takes no value: write /debug",
+        L"Unknown option /pasword= (did you mean /password=?)",
+    };
+    for (const std::wstring& command : COMMANDS) {
+        const ProcessResult result = run(command, mistakes);
+        EXPECT_EQ(result.exitCode, 0u) << toUtf8(command + L"\n" + result.output());
+        for (const std::wstring& warning : warnings) {
+            EXPECT_EQ(count(result, warning), 1) << toUtf8(command + L": " + warning);
+        }
+        EXPECT_FALSE(result.contains(L"secret"));
+    }
+    // A boolean keeps its meaning: anything but true is false.
+    EXPECT_TRUE(run(L"validate-create-settings", mistakes).hasLine(L"[j]: IsAutostart:false!~"));
+
+    const std::vector<std::wstring> everyKnownOption = {
+        L"/AUTORUN=True", L"/autostart=FALSE", L"/checkUserAccount=false", L"/GiveUserRights=true",
+        L"/changeDACL=false", L"/initServiceLogging=false", L"/user=u", L"/domain=d", L"/password=p",
+        L"/service=s", L"/severity=info", L"/message=m", L"/this-is-commandline-weaver-debug=false",
+    };
+    EXPECT_EQ(run(L"validate-settings", everyKnownOption).lines(), run(L"validate-settings").lines());
+
+    ProcessOptions options;
+    options.workDir = dir.path();
+    const ProcessResult spaced = runHostwell({L"validate-settings", L"/settings", L"app.xml"}, options);
+    EXPECT_EQ(spaced.exitCode, 1u);
+    EXPECT_TRUE(spaced.hasLine(L"/settings needs a value: write /settings=<file>")) << toUtf8(spaced.output());
+}
+
 TEST_F(SettingsMistakes, FileErrorsNameTheFileAndWhere)
 {
     std::string utf16WithoutMark;
