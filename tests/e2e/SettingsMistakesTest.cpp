@@ -214,3 +214,35 @@ TEST_F(SettingsMistakes, FileErrorsNameTheFileAndWhere)
     writeBytes(settings, "<?xml version='1.0' encoding = 'ISO-8859-1'?>\n" + service);
     EXPECT_TRUE(run(L"validate-settings").hasLine(L"[j]: ServiceDescription:caf\u00e9 \u0080!~"));
 }
+
+TEST_F(SettingsMistakes, WorkDirectoriesAndCommandLinesTooLongForCreateProcessAreRefused)
+{
+    const auto workDir = [this](size_t length) {
+        return dir.path() + L"\\" + std::wstring(length - dir.path().size() - 1, L'w');
+    };
+    const std::wstring tooLong = L"Work directory is too long for CreateProcess (259 characters, at most 258): ";
+    writeSettingsText(L"text ran", L"<workdir>" + workDir(259) + L"</workdir>");
+    for (const std::wstring& command : COMMANDS) {
+        const ProcessResult result = run(command);
+        EXPECT_EQ(result.exitCode, 1u) << toUtf8(command);
+        EXPECT_TRUE(result.hasLine(tooLong + workDir(259))) << toUtf8(command + L"\n" + result.output());
+    }
+    writeSettingsText(L"text ran", L"<workdir>" + workDir(258) + L"</workdir>");
+    EXPECT_TRUE(run(L"console").hasLine(L"ran"));
+    writeSettingsText(L"text ran", L"<termination><execution><program>" + program + L"</program><workdir>" +
+                                       workDir(259) + L"</workdir></execution></termination>");
+    EXPECT_TRUE(run(L"validate-settings").hasLine(tooLong + workDir(259)));
+
+    // The command line is the quoted program, a blank and the arguments.
+    const size_t aroundArguments = program.size() + 3;
+    writeSettingsText(std::wstring(32766 - aroundArguments, L'a'));
+    EXPECT_EQ(run(L"validate-settings").exitCode, 0u);
+    writeSettingsText(std::wstring(32767 - aroundArguments, L'a'));
+    for (const std::wstring& command : COMMANDS) {
+        const ProcessResult result = run(command);
+        EXPECT_EQ(result.exitCode, 1u) << toUtf8(command);
+        EXPECT_TRUE(result.hasLine(L"Command line of " + program +
+                                   L" is too long for CreateProcess (32767 characters, at most 32766)"))
+            << toUtf8(command + L"\n" + result.output().substr(0, 2000));
+    }
+}
