@@ -21,3 +21,34 @@ constexpr const wchar_t* KEY_SEVERITY = L"severity";
 constexpr const wchar_t* KEY_MESSAGE = L"message";
 constexpr const wchar_t* KEY_INIT_SERVICE_LOGGING = L"initServiceLogging";
 constexpr const wchar_t* KEY_WEAVER_DEBUG = L"this-is-commandline-weaver-debug";
+
+enum class OptionKind { Flag, Value, Boolean };
+
+struct KnownOption {
+    const wchar_t* name;  // a flag with its "/", a key without
+    OptionKind kind;
+    const wchar_t* valueForm;  // what a value looks like, in the hint for a key given without one
+};
+
+// Every option some command reads: a new one is added here too, or it is
+// warned about as unknown.
+constexpr KnownOption KNOWN_OPTIONS[] = {
+    {FLAG_DEBUG, OptionKind::Flag, L""},
+    {FLAG_DEBUG_SERVICE, OptionKind::Flag, L""},
+    {FLAG_RUN_AS_SYSTEM, OptionKind::Flag, L""},
+    {KEY_LOG_FILE, OptionKind::Value, L"<log file>"},
+    {KEY_SETTINGS, OptionKind::Value, L"<file>"},
+    {KEY_USER, OptionKind::Value, L"<user>"},
+    {KEY_DOMAIN, OptionKind::Value, L"<domain>"},
+    {KEY_PASSWORD, OptionKind::Value, L"<password>"},
+    {KEY_AUTOSTART, OptionKind::Boolean, L"<true or false>"},
+    {KEY_AUTORUN, OptionKind::Boolean, L"<true or false>"},
+    {KEY_CHECK_USER_ACCOUNT, OptionKind::Boolean, L"<true or false>"},
+    {KEY_GIVE_USER_RIGHTS, OptionKind::Boolean, L"<true or false>"},
+    {KEY_CHANGE_DACL, OptionKind::Boolean, L"<true or false>"},
+    {KEY_SERVICE, OptionKind::Value, L"<service name>"},
+    {KEY_SEVERITY, OptionKind::Value, L"<severity>"},
+    {KEY_MESSAGE, OptionKind::Value, L"<message>"},
+    {KEY_INIT_SERVICE_LOGGING, OptionKind::Boolean, L"<true or false>"},
+    {KEY_WEAVER_DEBUG, OptionKind::Boolean, L"<true or false>"},
+};

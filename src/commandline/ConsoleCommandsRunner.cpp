@@ -4,6 +4,7 @@
 #include "commandline/Argz.h"
 #include "commandline/ConsoleAction.h"
 #include "commandline/ConsoleWriter.h"
+#include "commandline/OptionWarnings.h"
 #include "logging/Logger.h"
 
 namespace {
@@ -28,6 +29,7 @@ int ConsoleCommandsRunner::run()
     const std::wstring command = args_->arg(0);
     logger.debug(L"Selected command: %s", command);
     const Argz rest(*args_, 1);
+    warnAboutOptions(rest);
     for (ConsoleAction* const* action = actions_; *action != nullptr; ++action) {
         if ((*action)->name() == command) {
             return (*action)->execute(rest);

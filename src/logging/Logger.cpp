@@ -66,16 +66,25 @@ void LoggerHolder::configureFromSettings(const LoggerSettings& settings)
     }
     if (const std::wstring* logLevel = settings.getLogLevel()) {
         logger.info(L"Settings log level from the settings file: %s", *logLevel);
-        const std::wstring name = lowerCaseAscii(*logLevel);
-        const wchar_t* const names[] = {L"debug", L"info", L"warn", L"error"};
-        for (int level = LEVEL_DEBUG; level <= LEVEL_ERROR; ++level) {
-            if (name == names[level - LEVEL_DEBUG]) {
-                setup().setLevel(level);
-                return;
-            }
+        const int level = logLevelNamed(*logLevel);
+        if (level == 0) {
+            logger.info(L"Unknown log level from the settings file: %s", lowerCaseAscii(*logLevel));
+            return;
         }
-        logger.info(L"Unknown log level from the settings file: %s", name);
+        setup().setLevel(level);
     }
+}
+
+int logLevelNamed(const std::wstring& name)
+{
+    const std::wstring lowered = lowerCaseAscii(name);
+    const wchar_t* const names[] = {L"debug", L"info", L"warn", L"error"};
+    for (int level = LEVEL_DEBUG; level <= LEVEL_ERROR; ++level) {
+        if (lowered == names[level - LEVEL_DEBUG]) {
+            return level;
+        }
+    }
+    return 0;
 }
 
 bool Logger::isEnabled(int level) const { return setup().isEnabled(level); }

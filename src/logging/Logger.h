@@ -25,6 +25,10 @@ public:
     static void configureFromSettings(const LoggerSettings& settings);
 };
 
+// The level a settings file names: debug, info, warn or error in any letter
+// case; 0 for any other name.
+int logLevelNamed(const std::wstring& name);
+
 // A named front object; all loggers share the setup's threshold.
 class Logger : public LogLevel, public LoggerHolder {
 public:

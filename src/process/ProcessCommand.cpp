@@ -8,6 +8,7 @@
 #include "logging/Logger.h"
 #include "process/ChildProcess.h"
 #include "process/ConsoleEvents.h"
+#include "process/LaunchLimits.h"
 #include "process/Pipe.h"
 #include "process/PipeReader.h"
 #include "process/ProcessInterruptHandler.h"
@@ -16,8 +17,6 @@
 namespace {
 
 const Logger logger(L"ProcessCommand");
-// The most CreateProcess takes, terminator included; Wine would cut a longer one short.
-const size_t COMMAND_LINE_CAPACITY = 32767;
 const DWORD POLL_INTERVAL = 500;
 
 UniqueHandle createStartToken()
@@ -78,7 +77,8 @@ int ProcessCommand::runWithToken(HANDLE token)
     const std::wstring workDir = settings_->getWorkDir();
     const std::wstring commandLine = composeCommandLine(settings_->getProgram(), settings_->getArguments());
     logger.debug(L"Starting process: %s (in %s)", commandLine, workDir);
-    // Too long a command line is not passed on; the creation then fails and says so.
+    // Too long a command line is not passed on (Wine would cut it short); the
+    // creation then fails and says so.
     std::vector<wchar_t> buffer(COMMAND_LINE_CAPACITY, L'\0');
     if (commandLine.size() < COMMAND_LINE_CAPACITY) {
         commandLine.copy(buffer.data(), commandLine.size());

@@ -2,6 +2,7 @@
 
 #include "logging/Logger.h"
 #include "settings/Paths.h"
+#include "settings/SettingsNames.h"
 #include "settings/SimpleSettings.h"
 #include "settings/XmlText.h"
 
@@ -19,6 +20,10 @@ void readServiceLogging(const XmlNode& root, const std::wstring& settingsFile, S
     if (const auto* level = logging->first_attribute(L"level")) {
         const std::wstring value(level->value(), level->value_size());
         logger.debug(L"LogLevel from Settings: %s", value);
+        if (logLevelNamed(value) == 0) {
+            logger.warn(L"Unknown log level \"%s\" in <hostwell>/<service-logging>: write debug, info, warn or error",
+                        value);
+        }
         settings.setLogLevel(value);
     }
     if (const auto* file = logging->first_attribute(L"file")) {
@@ -32,19 +37,27 @@ void readServiceLogging(const XmlNode& root, const std::wstring& settingsFile, S
     }
 }
 
+// The execution pass, which follows this one wherever the service is run or
+// installed, warns about unknown names; here they are named only when they
+// may be why this pass fails.
+int refuse(const XmlDocument& document, TextPositions& positions, const std::wstring& message)
+{
+    warnAboutUnknownNames(document, positions);
+    logger.warn(message);
+    return 1;
+}
+
 }  // namespace
 
-int FileServiceSettings::parseDocument(XmlDocument& document)
+int FileServiceSettings::parseDocument(XmlDocument& document, TextPositions& positions)
 {
     const XmlNode* root = document.first_node(L"hostwell");
     if (root == nullptr) {
-        logger.warn(L"Failed to find <hostwell> node in document");
-        return 1;
+        return refuse(document, positions, L"Failed to find <hostwell> node in document");
     }
     const XmlNode* name = root->first_node(L"name");
     if (name == nullptr) {
-        logger.warn(L"Failed to find <hostwell>/<name> element in settings");
-        return 1;
+        return refuse(document, positions, L"Failed to find <hostwell>/<name> element in settings");
     }
     const std::wstring serviceName = elementText(*name);
     std::wstring displayName = serviceName;
@@ -55,8 +68,7 @@ int FileServiceSettings::parseDocument(XmlDocument& document)
     }
     const XmlNode* description = root->first_node(L"description");
     if (description == nullptr) {
-        logger.warn(L"Failed to find <hostwell>/<description> element in settings");
-        return 1;
+        return refuse(document, positions, L"Failed to find <hostwell>/<description> element in settings");
     }
     const std::wstring descriptionText = elementText(*description);
     logger.debug(L"Parsed service name: %s", serviceName);

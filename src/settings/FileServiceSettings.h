@@ -10,7 +10,7 @@ public:
     using XmlFileSettings::XmlFileSettings;
 
 protected:
-    int parseDocument(XmlDocument& document) override;
+    int parseDocument(XmlDocument& document, TextPositions& positions) override;
     // Receives the parsed settings, which live only during the call.
     virtual int onServiceSettings(const ServiceSettings& settings) = 0;
 };

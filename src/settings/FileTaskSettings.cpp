@@ -7,6 +7,7 @@
 #include "common/WhiteSpace.h"
 #include "logging/Logger.h"
 #include "settings/Paths.h"
+#include "settings/SettingsNames.h"
 #include "settings/SimpleSettings.h"
 #include "settings/StopTimeout.h"
 #include "settings/XmlText.h"
@@ -261,9 +262,10 @@ void readStartedMarker(const XmlNode& execution, SimpleServiceTaskSettings& sett
 
 }  // namespace
 
-int FileTaskSettings::parseDocument(XmlDocument& document)
+int FileTaskSettings::parseDocument(XmlDocument& document, TextPositions& positions)
 {
     logger.info(L"Parsing service settings");
+    warnAboutUnknownNames(document, positions);
     const XmlNode* root = document.first_node(L"hostwell");
     if (root == nullptr) {
         logger.error(L"Failed to find <hostwell> root element in settings");

@@ -16,7 +16,7 @@ public:
     }
 
 protected:
-    int parseDocument(XmlDocument& document) override;
+    int parseDocument(XmlDocument& document, TextPositions& positions) override;
     // Receives the parsed settings, which live only during the call.
     virtual int onTaskSettings(const ServiceTaskSettings& settings) = 0;
 

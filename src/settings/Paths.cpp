@@ -33,6 +33,21 @@ std::wstring rootOf(const std::wstring& path)
     return std::wstring();
 }
 
+}  // namespace
+
+std::wstring withLineFeeds(const std::wstring& text)
+{
+    std::wstring lines;
+    lines.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') {
+            continue;
+        }
+        lines.push_back(text[i]);
+    }
+    return lines;
+}
+
 std::wstring decodeText(const std::string& bytes)
 {
     std::wstring text;
@@ -52,19 +67,8 @@ std::wstring decodeText(const std::string& bytes)
             MultiByteToWideChar(CP_UTF8, 0, bytes.data() + skip, length, &text[0], size);
         }
     }
-    // Text mode: CR LF line ends become LF.
-    std::wstring lines;
-    lines.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') {
-            continue;
-        }
-        lines.push_back(text[i]);
-    }
-    return lines;
+    return withLineFeeds(text);
 }
-
-}  // namespace
 
 int getFullPath(const std::wstring& path, std::wstring& out)
 {
@@ -183,7 +187,7 @@ void createParentDirectories(const std::wstring& filePath)
     }
 }
 
-int readTextFile(const std::wstring& path, std::wstring& out)
+int readFileBytes(const std::wstring& path, std::string& out)
 {
     UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
@@ -204,6 +208,16 @@ int readTextFile(const std::wstring& path, std::wstring& out)
         filled += read;
     }
     bytes.resize(filled);
+    out.swap(bytes);
+    return 0;
+}
+
+int readTextFile(const std::wstring& path, std::wstring& out)
+{
+    std::string bytes;
+    if (readFileBytes(path, bytes) != 0) {
+        return 1;
+    }
     out = decodeText(bytes);
     return 0;
 }

@@ -15,6 +15,12 @@ int getModulePath(std::wstring& out);
 void createParentDirectories(const std::wstring& filePath);
 // The whole file as text: UTF-8, or UTF-16LE when it starts with that byte-order mark.
 int readTextFile(const std::wstring& path, std::wstring& out);
+// The whole file as bytes, as readTextFile reads it.
+int readFileBytes(const std::wstring& path, std::string& out);
+// Bytes as readTextFile reads them: UTF-8, or UTF-16LE after that byte-order mark;
+// CR LF line ends become LF, as in text mode.
+std::wstring decodeText(const std::string& bytes);
+std::wstring withLineFeeds(const std::wstring& text);
 
 // Joins a directory and a path the way the shell does: a path with a drive or
 // a network share stands for itself, one with a leading "\" starts at the

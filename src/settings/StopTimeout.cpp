@@ -7,8 +7,44 @@
 #include "logging/Logger.h"
 
 namespace {
+
 const Logger logger(L"FileTaskSettings");
+
+bool isDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+
+size_t digitsFrom(const std::wstring& text, size_t at)
+{
+    size_t end = at;
+    while (end < text.size() && isDigit(text[end])) {
+        ++end;
+    }
+    return end;
 }
+
+// How much of `text` is the decimal number that _wtof reads: a sign, digits
+// with a decimal point, an exponent.
+size_t decimalNumberLength(const std::wstring& text)
+{
+    size_t at = !text.empty() && (text[0] == L'+' || text[0] == L'-') ? 1 : 0;
+    size_t end = digitsFrom(text, at);
+    bool hasDigits = end > at;
+    if (end < text.size() && text[end] == L'.') {
+        const size_t fractionEnd = digitsFrom(text, end + 1);
+        hasDigits = hasDigits || fractionEnd > end + 1;
+        end = fractionEnd;
+    }
+    if (!hasDigits) {
+        return 0;
+    }
+    if (end < text.size() && (text[end] == L'e' || text[end] == L'E')) {
+        at = end + 1 < text.size() && (text[end + 1] == L'+' || text[end + 1] == L'-') ? end + 2 : end + 1;
+        const size_t exponentEnd = digitsFrom(text, at);
+        end = exponentEnd > at ? exponentEnd : end;
+    }
+    return end;
+}
+
+}  // namespace
 
 bool parseStopTimeout(const std::wstring& value, int& milliseconds)
 {
@@ -26,6 +62,12 @@ bool parseStopTimeout(const std::wstring& value, int& milliseconds)
     const double minutes = _wtof(text.c_str());
     if (!(minutes > 0)) {
         logger.error(L"Failed to parse timeout value: %s", text);
+        return false;
+    }
+    if (decimalNumberLength(text) != text.size()) {
+        logger.error(L"Timeout \"%s\" in <hostwell>/<execution>/<termination> is not a number: write minutes with "
+                     L"a decimal point, such as 1.5",
+                     text);
         return false;
     }
     logger.debug(L"Parsed value: %f", minutes);

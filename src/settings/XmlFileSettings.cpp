@@ -6,7 +6,9 @@
 
 #include "common/TextConversion.h"
 #include "logging/Logger.h"
+#include "settings/ParserInput.h"
 #include "settings/Paths.h"
+#include "settings/SettingsText.h"
 #include "settings/XmlText.h"
 
 namespace {
@@ -24,24 +26,32 @@ std::wstring parseSettingsText(const std::wstring& text, std::vector<wchar_t>& b
         return format(L"Failed to parse document. elements are nested deeper than %d levels", MAX_NESTING_DEPTH);
     }
     // The parser works in place on a buffer of its caller's own.
-    buffer.assign(text.begin(), text.end());
-    buffer.push_back(L'\0');
+    buffer = toParserInput(text);
     try {
         document.parse<0>(buffer.data());
     } catch (const rapidxml::parse_error& error) {
-        return format(L"Failed to parse document. %s", fromCodePage(CP_ACP, error.what()));
+        const TextPosition at = TextPositions(text, buffer.data()).of(error.where<wchar_t>());
+        return format(L"Failed to parse document. %s at line %d, column %d", fromCodePage(CP_ACP, error.what()),
+                      at.line, at.column);
     } catch (...) {
         return L"Failed to parse document";
     }
+    decodeParsedDocument(document);
     return std::wstring();
 }
 
 int XmlFileSettings::execute()
 {
     logger.debug(L"Loading service settings from %s", path_);
-    std::wstring text;
-    if (readTextFile(path_, text) != 0) {
+    std::string bytes;
+    if (readFileBytes(path_, bytes) != 0) {
         logger.error(L"Failed to open settings file %s", path_);
+        return 1;
+    }
+    std::wstring text;
+    const std::wstring refusal = decodeSettingsText(path_, bytes, text);
+    if (!refusal.empty()) {
+        logger.error(refusal);
         return 1;
     }
     logger.debug(L"Loaded settings:\n%s", text);
@@ -50,8 +60,9 @@ int XmlFileSettings::execute()
     XmlDocument document;
     const std::wstring failure = parseSettingsText(text, buffer, document);
     if (!failure.empty()) {
-        logger.error(failure);
+        logger.error(L"%s in %s", failure, path_);
         return 1;
     }
-    return parseDocument(document);
+    TextPositions positions(text, buffer.data());
+    return parseDocument(document, positions);
 }

@@ -10,10 +10,12 @@ template <class Ch>
 class xml_document;
 }
 using XmlDocument = rapidxml::xml_document<wchar_t>;
+class TextPositions;
 
 // Parses settings text into `document`, in place in `buffer`, which must outlive
-// the document. Returns the message saying why the text is no document, or an
-// empty text when `document` holds it.
+// the document. Returns the message saying why the text is no document, with
+// the line and column where the parser stopped, or an empty text when
+// `document` holds it.
 std::wstring parseSettingsText(const std::wstring& text, std::vector<wchar_t>& buffer, XmlDocument& document);
 
 // Reads and parses a settings file; the derived reader interprets the
@@ -25,7 +27,8 @@ public:
     int execute() override;
 
 protected:
-    virtual int parseDocument(XmlDocument& document) = 0;
+    // `positions` finds the lines of the document's names in the file.
+    virtual int parseDocument(XmlDocument& document, TextPositions& positions) = 0;
     const std::wstring& path() const { return path_; }
 
 private:

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/WhiteSpace.h"
+#include "settings/ParserInput.h"
 
 // The nesting scan takes the steps of rapidxml's parse<0> in the same order and
 // with the same classification of characters. Steps that matter only for the
@@ -20,8 +21,8 @@ using Tables = rapidxml::internal::lookup_tables<0>;
 struct ParserStops {
 };
 
-// The parser classifies a wide character by its low byte alone, so U+013C ends
-// text as '<' does.
+// The parser classifies a wide character by its low byte alone; its input
+// holds UTF-8 code units (ParserInput.h), so that byte is the whole unit.
 bool is(const CharacterTable& table, wchar_t c) { return table[static_cast<unsigned char>(c)] != 0; }
 
 void skip(const CharacterTable& table, wchar_t*& text)
@@ -339,9 +340,8 @@ std::wstring elementText(const XmlNode& element)
 
 int elementNestingDepth(const std::wstring& text)
 {
-    std::vector<wchar_t> copy(text.begin(), text.end());
-    copy.push_back(L'\0');
-    ParserWalk walk(copy.data());
+    std::vector<wchar_t> input = toParserInput(text);
+    ParserWalk walk(input.data());
     try {
         walk.parseDocument();
     } catch (const ParserStops&) {

@@ -10,6 +10,6 @@ using XmlNode = rapidxml::xml_node<wchar_t>;
 std::wstring elementText(const XmlNode& element);
 
 // How deep the parser would nest elements while parsing `text` (up to where it
-// would stop with an error). Found by taking the parser's own steps on a copy
-// without recursion, so that a document too deep for it can be refused first.
+// would stop with an error). Found by taking the parser's own steps on its own
+// input without recursion, so that a document too deep for it can be refused first.
 int elementNestingDepth(const std::wstring& text);

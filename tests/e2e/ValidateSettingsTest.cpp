@@ -135,6 +135,21 @@ TEST_F(ValidateSettings, ReadsUtf8WithOrWithoutMarkAndUtf16WithMark)
     }
 }
 
+TEST_F(ValidateSettings, ReadsCharactersOutsideTheBasicPlaneAndThoseWithMarkupLowBytesIntact)
+{
+    // U+4E00 has the low byte of the end of data, U+013C that of '<', U+0120 that of a blank.
+    const std::wstring written = L"\U0001F600 \u4E00\u013C\u0120 &#x1F601;&#233;";
+    const std::wstring read = L"\U0001F600 \u4E00\u013C\u0120 \U0001F601\u00E9";
+    const std::wstring log = dir.file(L"validate.log");
+    const ProcessResult result = validate(L"<name>Svc</name><description>" + written + L"</description>" +
+                                              minimalExecution(L"<arguments>" + written + L"</arguments>"),
+                                          {L"/logfile=" + log});
+    ASSERT_EQ(result.exitCode, 0u) << toUtf8(result.output());
+    EXPECT_TRUE(result.hasLine(L"[j]: ServiceDescription:" + read + L"!~"));
+    EXPECT_TRUE(result.hasLine(L"[e]: Arguments:" + read + L"!~"));
+    EXPECT_NE(readUtf8(log).find(L"[Info] [j]: ServiceDescription:" + read + L"!~"), std::wstring::npos);
+}
+
 TEST_F(ValidateSettings, ReportsMissingRequiredElements)
 {
     const std::vector<std::pair<std::wstring, std::wstring>> cases = {
@@ -289,8 +304,8 @@ TEST_F(ValidateSettings, RefusesFilesThatAreNoSettingsWithAClearMessage)
     }
     // The parser skips "<!x[>" to its first '>'; bracket counting would miss all that follows.
     const std::string deepAfterDeclaration = "<!x[>" + deep + deep;
-    // U+013C ends text like '<' does, and the parser reads the text again once its
-    // references are translated.
+    // U+013C is a letter like any other (its low byte is that of '<'): the
+    // translated references stay text.
     deepInText += "\xC4\xBC</a>";
     std::string utf16NoMark;
     for (char c : std::string("<hostwell><name>x</name></hostwell>")) {
@@ -304,13 +319,13 @@ TEST_F(ValidateSettings, RefusesFilesThatAreNoSettingsWithAClearMessage)
     const std::vector<Case> cases = {
         {"this is not xml", L"Failed to parse document. "},
         {"<hostwell><name>x</name><description>", L"Failed to parse document. "},
-        {"", L"Failed to find <hostwell> node in document"},
+        {"", L"Settings file " + settings + L" is empty"},
         {std::string("\0<hostwell>", 11), L"Failed to find <hostwell> node in document"},
         {deep, L"Failed to parse document. elements are nested deeper than 1000 levels"},
         {deepAfterDeclaration, L"Failed to parse document. elements are nested deeper than 1000 levels"},
-        {deepInText, L"Failed to parse document. elements are nested deeper than 1000 levels"},
-        {utf16NoMark, L"Failed to parse document. "},
-        {binary, L"Failed to parse document. "},
+        {deepInText, L"Failed to find <hostwell> node in document"},
+        {utf16NoMark, L"Settings file " + settings + L" is UTF-16 without a byte-order mark"},
+        {binary, L"Settings file " + settings + L" is not valid UTF-8: byte 0xEF at line 1, column 1"},
     };
     for (const Case& c : cases) {
         writeBytes(settings, c.bytes);

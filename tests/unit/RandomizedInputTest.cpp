@@ -82,8 +82,8 @@ std::wstring mutate(std::mt19937& random, std::wstring text)
     return text;
 }
 
-// What the XML parser treats specially, and look-alikes: it takes a wide
-// character by its low byte, so U+013C reads as '<' and U+0120 as a blank.
+// What the XML parser treats specially, and look-alikes: characters whose low
+// byte is markup or a blank (U+013C and '<', U+0120 and ' ').
 const std::vector<std::wstring> XML_PIECES = {
     L"<a>", L"</a>", L"<a/>", L"<!--", L"-->", L"<![CDATA[", L"]]>", L"<!DOCTYPE x [", L"<!DOCTYPE\u0120", L"[",
     L"]", L">", L"<!x[>", L"<!", L"<?", L"?>", L"&lt;", L"&#60;", L"&#0;", L"&amp;lt;a>", L"&#x110000;", L"&#;",
@@ -186,9 +186,11 @@ public:
     using FileTaskSettings::FileTaskSettings;
     int onTaskSettings(const ServiceTaskSettings& settings) override
     {
-        // Touch every value, as the commands do.
-        return static_cast<int>(settings.getProgram().size() + settings.getWorkDir().size() +
-                                settings.getEnvironmentVariables().size()) % 2;
+        // Touch every value, as the commands do. A file that gets here counts as
+        // accepted, whatever the length of the temporary folder's path.
+        const size_t touched =
+            settings.getProgram().size() + settings.getWorkDir().size() + settings.getEnvironmentVariables().size();
+        return touched > 0 ? 0 : 2;
     }
 };
 

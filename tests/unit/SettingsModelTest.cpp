@@ -18,7 +18,6 @@ TEST(StopTimeout, ReadsMinutesAsMillisecondsAndRefusesNonPositive)
     EXPECT_EQ(parse(L" 2 "), 120000);
     EXPECT_EQ(parse(L"1.5"), 90000);
     EXPECT_EQ(parse(L"1e3"), 60000000);
-    EXPECT_EQ(parse(L"2abc"), 120000);  // the longest number at the start counts
     EXPECT_EQ(parse(L"40000"), INT_MAX);  // clamped, not turned into an immediate kill
     EXPECT_EQ(parse(L"1e300"), INT_MAX);
     EXPECT_EQ(parse(L"0.0"), -1);
@@ -28,6 +27,29 @@ TEST(StopTimeout, ReadsMinutesAsMillisecondsAndRefusesNonPositive)
     EXPECT_EQ(parse(L" \t "), -1);
     EXPECT_TRUE(capture.has(L"Failed to parse timeout value: abc"));
     EXPECT_TRUE(capture.has(L"timout value is empty"));
+}
+
+TEST(StopTimeout, RefusesAValueThatIsNoNumberAsAWhole)
+{
+    LoggingCapture capture(LEVEL_ERROR);
+    const auto parse = [](const std::wstring& text) {
+        int milliseconds = -7;
+        return parseStopTimeout(text, milliseconds) ? milliseconds : -1;
+    };
+    EXPECT_EQ(parse(L"+1.5"), 90000);
+    EXPECT_EQ(parse(L".5"), 30000);
+    EXPECT_EQ(parse(L"2."), 120000);
+    EXPECT_EQ(parse(L"1.5E+1"), 900000);
+    EXPECT_EQ(parse(L"1,5"), -1);
+    EXPECT_EQ(parse(L"1.5abc"), -1);
+    EXPECT_EQ(parse(L"12 minutes"), -1);
+    EXPECT_EQ(parse(L"2e"), -1);
+    EXPECT_EQ(parse(L"1e+"), -1);
+    EXPECT_EQ(parse(L"1..5"), -1);
+    EXPECT_EQ(parse(L"0x10"), -1);
+    EXPECT_TRUE(capture.has(L"Timeout \"1,5\" in <hostwell>/<execution>/<termination> is not a number: write "
+                            L"minutes with a decimal point, such as 1.5"));
+    EXPECT_TRUE(capture.has(L"Failed to parse timeout value: 0x10"));  // read as 0, refused as before
 }
 
 TEST(SimpleSettings, WrappersAnswerTheWrappedServiceAndTheirOwnDefaults)

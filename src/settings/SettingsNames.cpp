@@ -1,0 +1,111 @@
+#include "settings/SettingsNames.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "common/NearestName.h"
+#include "logging/Logger.h"
+#include "settings/ParserInput.h"
+
+namespace {
+
+const Logger logger(L"SettingsNames");
+
+struct KnownElement {
+    std::wstring path;  // from the root element, joined by "/"
+    std::vector<std::wstring> attributes;
+};
+
+// Every element and attribute the settings readers read: what they come to
+// read is added here too, or it is reported as unknown.
+const std::vector<KnownElement>& knownElements()
+{
+    static const std::vector<KnownElement> elements = {
+        {L"hostwell", {}},
+        {L"hostwell/name", {}},
+        {L"hostwell/displayName", {}},
+        {L"hostwell/description", {}},
+        {L"hostwell/service-logging", {L"level", L"file"}},
+        {L"hostwell/execution", {}},
+        {L"hostwell/execution/workdir", {}},
+        {L"hostwell/execution/program", {}},
+        {L"hostwell/execution/arguments", {}},
+        {L"hostwell/execution/termination", {L"timeout", L"console-event"}},
+        {L"hostwell/execution/termination/execution", {}},
+        {L"hostwell/execution/termination/execution/workdir", {}},
+        {L"hostwell/execution/termination/execution/program", {}},
+        {L"hostwell/execution/termination/execution/arguments", {}},
+        {L"hostwell/execution/copySystemEnvironmentVariables", {}},
+        {L"hostwell/execution/copySystemEnvironmentVariables/variable", {}},
+        {L"hostwell/execution/status-marker", {}},
+        {L"hostwell/execution/status-marker/started", {}},
+    };
+    return elements;
+}
+
+const KnownElement* knownElement(const std::wstring& path)
+{
+    for (const KnownElement& element : knownElements()) {
+        if (element.path == path) {
+            return &element;
+        }
+    }
+    return nullptr;
+}
+
+// The names of the elements known directly inside the element at `parentPath`.
+std::vector<std::wstring> knownChildren(const std::wstring& parentPath)
+{
+    const std::wstring prefix = parentPath.empty() ? parentPath : parentPath + L"/";
+    std::vector<std::wstring> names;
+    for (const KnownElement& element : knownElements()) {
+        if (element.path.compare(0, prefix.size(), prefix) == 0 &&
+            element.path.find(L'/', prefix.size()) == std::wstring::npos) {
+            names.push_back(element.path.substr(prefix.size()));
+        }
+    }
+    return names;
+}
+
+std::wstring didYouMean(const std::wstring& meant, const wchar_t* form)
+{
+    return meant.empty() ? std::wstring() : format(L" (did you mean %s?)", format(form, meant));
+}
+
+void checkElement(const XmlNode& element, const std::wstring& parentPath, TextPositions& positions)
+{
+    const std::wstring name(element.name(), element.name_size());
+    const std::wstring path = parentPath.empty() ? name : parentPath + L"/" + name;
+    const KnownElement* known = knownElement(path);
+    if (known == nullptr) {
+        logger.warn(L"Unknown element <%s> at line %d%s", name, positions.of(element.name()).line,
+                    didYouMean(nearestName(name, knownChildren(parentPath)), L"<%s>"));
+        return;
+    }
+    for (const auto* attribute = element.first_attribute(); attribute != nullptr;
+         attribute = attribute->next_attribute()) {
+        const std::wstring attributeName(attribute->name(), attribute->name_size());
+        if (std::find(known->attributes.begin(), known->attributes.end(), attributeName) == known->attributes.end()) {
+            logger.warn(L"Unknown attribute %s of <%s> at line %d%s", attributeName, name,
+                        positions.of(attribute->name()).line,
+                        didYouMean(nearestName(attributeName, known->attributes), L"%s"));
+        }
+    }
+    for (const XmlNode* child = element.first_node(); child != nullptr; child = child->next_sibling()) {
+        if (child->type() == rapidxml::node_element) {
+            checkElement(*child, path, positions);
+        }
+    }
+}
+
+}  // namespace
+
+void warnAboutUnknownNames(const XmlNode& document, TextPositions& positions)
+{
+    for (const XmlNode* element = document.first_node(); element != nullptr; element = element->next_sibling()) {
+        if (element->type() == rapidxml::node_element) {
+            checkElement(*element, std::wstring(), positions);
+        }
+    }
+}
