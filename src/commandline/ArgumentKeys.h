@@ -46,6 +46,7 @@ constexpr KnownOption KNOWN_OPTIONS[] = {
     {KEY_CHECK_USER_ACCOUNT, OptionKind::Boolean, L"<true or false>"},
     {KEY_GIVE_USER_RIGHTS, OptionKind::Boolean, L"<true or false>"},
     {KEY_CHANGE_DACL, OptionKind::Boolean, L"<true or false>"},
+    {KEY_ALLOW_WRITABLE_FILES, OptionKind::Boolean, L"<true or false>"},
     {KEY_SERVICE, OptionKind::Value, L"<service name>"},
     {KEY_SEVERITY, OptionKind::Value, L"<severity>"},
     {KEY_MESSAGE, OptionKind::Value, L"<message>"},
