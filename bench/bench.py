@@ -259,7 +259,8 @@ def measure_line_latency():
         match = LOG_TIME.match(line)
         if match:
             *fields, stamp = [int(value) for value in match.groups()]
-            logged = datetime.datetime(*fields[:6], fields[6] * 1000) - EPOCH_1601
+            # The record's time is cut to whole milliseconds: its middle is the best guess.
+            logged = datetime.datetime(*fields[:6], fields[6] * 1000 + 500) - EPOCH_1601
             latencies.append((logged / datetime.timedelta(microseconds=1) - int(stamp) / 10) / 1000)
     if len(latencies) != STAMPED_LINES:
         raise RuntimeError("%d of %d stamped lines reached the log" % (len(latencies), STAMPED_LINES))
