@@ -1,11 +1,8 @@
 #include "logging/Logger.h"
 
-#include "commandline/Argz.h"
-#include "common/TextConversion.h"
 #include "logging/ConsoleAppender.h"
 #include "logging/FileAppender.h"
 #include "logging/LoggerSetup.h"
-#include "settings/SettingsInterfaces.h"
 
 namespace {
 
@@ -47,36 +44,6 @@ LoggerSetup& LoggerHolder::setup() { return configuration().setup; }
 FileAppender& LoggerHolder::fileAppender() { return configuration().file; }
 
 void LoggerHolder::addAppender(LogAppender* appender) { setup().addAppender(appender); }
-
-void LoggerHolder::configureFromArguments(const Argz& arguments)
-{
-    std::wstring logFile;
-    if (arguments.getLogFileArgument(logFile)) {
-        fileAppender().open(logFile);
-    }
-    setup().setLevel(arguments.isDebug() ? LEVEL_DEBUG : LEVEL_INFO);
-}
-
-void LoggerHolder::configureFromSettings(const LoggerSettings& settings)
-{
-    const Logger logger(L"LOG");
-    if (const std::wstring* logFile = settings.getLogFile()) {
-        logger.info(L"Settings log file from the settings file: %s", *logFile);
-        fileAppender().open(*logFile);
-    }
-    if (const std::wstring* logLevel = settings.getLogLevel()) {
-        logger.info(L"Settings log level from the settings file: %s", *logLevel);
-        const std::wstring name = lowerCaseAscii(*logLevel);
-        const wchar_t* const names[] = {L"debug", L"info", L"warn", L"error"};
-        for (int level = LEVEL_DEBUG; level <= LEVEL_ERROR; ++level) {
-            if (name == names[level - LEVEL_DEBUG]) {
-                setup().setLevel(level);
-                return;
-            }
-        }
-        logger.info(L"Unknown log level from the settings file: %s", name);
-    }
-}
 
 bool Logger::isEnabled(int level) const { return setup().isEnabled(level); }
 

@@ -2,9 +2,9 @@
 
 #include "commandline/ArgumentKeys.h"
 #include "commandline/ConsoleWriter.h"
-#include "common/ThreadFailure.h"
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
+#include "logging/ThreadFailure.h"
 #include "process/LogPipeReader.h"
 #include "process/ServiceProcessCommand.h"
 
