@@ -27,9 +27,16 @@ install_missing_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-build_all() {
+# Debian's places of the header-only and source-only dependencies; a warning
+# fails the build.
+configure_build() {
     cmake -S "$ROOT" -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
-        -DCMAKE_BUILD_TYPE=Release >/dev/null
+        -DCMAKE_BUILD_TYPE=Release -DCMAKE_COMPILE_WARNING_AS_ERROR=ON \
+        -DRAPIDXML_INCLUDE_DIR=/usr/include/rapidxml -DGOOGLETEST_SOURCE_DIR=/usr/src/googletest >/dev/null
+}
+
+build_all() {
+    configure_build
     cmake --build "$BUILD" -j "$(nproc)"
 }
 
