@@ -198,9 +198,11 @@ public:
     using FileTaskSettings::FileTaskSettings;
     int onTaskSettings(const ServiceTaskSettings& settings) override
     {
-        // Touch every value, as the commands do.
-        return static_cast<int>(settings.getProgram().size() + settings.getWorkDir().size() +
-                                settings.getEnvironmentVariables().size()) % 2;
+        // Touch every value, as the commands do. Every file that was read counts:
+        // the work folder's path, and so any length, varies with the process id.
+        static_cast<void>(settings.getProgram().size() + settings.getWorkDir().size() +
+                          settings.getEnvironmentVariables().size());
+        return 0;
     }
 };
 
