@@ -28,8 +28,8 @@ int wmain(int argc, wchar_t* argv[])
         fwprintf(stderr, L"usage: BlockingReader.exe <output file> <program> [arguments]\n");
         return 2;
     }
-    FILE* output = _wfopen(argv[1], L"wb");
-    if (output == nullptr) {
+    FILE* output = nullptr;
+    if (_wfopen_s(&output, argv[1], L"wb") != 0) {
         fwprintf(stderr, L"cannot create the output file\n");
         return 1;
     }

@@ -5,6 +5,8 @@
 
 #include <stdio.h>
 
+#include <cstring>
+
 namespace {
 
 const wchar_t* STOP_FILE = L"example-server.stop";
@@ -44,7 +46,7 @@ int serve()
 
 int main(int argc, char* argv[])
 {
-    if (argc > 1 && strcmp(argv[1], "--stop") == 0) {
+    if (argc > 1 && std::strcmp(argv[1], "--stop") == 0) {
         return requestStop();
     }
     return serve();

@@ -5,6 +5,7 @@
 #include "commandline/ConsoleWriter.h"
 #include "install/WriteAccessCheck.h"
 #include "logging/Logger.h"
+#include "settings/LoggingFromSettings.h"
 #include "settings/SettingsInterfaces.h"
 
 namespace {
@@ -34,7 +35,7 @@ void ValidateServiceTaskAction::printUsage(ConsoleWriter& writer)
 int ValidateServiceTaskAction::ExecuteTaskAction(const Argz& arguments, const ServiceTaskSettings& settings)
 {
     if (arguments.getBool(KEY_INIT_SERVICE_LOGGING, false)) {
-        LoggerHolder::configureFromSettings(settings);
+        configureLoggingFromSettings(settings);
     }
     if (const std::wstring* level = settings.getLogLevel()) {
         logger.info(L"[L]: LogLevel:%s!~", *level);

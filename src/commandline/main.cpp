@@ -2,9 +2,9 @@
 #include "commandline/ConsoleWriter.h"
 #include "commandline/HostwellRunner.h"
 #include "commandline/JavaServiceWrapperWeaver.h"
+#include "commandline/LoggingFromArguments.h"
 #include "commandline/Version.h"
-#include "common/ThreadFailure.h"
-#include "logging/Logger.h"
+#include "logging/ThreadFailure.h"
 
 namespace {
 
@@ -14,11 +14,11 @@ int run(int argc, wchar_t* argv[])
     writer.writeLine(bannerText());
 
     const Argz arguments(argc, argv);
-    LoggerHolder::configureFromArguments(arguments);
+    configureLoggingFromArguments(arguments);
 
     JavaServiceWrapperWeaver weaver;
     const Argz woven = weaver.weave(arguments);
-    LoggerHolder::configureFromArguments(woven);
+    configureLoggingFromArguments(woven);
 
     HostwellRunner runner(&writer);
     return runner.run(woven);

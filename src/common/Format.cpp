@@ -13,7 +13,7 @@ std::wstring formatTextV(const wchar_t* format, va_list args)
         return std::wstring();
     }
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    const int written = _vsnwprintf(&text[0], text.size(), format, args);
+    const int written = _vsnwprintf_s(&text[0], text.size(), _TRUNCATE, format, args);
     text.resize(written < 0 ? 0 : static_cast<size_t>(written));
     return text;
 }

@@ -1,11 +1,9 @@
 #include "logging/Logger.h"
 
-#include "commandline/Argz.h"
 #include "common/TextConversion.h"
 #include "logging/ConsoleAppender.h"
 #include "logging/FileAppender.h"
 #include "logging/LoggerSetup.h"
-#include "settings/SettingsInterfaces.h"
 
 namespace {
 
@@ -47,33 +45,6 @@ LoggerSetup& LoggerHolder::setup() { return configuration().setup; }
 FileAppender& LoggerHolder::fileAppender() { return configuration().file; }
 
 void LoggerHolder::addAppender(LogAppender* appender) { setup().addAppender(appender); }
-
-void LoggerHolder::configureFromArguments(const Argz& arguments)
-{
-    std::wstring logFile;
-    if (arguments.getLogFileArgument(logFile)) {
-        fileAppender().open(logFile);
-    }
-    setup().setLevel(arguments.isDebug() ? LEVEL_DEBUG : LEVEL_INFO);
-}
-
-void LoggerHolder::configureFromSettings(const LoggerSettings& settings)
-{
-    const Logger logger(L"LOG");
-    if (const std::wstring* logFile = settings.getLogFile()) {
-        logger.info(L"Settings log file from the settings file: %s", *logFile);
-        fileAppender().open(*logFile);
-    }
-    if (const std::wstring* logLevel = settings.getLogLevel()) {
-        logger.info(L"Settings log level from the settings file: %s", *logLevel);
-        const int level = logLevelNamed(*logLevel);
-        if (level == 0) {
-            logger.info(L"Unknown log level from the settings file: %s", lowerCaseAscii(*logLevel));
-            return;
-        }
-        setup().setLevel(level);
-    }
-}
 
 int logLevelNamed(const std::wstring& name)
 {

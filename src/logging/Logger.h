@@ -5,10 +5,8 @@
 #include "common/Format.h"
 #include "logging/LogLevel.h"
 
-class Argz;
 class FileAppender;
 class LogAppender;
-class LoggerSettings;
 class LoggerSetup;
 
 // The way to the one process-wide logging configuration.
@@ -19,10 +17,6 @@ public:
     static LoggerSetup& setup();
     static FileAppender& fileAppender();
     static void addAppender(LogAppender* appender);
-    // Log file from /logfile=, then the threshold: Debug with /debug, else Info.
-    static void configureFromArguments(const Argz& arguments);
-    // Log file and level named in the settings file.
-    static void configureFromSettings(const LoggerSettings& settings);
 };
 
 // The level a settings file names: debug, info, warn or error in any letter

@@ -2,11 +2,11 @@
 
 #include <windows.h>
 
+#include "common/Directories.h"
 #include "common/Format.h"
 #include "common/TextConversion.h"
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
-#include "settings/Paths.h"
 
 namespace {
 
@@ -95,12 +95,13 @@ DWORD RollFileWriter::openWantedFile()
 {
     openTriedAt_ = tickCount();
     const std::wstring name = wantedFileName_;
-    createParentDirectories(name);
+    const DWORD folderError = createParentDirectories(name);
     // Others may read the log while it is written, but not write to it.
     UniqueHandle file(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
-        return GetLastError();
+        // A folder that could not be created says more than "path not found".
+        return folderError != ERROR_SUCCESS ? folderError : GetLastError();
     }
     close();
     file_ = std::move(file);

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "common/InstanceCount.h"
-#include "common/ThreadFailure.h"
+#include "logging/ThreadFailure.h"
 
 // A console control routine has no context argument, so each of up to eight
 // live instances of T gets a routine of its own that finds the instance

@@ -2,9 +2,9 @@
 
 #include <vector>
 
-#include "common/ThreadFailure.h"
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
+#include "logging/ThreadFailure.h"
 #include "process/PipeReaderCallback.h"
 
 namespace {

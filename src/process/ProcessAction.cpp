@@ -2,9 +2,9 @@
 
 #include "commandline/ArgumentKeys.h"
 #include "commandline/ConsoleWriter.h"
-#include "common/ThreadFailure.h"
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
+#include "logging/ThreadFailure.h"
 #include "process/LogPipeReader.h"
 #include "process/ServiceProcessCommand.h"
 
@@ -25,8 +25,8 @@ int ProcessAction::ExecuteTaskAction(const Argz&, const ServiceTaskSettings& set
 {
     stopped_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     const ThreadFailure::Watch watch(this);
-    const PHANDLER_ROUTINE routine = routineFor(this);
-    const bool registered = routine != nullptr && SetConsoleCtrlHandler(routine, TRUE);
+    const PHANDLER_ROUTINE handlerRoutine = routineFor(this);
+    const bool registered = handlerRoutine != nullptr && SetConsoleCtrlHandler(handlerRoutine, TRUE);
     if (!registered) {
         logger.info(L"Failed to register console control handler. %s", lastErrorText());
     }
@@ -34,7 +34,7 @@ int ProcessAction::ExecuteTaskAction(const Argz&, const ServiceTaskSettings& set
     ServiceProcessCommand command(this, &settings, &output);
     const int result = command.execute();
     SetEvent(stopped_.get());
-    if (registered && !SetConsoleCtrlHandler(routine, FALSE)) {
+    if (registered && !SetConsoleCtrlHandler(handlerRoutine, FALSE)) {
         logger.info(L"Failed to unregister console control handler. %s", lastErrorText());
     }
     return ThreadFailure::happened() ? 1 : result;

@@ -1,7 +1,7 @@
 #include "process/ProcessInterruptCallProcessHandler.h"
 
-#include "common/ThreadFailure.h"
 #include "logging/Logger.h"
+#include "logging/ThreadFailure.h"
 #include "process/LogPipeReader.h"
 #include "process/ProcessCommand.h"
 #include "settings/SettingsInterfaces.h"

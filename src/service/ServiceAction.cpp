@@ -7,6 +7,7 @@
 #include "logging/Logger.h"
 #include "service/ServiceEntry.h"
 #include "service/ServiceMain.h"
+#include "settings/LoggingFromSettings.h"
 #include "settings/Paths.h"
 #include "settings/SettingsInterfaces.h"
 
@@ -37,7 +38,7 @@ int ServiceAction::ExecuteAction(const Argz& arguments, const ServiceSettings& s
     // Attached while the service runs; its destruction detaches it.
     EventLogAppender eventLog(settings);
     LoggerHolder::addAppender(&eventLog);
-    LoggerHolder::configureFromSettings(settings);
+    configureLoggingFromSettings(settings);
     logger.debug(L"ExecuteAction entered");
 
     const std::wstring serviceName = settings.getServiceName();

@@ -1,7 +1,7 @@
 #include "service/ServiceEntry.h"
 
-#include "common/ThreadFailure.h"
 #include "logging/Logger.h"
+#include "logging/ThreadFailure.h"
 #include "service/ServiceMain.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "service/ServiceEventHandlerCollection.h"
 
-#include "common/ThreadFailure.h"
 #include "logging/Logger.h"
+#include "logging/ThreadFailure.h"
 #include "service/ServiceEventContext.h"
 #include "service/ServiceEventHandler.h"
 

@@ -1,8 +1,8 @@
 #include "service/ServiceMain.h"
 
-#include "common/ThreadFailure.h"
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
+#include "logging/ThreadFailure.h"
 #include "service/ServiceExecuteProcessTask.h"
 #include "service/ServiceStatus.h"
 #include "service/StatusValue.h"

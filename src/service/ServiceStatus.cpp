@@ -1,8 +1,8 @@
 #include "service/ServiceStatus.h"
 
-#include "common/ThreadFailure.h"
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
+#include "logging/ThreadFailure.h"
 #include "service/StatusValue.h"
 
 namespace {

@@ -8,8 +8,8 @@
 // below exist; code refers to them by address.
 class StatusValue {
 public:
-    StatusValue(std::wstring name, DWORD state, bool pending, bool terminal)
-        : name(std::move(name)), state(state), pending(pending), terminal(terminal)
+    StatusValue(std::wstring statusName, DWORD serviceState, bool isPending, bool isTerminal)
+        : name(std::move(statusName)), state(serviceState), pending(isPending), terminal(isTerminal)
     {
     }
     virtual ~StatusValue() = default;

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "common/Directories.h"
 #include "common/WhiteSpace.h"
 #include "logging/Logger.h"
 #include "settings/Paths.h"

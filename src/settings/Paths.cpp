@@ -167,26 +167,6 @@ int getModulePath(std::wstring& out)
     return 0;
 }
 
-void createParentDirectories(const std::wstring& filePath)
-{
-    // Walk up to the first directory that exists, then create the missing
-    // ones from the outermost inwards. A loop, not recursion: a long path can
-    // have thousands of levels.
-    std::vector<std::wstring> missing;
-    std::wstring current = filePath;
-    for (;;) {
-        std::wstring directory;
-        if (resolveBasePath(current, directory) != 0 || directory.size() <= 2 || isExistingDirectory(directory)) {
-            break;
-        }
-        missing.push_back(directory);
-        current = directory;
-    }
-    for (auto directory = missing.rbegin(); directory != missing.rend(); ++directory) {
-        CreateDirectoryW(directory->c_str(), nullptr);
-    }
-}
-
 int readFileBytes(const std::wstring& path, std::string& out)
 {
     UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -220,12 +200,6 @@ int readTextFile(const std::wstring& path, std::wstring& out)
     }
     out = decodeText(bytes);
     return 0;
-}
-
-bool isExistingDirectory(const std::wstring& path)
-{
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 bool isExistingFile(const std::wstring& path)

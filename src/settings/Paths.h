@@ -12,7 +12,6 @@ int resolveBasePath(const std::wstring& filePath, std::wstring& out);
 int resolvePath(const std::wstring& baseFile, const std::wstring& path, bool mustExist, std::wstring& out);
 bool hasDriveLetter(const std::wstring& path);
 int getModulePath(std::wstring& out);
-void createParentDirectories(const std::wstring& filePath);
 // The whole file as text: UTF-8, or UTF-16LE when it starts with that byte-order mark.
 int readTextFile(const std::wstring& path, std::wstring& out);
 // The whole file as bytes, as readTextFile reads it.
@@ -26,5 +25,4 @@ std::wstring withLineFeeds(const std::wstring& text);
 // a network share stands for itself, one with a leading "\" starts at the
 // directory's root. Not limited to MAX_PATH.
 int combinePath(const std::wstring& directory, const std::wstring& path, std::wstring& out);
-bool isExistingDirectory(const std::wstring& path);
 bool isExistingFile(const std::wstring& path);

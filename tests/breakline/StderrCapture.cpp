@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <io.h>
+#include <share.h>
 #include <stdio.h>
 #include <sys/stat.h>
 
@@ -18,7 +19,8 @@ StderrCapture::StderrCapture()
     fflush(stderr);
     savedDescriptor_ = _dup(2);
     // Binary, so that descriptor 2 keeps "\n" as the library wrote it.
-    const int capture = _wopen(path_.c_str(), _O_WRONLY | _O_TRUNC | _O_BINARY, _S_IREAD | _S_IWRITE);
+    int capture = -1;
+    _wsopen_s(&capture, path_.c_str(), _O_WRONLY | _O_TRUNC | _O_BINARY, _SH_DENYNO, _S_IREAD | _S_IWRITE);
     _dup2(capture, 2);
     _close(capture);
 }
@@ -35,7 +37,8 @@ std::string StderrCapture::text() const
 {
     fflush(stderr);
     std::string bytes;
-    FILE* file = _wfopen(path_.c_str(), L"rb");
+    // Shared: descriptor 2 still has the file open for writing.
+    FILE* file = _wfsopen(path_.c_str(), L"rb", _SH_DENYNO);
     if (file == nullptr) {
         return "<capture file missing>";
     }

@@ -283,9 +283,9 @@ protected:
     ~AccountCheck() override
     {
         const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-        const UniqueServiceHandle service(OpenServiceW(manager.get(), serviceName().c_str(), DELETE));
-        if (service) {
-            DeleteService(service.get());
+        const UniqueServiceHandle installed(OpenServiceW(manager.get(), serviceName().c_str(), DELETE));
+        if (installed) {
+            DeleteService(installed.get());
         }
     }
 
@@ -355,8 +355,8 @@ TEST_F(AccountCheck, InstallCreatesNothingWhenTheAccountCheckFails)
 
     const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
     ASSERT_TRUE(manager);
-    const UniqueServiceHandle service(OpenServiceW(manager.get(), serviceName().c_str(), SERVICE_QUERY_STATUS));
+    const UniqueServiceHandle installed(OpenServiceW(manager.get(), serviceName().c_str(), SERVICE_QUERY_STATUS));
     const DWORD code = GetLastError();
-    EXPECT_FALSE(service);
+    EXPECT_FALSE(installed);
     EXPECT_EQ(code, static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST));
 }

@@ -85,23 +85,6 @@ TEST(Paths, CombinesLikeTheShellWithoutThe260CharacterLimit)
     EXPECT_EQ(combinePath(L"C:\\a", std::wstring(65600, L'n'), out), 1);
 }
 
-TEST(Paths, CreatesMissingParentDirectoriesOutermostFirst)
-{
-    TemporaryDirectory dir;
-    createParentDirectories(dir.file(L"b\\c\\log.txt"));
-    EXPECT_TRUE(directoryExists(dir.file(L"b")));
-    EXPECT_TRUE(directoryExists(dir.file(L"b\\c")));
-    EXPECT_FALSE(fileExists(dir.file(L"b\\c\\log.txt")));
-
-    // Far beyond MAX_PATH, and deeper than recursion should go.
-    std::wstring deep = dir.path();
-    for (int i = 0; i < 150; ++i) {
-        deep += L"\\level";
-    }
-    createParentDirectories(deep + L"\\log.txt");
-    EXPECT_TRUE(directoryExists(deep));
-}
-
 TEST(Paths, ReadsUtf8AndUtf16TextWithLineEndsFolded)
 {
     TemporaryDirectory dir;

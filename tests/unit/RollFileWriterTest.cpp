@@ -223,6 +223,12 @@ TEST(RollFileWriter, ReopeningTheSameFileDoesNothingAndAFailedOpenKeepsThePrevio
     const std::wstring content = readUtf8(file);
     EXPECT_NE(content.find(L"Failed to open log file " + dir.file(L"folder")), std::wstring::npos);
     EXPECT_NE(content.find(L"still here"), std::wstring::npos);
+
+    // The folder that could not be created is the reason, not the path it left missing.
+    writeUtf8(dir.file(L"blocker"), L"x");
+    appender.open(dir.file(L"blocker\\logs\\service.log"));
+    EXPECT_TRUE(capture.has(L"Failed to open log file " + dir.file(L"blocker\\logs\\service.log") + L": " +
+                            errorText(ERROR_ALREADY_EXISTS)));
 }
 
 TEST(RollFileWriter, AFileThatCannotBeOpenedIsNamedWithItsReasonRetriedEveryTenSecondsAndItsLossCounted)

@@ -1,4 +1,4 @@
-#include "common/ThreadFailure.h"
+#include "logging/ThreadFailure.h"
 
 #include <atomic>
 
