@@ -106,7 +106,7 @@ TEST_F(ServiceRun, TwoStopRequestsAndAHangingStopCommandStillEndInStopped)
     EXPECT_TRUE(service.requestStop());
     service.requestStop();
     const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
-    EXPECT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED)) << toUtf8(retainedLog());
     EXPECT_EQ(stopped.dwWin32ExitCode, 0u);
     EXPECT_FALSE(isProcessAlive(readProcessId(stopPid)));
     EXPECT_TRUE(logHas(L"Failed to wait for process to exit..."));
