@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "common/InterruptHolder.h"
+#include "common/TextConversion.h"
 #include "logging/CriticalSection.h"
 #include "logging/Logger.h"
 
@@ -31,16 +32,11 @@ void stopWatchedRun()
     }
 }
 
-// The message is built from the exception's narrow text without allocating
-// more than needed: the failure may be a lack of memory.
+// Logging may itself fail when memory has run out.
 void logFailure(const wchar_t* where, const char* what)
 {
     try {
-        std::wstring text;
-        for (const char* c = what; *c != '\0'; ++c) {
-            text.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*c)));
-        }
-        logger.error(L"%s failed: %s", where, text);
+        logger.error(L"%s failed: %s", where, fromUtf8(what));
     } catch (...) {
         // Nothing left to log with; stopping the run still tells the service manager.
     }

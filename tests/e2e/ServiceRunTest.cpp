@@ -229,31 +229,27 @@ TEST_F(ServiceRun, KilledWrapperTakesTheProgramAndWhatItStartedAlong)
 
 TEST_F(ServiceRun, ConsoleEventStopsAProgramGentlyAndTheTimeoutEndsOneThatIgnoresIt)
 {
-    const std::wstring gentle = L"<termination timeout=\"0.05\" console-event=\"ctrl-c\"/>";
-    writeSettings(L"text working exit-on-ctrl sleep 600000", gentle);
-    {
+    // Stops the program once it has written its line: a program that has not
+    // set up its console yet cannot be sent the event.
+    const auto stopAfter = [this](const std::wstring& line, const std::wstring& then) {
+        writeSettings(L"text " + line + L" " + then, L"<termination timeout=\"0.05\" console-event=\"ctrl-c\"/>");
         TestService service(name, hostwellArguments());
-        ASSERT_TRUE(service.start()) << service.startError();
+        EXPECT_TRUE(service.start()) << service.startError();
         service.waitFor(SERVICE_RUNNING);
-        // A program that has not set up its console yet cannot be sent the event.
-        waitForLogLine(L"console                           [Info] working");
-        ASSERT_TRUE(service.requestStop());
-        const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
-        EXPECT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
-        EXPECT_EQ(stopped.dwWin32ExitCode, 0u);
-    }
+        waitForLogLine(L"console                           [Info] " + line);
+        EXPECT_TRUE(service.requestStop());
+        return service.waitFor(SERVICE_STOPPED);
+    };
+    const SERVICE_STATUS_PROCESS gentle = stopAfter(L"working", L"exit-on-ctrl sleep 600000");
+    EXPECT_EQ(gentle.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(gentle.dwWin32ExitCode, 0u);
     EXPECT_TRUE(logHas(L"Sending Ctrl+C to the process"));
     EXPECT_TRUE(logHas(L"console                           [Info] console event 0"));
     EXPECT_TRUE(logHas(L"Process exited with code: 0"));
     EXPECT_FALSE(logHas(L"Service process will be killed"));
 
-    writeSettings(L"text still-working ignore-ctrl sleep 600000", gentle);
-    TestService service(name, hostwellArguments());
-    ASSERT_TRUE(service.start()) << service.startError();
-    service.waitFor(SERVICE_RUNNING);
-    waitForLogLine(L"console                           [Info] still-working");
-    ASSERT_TRUE(service.requestStop());
-    EXPECT_EQ(service.waitFor(SERVICE_STOPPED).dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    const SERVICE_STATUS_PROCESS killed = stopAfter(L"still-working", L"ignore-ctrl sleep 600000");
+    EXPECT_EQ(killed.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
     EXPECT_TRUE(logHas(L"Waiting for process to exit..."));
     EXPECT_TRUE(logHas(L"Service process will be killed, exit code would be 42"));
     EXPECT_TRUE(logHas(L"Process exited with code: 42"));
