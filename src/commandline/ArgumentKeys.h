@@ -17,6 +17,7 @@ constexpr const wchar_t* KEY_GIVE_USER_RIGHTS = L"giveUserRights";
 constexpr const wchar_t* KEY_CHANGE_DACL = L"changeDACL";
 constexpr const wchar_t* KEY_ALLOW_WRITABLE_FILES = L"allowWritableFiles";
 constexpr const wchar_t* KEY_SERVICE = L"service";
+constexpr const wchar_t* KEY_WAIT = L"wait";
 constexpr const wchar_t* KEY_SEVERITY = L"severity";
 constexpr const wchar_t* KEY_MESSAGE = L"message";
 constexpr const wchar_t* KEY_INIT_SERVICE_LOGGING = L"initServiceLogging";
@@ -48,6 +49,7 @@ constexpr KnownOption KNOWN_OPTIONS[] = {
     {KEY_CHANGE_DACL, OptionKind::Boolean, L"<true or false>"},
     {KEY_ALLOW_WRITABLE_FILES, OptionKind::Boolean, L"<true or false>"},
     {KEY_SERVICE, OptionKind::Value, L"<service name>"},
+    {KEY_WAIT, OptionKind::Value, L"<seconds>"},
     {KEY_SEVERITY, OptionKind::Value, L"<severity>"},
     {KEY_MESSAGE, OptionKind::Value, L"<message>"},
     {KEY_INIT_SERVICE_LOGGING, OptionKind::Boolean, L"<true or false>"},

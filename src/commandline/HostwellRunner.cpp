@@ -11,6 +11,10 @@
 #include "install/DeleteServiceAction.h"
 #include "install/GrantLogonAsServiceAction.h"
 #include "install/GrantServiceDACLAction.h"
+#include "install/RestartServiceAction.h"
+#include "install/ServiceStatusAction.h"
+#include "install/StartServiceAction.h"
+#include "install/StopServiceAction.h"
 #include "logging/Logger.h"
 #include "process/ProcessAction.h"
 #include "service/ServiceAction.h"
@@ -34,10 +38,15 @@ int HostwellRunner::run(const Argz& arguments)
     ValidateServiceTaskAction validateSettings;
     ValidateLogonSIDAction validateSid;
     EventLogConsoleAction logEvent;
+    StartServiceAction start;
+    StopServiceAction stop;
+    RestartServiceAction restart;
+    ServiceStatusAction status;
 
     ConsoleAction* const actions[] = {
         &service,     &install,      &remove,        &removeByName,           &console,          &checkUser,
         &grantLogon,  &grantService, &validateCreateSettings, &validateSettings, &validateSid, &logEvent,
+        &start,       &stop,         &restart,       &status,
         nullptr,
     };
     ConsoleCommandsRunner runner(writer_, &arguments, actions);

@@ -17,7 +17,16 @@ struct ServiceRights {
 
 inline constexpr ManagerRights MANAGER_RIGHTS_CREATE_SERVICE{SC_MANAGER_CREATE_SERVICE, L"Create service"};
 inline constexpr ManagerRights MANAGER_RIGHTS_ENUMERATE_SERVICE{SC_MANAGER_ENUMERATE_SERVICE, L"Enumerate service"};
+inline constexpr ManagerRights MANAGER_RIGHTS_CONNECT{SC_MANAGER_CONNECT, L"Connect"};
 
 inline constexpr ServiceRights SERVICE_RIGHTS_DELETE{&MANAGER_RIGHTS_ENUMERATE_SERVICE, DELETE, L"Delete"};
 inline constexpr ServiceRights SERVICE_RIGHTS_MODIFY_DACL{&MANAGER_RIGHTS_ENUMERATE_SERVICE, READ_CONTROL | WRITE_DAC,
                                                           L"Modify DACL"};
+
+// Starting and stopping read the status too, to wait for the state asked for.
+inline constexpr ServiceRights SERVICE_RIGHTS_START{&MANAGER_RIGHTS_CONNECT, SERVICE_START | SERVICE_QUERY_STATUS,
+                                                    L"Start"};
+inline constexpr ServiceRights SERVICE_RIGHTS_STOP{&MANAGER_RIGHTS_CONNECT, SERVICE_STOP | SERVICE_QUERY_STATUS,
+                                                   L"Stop"};
+inline constexpr ServiceRights SERVICE_RIGHTS_QUERY_STATUS{&MANAGER_RIGHTS_CONNECT, SERVICE_QUERY_STATUS,
+                                                           L"Query status"};

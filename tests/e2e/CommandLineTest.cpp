@@ -34,6 +34,21 @@ const std::vector<std::wstring> INSTALL_BLOCK = {
     L"",
 };
 
+const std::vector<std::wstring> LIFECYCLE_BLOCKS = {
+    L"    start /settings=<path to settings file>|/service=<service name> [/wait=<seconds>]",
+    L"      starts the service and waits until it runs",
+    L"",
+    L"    stop /settings=<path to settings file>|/service=<service name> [/wait=<seconds>]",
+    L"      stops the service and waits until it has stopped",
+    L"",
+    L"    restart /settings=<path to settings file>|/service=<service name> [/wait=<seconds>]",
+    L"      stops the service and starts it again",
+    L"",
+    L"    status /settings=<path to settings file>|/service=<service name>",
+    L"      shows the state of the service; exit code 0 when it runs, 3 when it does not",
+    L"",
+};
+
 std::vector<std::wstring> publicBlocks()
 {
     std::vector<std::wstring> lines = INSTALL_BLOCK;
@@ -55,6 +70,7 @@ std::vector<std::wstring> publicBlocks()
         L"",
     };
     lines.insert(lines.end(), rest.begin(), rest.end());
+    lines.insert(lines.end(), LIFECYCLE_BLOCKS.begin(), LIFECYCLE_BLOCKS.end());
     return lines;
 }
 
@@ -112,13 +128,17 @@ TEST(CommandLine, HelpWithDebugShowsAllTwelveBlocksWithLoggerPrefixes)
     expected = concat(expected, {L"    deleteByName /service=<service name>", L"      removes installed service by given name", L""});
     const std::vector<std::wstring> pub = publicBlocks();
     // console, checkUser, grantLogon, grantService follow in table order.
-    expected.insert(expected.end(), pub.begin() + static_cast<long>(INSTALL_BLOCK.size()) + 3, pub.end());
+    expected.insert(expected.end(), pub.begin() + static_cast<long>(INSTALL_BLOCK.size()) + 3,
+                    pub.end() - static_cast<long>(LIFECYCLE_BLOCKS.size()));
     expected = concat(expected, {
         L"    validate-create-settings /settings=<path to settings file>", L"      verifies create service command", L"",
         L"    validate-settings /settings=<path to settings file>", L"      validates command parse", L"",
         L"    validate-sid /settings=<path to settings file>", L"      dumps user SID to console", L"",
         L"    log-event /severity=<severity> /message=<message>", L"      Adds message to the system Event Log",
         L"      severity = [success|info|warn|error]", L"",
+    });
+    expected = concat(expected, LIFECYCLE_BLOCKS);
+    expected = concat(expected, {
         debugPrefix(L"HostwellRunner", L"[Debug] ") + L"Exited with code 0",
     });
     EXPECT_EQ(outputLines(result), expected);
