@@ -46,6 +46,12 @@ size_t completeDoubleByteBytes(unsigned int codePage, const unsigned char* data,
     return size;
 }
 
+bool isUtf8(const std::string& bytes)
+{
+    return bytes.empty() || MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
+                                                static_cast<int>(bytes.size()), nullptr, 0) > 0;
+}
+
 }  // namespace
 
 size_t completeCharacterBytes(unsigned int codePage, const char* data, size_t size)
@@ -62,13 +68,28 @@ size_t completeCharacterBytes(unsigned int codePage, const char* data, size_t si
     return size;
 }
 
-std::wstring OutputDecoder::decode(unsigned int codePage, const char* data, size_t size)
+unsigned int OutputDecoder::codePageOf(unsigned int consoleCodePage, const std::string& bytes) const
 {
-    carried_.append(data, size);
-    const size_t complete = completeCharacterBytes(codePage, carried_.data(), carried_.size());
-    const std::string whole = carried_.substr(0, complete);
-    carried_.erase(0, complete);
-    return decodeAll(codePage, whole);
+    if (!encoding_.isAutomatic()) {
+        return encoding_.codePage();
+    }
+    return isUtf8(bytes) ? CP_UTF8 : consoleCodePage;
+}
+
+std::wstring OutputDecoder::decode(unsigned int consoleCodePage, const std::string& bytes) const
+{
+    return decodeAll(codePageOf(consoleCodePage, bytes), bytes);
+}
+
+std::wstring OutputDecoder::takePiece(unsigned int consoleCodePage)
+{
+    // Judged without a UTF-8 character the next read completes.
+    const size_t utf8Complete = completeCharacterBytes(CP_UTF8, pending_.data(), pending_.size());
+    const unsigned int codePage = codePageOf(consoleCodePage, pending_.substr(0, utf8Complete));
+    const size_t complete = completeCharacterBytes(codePage, pending_.data(), pending_.size());
+    const std::wstring piece = decodeAll(codePage, pending_.substr(0, complete));
+    pending_.erase(0, complete);
+    return piece;
 }
 
 std::wstring OutputDecoder::decodeAll(unsigned int codePage, const std::string& bytes)

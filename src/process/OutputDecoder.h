@@ -2,66 +2,62 @@
 
 #include <string>
 
-// Turns the bytes a child writes into lines of text. A character split
-// between two reads is kept back until its rest arrives, so conversion never
-// sees half a character; a line longer than the limit is passed on in pieces.
+#include "settings/OutputEncoding.h"
+
+// Turns the bytes a child writes into lines of text. Lines are cut on the
+// bytes and each is converted whole, so a character split between two reads
+// stays whole and the automatic encoding judges a line by all its bytes; a
+// line longer than the limit is passed on in pieces that end on whole
+// characters.
 class OutputDecoder {
 public:
     static const size_t LONG_LINE = 4096;
 
+    explicit OutputDecoder(OutputEncoding encoding) : encoding_(encoding) {}
+
+    // `consoleCodePage` is the console output code page of the moment (0, the
+    // ANSI code page, without a console): the automatic encoding reads lines
+    // that are not UTF-8 in it.
     template <typename OnLine>
-    void append(unsigned int codePage, const char* data, size_t size, OnLine onLine)
+    void append(unsigned int consoleCodePage, const char* data, size_t size, OnLine onLine)
     {
-        appendText(decode(codePage, data, size), onLine);
+        pending_.append(data, size);
+        size_t start = 0;
+        for (;;) {
+            const size_t feed = pending_.find('\n', start);
+            if (feed == std::string::npos) {
+                break;
+            }
+            onLine(trimmed(decode(consoleCodePage, pending_.substr(start, feed - start))));
+            start = feed + 1;
+        }
+        pending_.erase(0, start);
+        if (pending_.size() > LONG_LINE) {
+            onLine(takePiece(consoleCodePage));
+        }
     }
 
     // The rest of the output after its end: a last line without a line feed.
     template <typename OnLine>
-    void finish(unsigned int codePage, OnLine onLine)
+    void finish(unsigned int consoleCodePage, OnLine onLine)
     {
-        std::wstring rest = decodeAll(codePage, carried_);
-        carried_.clear();
-        pending_ += rest;
-        cutLines(onLine);
         if (!pending_.empty()) {
-            onLine(trimmed(pending_));
+            onLine(trimmed(decode(consoleCodePage, pending_)));
             pending_.clear();
         }
     }
 
 private:
-    std::wstring decode(unsigned int codePage, const char* data, size_t size);
+    unsigned int codePageOf(unsigned int consoleCodePage, const std::string& bytes) const;
+    std::wstring decode(unsigned int consoleCodePage, const std::string& bytes) const;
+    // The whole characters of the pending bytes, untrimmed; an incomplete
+    // character at their end stays pending.
+    std::wstring takePiece(unsigned int consoleCodePage);
     static std::wstring decodeAll(unsigned int codePage, const std::string& bytes);
     static std::wstring trimmed(const std::wstring& line);
 
-    template <typename OnLine>
-    void appendText(const std::wstring& text, OnLine onLine)
-    {
-        pending_ += text;
-        cutLines(onLine);
-    }
-
-    template <typename OnLine>
-    void cutLines(OnLine onLine)
-    {
-        size_t start = 0;
-        for (;;) {
-            const size_t feed = pending_.find(L'\n', start);
-            if (feed == std::wstring::npos) {
-                break;
-            }
-            onLine(trimmed(pending_.substr(start, feed - start)));
-            start = feed + 1;
-        }
-        pending_.erase(0, start);
-        if (pending_.size() > LONG_LINE) {
-            onLine(pending_);
-            pending_.clear();
-        }
-    }
-
-    std::string carried_;
-    std::wstring pending_;
+    OutputEncoding encoding_;
+    std::string pending_;
 };
 
 // How many of the bytes form whole characters in the code page; the rest

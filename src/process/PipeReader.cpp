@@ -20,7 +20,8 @@ const size_t MAX_DRAIN = 64 * 1024 * 1024;
 
 }  // namespace
 
-PipeReader::PipeReader(HANDLE pipe, PipeReaderCallback* callback) : callback_(callback), pipe_(pipe)
+PipeReader::PipeReader(HANDLE pipe, OutputEncoding encoding, PipeReaderCallback* callback)
+    : callback_(callback), pipe_(pipe), decoder_(encoding)
 {
     thread_.reset(CreateThread(nullptr, 0, threadMain, this, 0, &threadId_));
     if (!thread_) {

@@ -13,7 +13,7 @@ class PipeReaderCallback;
 // program costs nothing.
 class PipeReader : public InterruptHolder {
 public:
-    PipeReader(HANDLE pipe, PipeReaderCallback* callback);
+    PipeReader(HANDLE pipe, OutputEncoding encoding, PipeReaderCallback* callback);
     ~PipeReader() override;
     PipeReader(const PipeReader&) = delete;
     PipeReader& operator=(const PipeReader&) = delete;

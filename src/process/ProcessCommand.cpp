@@ -8,6 +8,7 @@
 #include "logging/Logger.h"
 #include "process/ChildProcess.h"
 #include "process/ConsoleEvents.h"
+#include "process/EnvironmentBlock.h"
 #include "process/LaunchLimits.h"
 #include "process/Pipe.h"
 #include "process/PipeReader.h"
@@ -101,11 +102,12 @@ int ProcessCommand::runWithToken(HANDLE token)
     startup.hStdError = output.errorHandle();
 
     UniqueHandle job = createJob();
+    std::vector<wchar_t> environment = environment_->block();
     logger.debug(L"Starting process");
     PROCESS_INFORMATION process = {};
     // Suspended until it is in its job, so that nothing it starts escapes the job.
-    if (!CreateProcessAsUserW(token, nullptr, buffer.data(), nullptr, nullptr, TRUE, creationFlags(), nullptr,
-                              workDir.empty() ? nullptr : workDir.c_str(), &startup, &process)) {
+    if (!CreateProcessAsUserW(token, nullptr, buffer.data(), nullptr, nullptr, TRUE, creationFlags(),
+                              environment.data(), workDir.empty() ? nullptr : workDir.c_str(), &startup, &process)) {
         logger.error(L"Failed to CreateProcessAsUser: %s", lastErrorText());
         return 1;
     }
@@ -145,7 +147,7 @@ DWORD ProcessCommand::creationFlags() const
 
 void ProcessCommand::supervise(const ChildProcess& child, HANDLE output)
 {
-    PipeReader reader(output, outputCallback_);
+    PipeReader reader(output, outputEncoding_, outputCallback_);
     std::vector<HANDLE> wakers = {child.process()};
     // Until a stop is requested nothing is done but waiting for the child's
     // end or the request; while stopping, the strategy acts in steps.

@@ -6,24 +6,28 @@
 
 #include "common/Command.h"
 #include "common/InterruptHolder.h"
+#include "settings/OutputEncoding.h"
 
 class ChildProcess;
+class EnvironmentBlock;
 class ExecutionSettings;
 class PipeReaderCallback;
 class ProcessInterruptHandler;
 
-// Starts one child under the wrapper's own account, feeds its output lines to
-// the callback and supervises it until it ends; while interrupted, the
-// interrupt handler decides how it is stopped.
+// Starts one child under the wrapper's own account with the given
+// environment, feeds its output lines, read in the given encoding, to the
+// callback and supervises it until it ends; while interrupted, the interrupt
+// handler decides how it is stopped.
 class ProcessCommand : public Command, public InterruptHolder {
 public:
     // A child that is to receive console control events gets a console of
     // its own, or shares the wrapper's when it has one.
-    ProcessCommand(InterruptHolder* parent, const ExecutionSettings* settings,
-                   ProcessInterruptHandler* interruptHandler, PipeReaderCallback* outputCallback,
-                   bool receivesConsoleEvents = false)
-        : InterruptHolder(parent), settings_(settings), interruptHandler_(interruptHandler),
-          outputCallback_(outputCallback), receivesConsoleEvents_(receivesConsoleEvents)
+    ProcessCommand(InterruptHolder* parent, const ExecutionSettings* settings, const EnvironmentBlock* environment,
+                   OutputEncoding outputEncoding, ProcessInterruptHandler* interruptHandler,
+                   PipeReaderCallback* outputCallback, bool receivesConsoleEvents = false)
+        : InterruptHolder(parent), settings_(settings), environment_(environment), outputEncoding_(outputEncoding),
+          interruptHandler_(interruptHandler), outputCallback_(outputCallback),
+          receivesConsoleEvents_(receivesConsoleEvents)
     {
     }
 
@@ -38,6 +42,8 @@ private:
     void supervise(const ChildProcess& child, HANDLE output);
 
     const ExecutionSettings* settings_;
+    const EnvironmentBlock* environment_;
+    OutputEncoding outputEncoding_;
     ProcessInterruptHandler* interruptHandler_;
     PipeReaderCallback* outputCallback_;
     bool receivesConsoleEvents_;

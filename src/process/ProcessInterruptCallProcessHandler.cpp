@@ -53,7 +53,8 @@ void ProcessInterruptCallProcessHandler::runStopCommand()
     }
     logger.debug(L"Executing stop command...");
     LogPipeReader output(L"stop_console");
-    ProcessCommand command(&stopHolder_, stopCommand, &stopCommandKiller_, &output);
+    ProcessCommand command(&stopHolder_, stopCommand, environment_, settings_->getOutputEncoding(), &stopCommandKiller_,
+                           &output);
     command.execute();
 }
 

@@ -6,11 +6,17 @@
 #include "common/UniqueResource.h"
 #include "process/ProcessInterruptTimeoutHandler.h"
 
+class EnvironmentBlock;
+
 // The gentle stop is the configured stop command, run on a thread of its
 // own; when the time is up, the stop command and the child are terminated.
 class ProcessInterruptCallProcessHandler : public ProcessInterruptTimeoutHandler {
 public:
-    using ProcessInterruptTimeoutHandler::ProcessInterruptTimeoutHandler;
+    // The stop command starts with the program's environment.
+    ProcessInterruptCallProcessHandler(const ServiceTaskSettings* settings, const EnvironmentBlock* environment)
+        : ProcessInterruptTimeoutHandler(settings), environment_(environment)
+    {
+    }
     // Terminates a stop command that still runs and waits for its thread.
     ~ProcessInterruptCallProcessHandler() override;
 
@@ -23,6 +29,7 @@ private:
     void runStopCommand();
     void waitForStopCommand();
 
+    const EnvironmentBlock* environment_;
     ProcessInterruptTerminateHandler stopCommandKiller_;
     InterruptHolder stopHolder_;
     UniqueHandle thread_;

@@ -5,6 +5,7 @@
 #include "common/UniqueResource.h"
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
+#include "process/EnvironmentBlock.h"
 #include "process/ProcessCommand.h"
 #include "process/ProcessInterruptCallProcessHandler.h"
 #include "process/ProcessInterruptTerminateHandler.h"
@@ -44,17 +45,28 @@ bool readStringValue(HKEY key, const std::wstring& name, std::wstring& text)
     return true;
 }
 
+void setVariable(EnvironmentBlock& environment, const std::wstring& name, const std::wstring& value)
+{
+    if (environment.set(name, value)) {
+        logger.debug(L"Set environment variable %s=%s for process", name, value);
+    } else {
+        logger.debug(L"Failed to set environment variable %s=%s for process. %s", name, value, lastErrorText());
+    }
+}
+
 }  // namespace
 
 int ServiceProcessCommand::execute()
 {
     logger.debug(L"starting process");
-    copySystemEnvironmentVariables();
+    EnvironmentBlock environment = EnvironmentBlock::ofThisProcess();
+    copySystemEnvironmentVariables(environment);
+    applyEnvironment(environment);
     const long stopTimeout = settings_->getStopTimeout();
     logger.debug(L"stop wait timeout: %ld", stopTimeout);
 
     ProcessInterruptTerminateHandler terminateHandler;
-    ProcessInterruptCallProcessHandler callProcessHandler(settings_);
+    ProcessInterruptCallProcessHandler callProcessHandler(settings_, &environment);
     ProcessInterruptHandler* handler = &terminateHandler;
     const bool consoleEvent = settings_->getConsoleEvent() != ConsoleEvent::None;
     if (settings_->getStopCommand() != nullptr) {
@@ -66,13 +78,14 @@ int ServiceProcessCommand::execute()
     } else {
         logger.debug(L"Process will be terminated on service exit");
     }
-    ProcessCommand command(this, settings_, handler, outputCallback_, consoleEvent);
+    ProcessCommand command(this, settings_, &environment, settings_->getOutputEncoding(), handler, outputCallback_,
+                           consoleEvent);
     const int result = command.execute();
     exitCode_ = command.exitCode();
     return result;
 }
 
-void ServiceProcessCommand::copySystemEnvironmentVariables()
+void ServiceProcessCommand::copySystemEnvironmentVariables(EnvironmentBlock& environment) const
 {
     const std::vector<std::wstring>& names = settings_->getEnvironmentVariables();
     if (names.empty()) {
@@ -92,10 +105,19 @@ void ServiceProcessCommand::copySystemEnvironmentVariables()
             logger.debug(L"Failed to find %s system environment variable. %s", name, lastErrorText());
             continue;
         }
-        if (SetEnvironmentVariableW(name.c_str(), text.c_str())) {
-            logger.debug(L"Set environment variable %s=%s for process", name, text);
+        setVariable(environment, name, text);
+    }
+}
+
+void ServiceProcessCommand::applyEnvironment(EnvironmentBlock& environment) const
+{
+    for (const EnvironmentVariable& variable : settings_->getEnvironment()) {
+        const std::wstring value = environment.expand(variable.value);
+        if (value.empty()) {
+            environment.remove(variable.name);
+            logger.debug(L"Removed environment variable %s for process", variable.name);
         } else {
-            logger.debug(L"Failed to set environment variable %s=%s for process. %s", name, text, lastErrorText());
+            setVariable(environment, variable.name, value);
         }
     }
 }

@@ -5,12 +5,14 @@
 #include "common/Command.h"
 #include "common/InterruptHolder.h"
 
+class EnvironmentBlock;
 class PipeReaderCallback;
 class ServiceTaskSettings;
 
 // One run of the configured program as the service task settings describe
-// it: the listed system environment variables copied first, and the stop
-// command or immediate termination as the way to stop it.
+// it: an environment of the wrapper's own variables, the listed system
+// variables and the configured ones, shared with the stop command; and the
+// stop command or immediate termination as the way to stop it.
 class ServiceProcessCommand : public Command, public InterruptHolder {
 public:
     ServiceProcessCommand(InterruptHolder* parent, const ServiceTaskSettings* settings,
@@ -25,7 +27,9 @@ public:
     DWORD exitCode() const { return exitCode_; }
 
 private:
-    void copySystemEnvironmentVariables();
+    void copySystemEnvironmentVariables(EnvironmentBlock& environment) const;
+    // The configured variables in order, each expanded against what is set before it.
+    void applyEnvironment(EnvironmentBlock& environment) const;
 
     const ServiceTaskSettings* settings_;
     PipeReaderCallback* outputCallback_;

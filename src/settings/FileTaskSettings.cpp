@@ -7,6 +7,7 @@
 #include "common/Directories.h"
 #include "common/WhiteSpace.h"
 #include "logging/Logger.h"
+#include "settings/OutputEncoding.h"
 #include "settings/Paths.h"
 #include "settings/SettingsNames.h"
 #include "settings/SimpleSettings.h"
@@ -247,6 +248,54 @@ void readEnvironmentVariables(const XmlNode& execution, SimpleServiceTaskSetting
     }
 }
 
+int readOutputEncoding(const XmlNode& execution, SimpleServiceTaskSettings& settings)
+{
+    const XmlNode* element = execution.first_node(L"output-encoding");
+    if (element == nullptr) {
+        return 0;
+    }
+    OutputEncoding encoding = OutputEncoding::automatic();
+    if (!parseOutputEncoding(elementText(*element), encoding)) {
+        return 1;
+    }
+    settings.setOutputEncoding(encoding);
+    return 0;
+}
+
+std::wstring attributeText(const XmlNode& element, const wchar_t* name)
+{
+    const auto* attribute = element.first_attribute(name);
+    return attribute == nullptr ? std::wstring() : std::wstring(attribute->value(), attribute->value_size());
+}
+
+int readEnvironment(const XmlNode& execution, SimpleServiceTaskSettings& settings)
+{
+    const XmlNode* list = execution.first_node(L"environment");
+    if (list == nullptr) {
+        return 0;
+    }
+    for (const XmlNode* variable = list->first_node(L"variable"); variable != nullptr;
+         variable = variable->next_sibling(L"variable")) {
+        const std::wstring name = trimWhiteSpace(attributeText(*variable, L"name"));
+        const std::wstring value = attributeText(*variable, L"value");
+        if (name.empty()) {
+            logger.error(L"A <variable> in <hostwell>/<execution>/<environment> has no name (its value is \"%s\"): "
+                         L"write <variable name=\"NAME\" value=\"...\"/>",
+                         value);
+            return 1;
+        }
+        if (name.find(L'=') != std::wstring::npos) {
+            logger.error(L"Environment variable name \"%s\" in <hostwell>/<execution>/<environment> contains \"=\", "
+                         L"which no variable name can",
+                         name);
+            return 1;
+        }
+        logger.debug(L"Environment variable from settings: %s=%s", name, value);
+        settings.addToEnvironment({name, value});
+    }
+    return 0;
+}
+
 void readStartedMarker(const XmlNode& execution, SimpleServiceTaskSettings& settings)
 {
     const XmlNode* container = execution.first_node(L"status-marker");
@@ -289,6 +338,9 @@ int FileTaskSettings::parseDocument(XmlDocument& document, TextPositions& positi
         return 1;
     }
     readEnvironmentVariables(*execution, settings);
+    if (readOutputEncoding(*execution, settings) != 0 || readEnvironment(*execution, settings) != 0) {
+        return 1;
+    }
     readStartedMarker(*execution, settings);
 
     logger.info(L"Program to execute:   %s", settings.getProgram());

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "settings/OutputEncoding.h"
+
 // Read-only views of the settings. A "pointer" getter answers null when the
 // value is not set; the object behind it lives as long as the settings.
 
@@ -45,6 +47,13 @@ public:
     virtual std::wstring getArguments() const = 0;
 };
 
+// A variable set in the environment of the program and its stop command
+// after the copied system variables; an empty value removes it.
+struct EnvironmentVariable {
+    std::wstring name;
+    std::wstring value;
+};
+
 // The console control event a stop request sends the program first.
 enum class ConsoleEvent { None, CtrlC, CtrlBreak };
 
@@ -55,4 +64,6 @@ public:
     virtual const ExecutionSettings* getStopCommand() const = 0;
     virtual const std::wstring* getStartedMarker() const = 0;
     virtual const std::vector<std::wstring>& getEnvironmentVariables() const = 0;
+    virtual OutputEncoding getOutputEncoding() const = 0;
+    virtual const std::vector<EnvironmentVariable>& getEnvironment() const = 0;
 };

@@ -40,6 +40,9 @@ const std::vector<KnownElement>& knownElements()
         {L"hostwell/execution/copySystemEnvironmentVariables/variable", {}},
         {L"hostwell/execution/status-marker", {}},
         {L"hostwell/execution/status-marker/started", {}},
+        {L"hostwell/execution/output-encoding", {}},
+        {L"hostwell/execution/environment", {}},
+        {L"hostwell/execution/environment/variable", {L"name", L"value"}},
     };
     return elements;
 }

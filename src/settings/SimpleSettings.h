@@ -123,12 +123,16 @@ public:
     const ExecutionSettings* getStopCommand() const override;
     const std::wstring* getStartedMarker() const override;
     const std::vector<std::wstring>& getEnvironmentVariables() const override { return environmentVariables_; }
+    OutputEncoding getOutputEncoding() const override { return outputEncoding_; }
+    const std::vector<EnvironmentVariable>& getEnvironment() const override { return environment_; }
 
     void setStopCommand(const ExecutionSettings& stopCommand);
     void setStopTimeout(int milliseconds) { stopTimeout_ = milliseconds; }
     void setConsoleEvent(ConsoleEvent event) { consoleEvent_ = event; }
     void setStartedMarker(const std::wstring& marker) { startedMarker_ = marker; }
     void addEnvironmentVariable(const std::wstring& name) { environmentVariables_.push_back(name); }
+    void setOutputEncoding(OutputEncoding encoding) { outputEncoding_ = encoding; }
+    void addToEnvironment(const EnvironmentVariable& variable) { environment_.push_back(variable); }
 
 private:
     SimpleExecutionSettings stopCommand_;
@@ -137,4 +141,6 @@ private:
     ConsoleEvent consoleEvent_ = ConsoleEvent::None;
     std::wstring startedMarker_;
     std::vector<std::wstring> environmentVariables_;
+    OutputEncoding outputEncoding_ = OutputEncoding::automatic();
+    std::vector<EnvironmentVariable> environment_;
 };

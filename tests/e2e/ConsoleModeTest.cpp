@@ -152,3 +152,12 @@ TEST_F(ConsoleMode, CopiesExpandableSystemVariablesUnexpanded)
                                          L"</copySystemEnvironmentVariables>");
     EXPECT_TRUE(result.hasLine(L"HOSTWELL_CONSOLE_TEST=%SystemRoot%\\x")) << toUtf8(result.output());
 }
+
+TEST_F(ConsoleMode, ReadsEveryLineInAConfiguredCodePage)
+{
+    const ProcessResult result = console(helperPath(L"hwtestprog.exe"), L"hex CFF0E8E2E5F20A hex D0BF0A",
+                                         L"<output-encoding>1251</output-encoding>");
+    EXPECT_TRUE(result.hasLine(L"\u041f\u0440\u0438\u0432\u0435\u0442")) << toUtf8(result.output());
+    // Bytes that would be UTF-8 are read in the given code page too.
+    EXPECT_TRUE(result.hasLine(L"\u0420\u0457"));
+}

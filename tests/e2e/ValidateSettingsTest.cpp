@@ -210,6 +210,38 @@ TEST_F(ValidateSettings, ReadsTheStopTimeoutAndRefusesAnUnknownConsoleEvent)
     }
 }
 
+TEST_F(ValidateSettings, RefusesAnUnknownOutputEncodingAndAnEnvironmentVariableWithoutName)
+{
+    for (const wchar_t* accepted : {L"auto", L" UTF-8 ", L"ansi", L"oem", L"1251"}) {
+        const ProcessResult result =
+            validate(service(minimalExecution(L"<output-encoding>" + std::wstring(accepted) + L"</output-encoding>")));
+        EXPECT_EQ(result.exitCode, 0u) << toUtf8(result.output());
+    }
+    const ProcessResult unknown = validate(service(minimalExecution(L"<output-encoding>latin1</output-encoding>")));
+    EXPECT_EQ(unknown.exitCode, 1u);
+    EXPECT_TRUE(unknown.hasLine(L"Unknown output-encoding \"latin1\" in <hostwell>/<execution>: write auto, utf-8, "
+                                L"ansi, oem or the number of a code page, such as 1252"))
+        << toUtf8(unknown.output());
+    const ProcessResult missing = validate(service(minimalExecution(L"<output-encoding>12345</output-encoding>")));
+    EXPECT_EQ(missing.exitCode, 1u);
+    EXPECT_TRUE(missing.hasLine(L"Code page 12345 of <hostwell>/<execution>/<output-encoding> is not installed on "
+                                L"this system: write auto, utf-8, ansi, oem or the number of an installed code page"))
+        << toUtf8(missing.output());
+
+    const ProcessResult nameless = validate(service(minimalExecution(
+        L"<environment><variable name='A' value='1'/><variable name=' ' value='x'/></environment>")));
+    EXPECT_EQ(nameless.exitCode, 1u);
+    EXPECT_TRUE(nameless.hasLine(L"A <variable> in <hostwell>/<execution>/<environment> has no name (its value is "
+                                 L"\"x\"): write <variable name=\"NAME\" value=\"...\"/>"))
+        << toUtf8(nameless.output());
+    const ProcessResult equals =
+        validate(service(minimalExecution(L"<environment><variable name='A=B' value='1'/></environment>")));
+    EXPECT_EQ(equals.exitCode, 1u);
+    EXPECT_TRUE(equals.hasLine(L"Environment variable name \"A=B\" in <hostwell>/<execution>/<environment> "
+                               L"contains \"=\", which no variable name can"))
+        << toUtf8(equals.output());
+}
+
 TEST_F(ValidateSettings, FindsABareProgramNameInTheSettingsFolderFirst)
 {
     writeBytes(dir.file(L"cmd.exe"), "MZ");

@@ -10,6 +10,8 @@
 namespace {
 
 struct Collected {
+    explicit Collected(OutputEncoding encoding = OutputEncoding::automatic()) : decoder(encoding) {}
+
     OutputDecoder decoder;
     std::vector<std::wstring> lines;
 
@@ -80,7 +82,7 @@ TEST(OutputDecoder, KeepsDoubleByteCharactersWholeWhereverTheReadSplitsThem)
     const std::string text = "\x82\xA0\x95\x5C\x41\n";
     const std::wstring expected = L"\u3042\u8868A";
     for (size_t split = 0; split <= text.size(); ++split) {
-        Collected output;
+        Collected output(OutputEncoding::fixed(932));
         output.feed(932, text.substr(0, split));
         output.feed(932, text.substr(split));
         ASSERT_EQ(output.lines, std::vector<std::wstring>{expected}) << "split at " << split;
@@ -97,4 +99,31 @@ TEST(OutputDecoder, CountsCompleteCharacterBytes)
     EXPECT_EQ(completeCharacterBytes(932, "\x95\x5C\x95", 3), 2u);
     EXPECT_EQ(completeCharacterBytes(932, "\x95\x5C", 2), 2u);
     EXPECT_EQ(completeCharacterBytes(1252, "\xE4", 1), 1u);
+}
+
+TEST(OutputDecoder, AutomaticReadsEachLineAsUtf8WhenItIsValidUtf8AndElseInTheConsoleCodePage)
+{
+    Collected output;
+    output.feed(1252, "gr\xC3\xBC\xC3\x9F \xE2\x82\xAC\n" "gr\xFC\xDF \x80\n");
+    output.feed(1251, "\xCF\xF0\xE8\xE2\xE5\xF2\n");
+    EXPECT_EQ(output.lines, (std::vector<std::wstring>{L"gr\u00fc\u00df \u20ac", L"gr\u00fc\u00df \u20ac",
+                                                       L"\u041f\u0440\u0438\u0432\u0435\u0442"}));
+
+    Collected fixed(OutputEncoding::fixed(1252));
+    fixed.feed(CP_UTF8, "gr\xC3\xBC\n");
+    EXPECT_EQ(fixed.lines, std::vector<std::wstring>{L"gr\u00c3\u00bc"});
+}
+
+TEST(OutputDecoder, EndsThePiecesOfALongLineOnWholeCharacters)
+{
+    const std::string filler(OutputDecoder::LONG_LINE, 'x');
+    Collected utf8;
+    utf8.feed(1252, filler + "\xC3");
+    utf8.feed(1252, "\xBC\n");
+    EXPECT_EQ(utf8.lines, (std::vector<std::wstring>{std::wstring(filler.size(), L'x'), L"\u00fc"}));
+
+    Collected shiftJis(OutputEncoding::fixed(932));
+    shiftJis.feed(932, filler + "\x82");
+    shiftJis.feed(932, "\xA0\n");
+    EXPECT_EQ(shiftJis.lines, (std::vector<std::wstring>{std::wstring(filler.size(), L'x'), L"\u3042"}));
 }
