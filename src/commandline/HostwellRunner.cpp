@@ -11,6 +11,7 @@
 #include "install/DeleteServiceAction.h"
 #include "install/GrantLogonAsServiceAction.h"
 #include "install/GrantServiceDACLAction.h"
+#include "install/RefreshServiceAction.h"
 #include "logging/Logger.h"
 #include "process/ProcessAction.h"
 #include "service/ServiceAction.h"
@@ -30,15 +31,16 @@ int HostwellRunner::run(const Argz& arguments)
     CheckUserAction checkUser;
     GrantLogonAsServiceAction grantLogon;
     GrantServiceDACLAction grantService;
+    RefreshServiceAction refresh;
     ValidateCreateServiceAction validateCreateSettings;
     ValidateServiceTaskAction validateSettings;
     ValidateLogonSIDAction validateSid;
     EventLogConsoleAction logEvent;
 
     ConsoleAction* const actions[] = {
-        &service,     &install,      &remove,        &removeByName,           &console,          &checkUser,
-        &grantLogon,  &grantService, &validateCreateSettings, &validateSettings, &validateSid, &logEvent,
-        nullptr,
+        &service,    &install,      &remove,  &removeByName,           &console,          &checkUser,
+        &grantLogon, &grantService, &refresh, &validateCreateSettings, &validateSettings, &validateSid,
+        &logEvent,   nullptr,
     };
     ConsoleCommandsRunner runner(writer_, &arguments, actions);
     const int result = runner.run();

@@ -21,3 +21,5 @@ inline constexpr ManagerRights MANAGER_RIGHTS_ENUMERATE_SERVICE{SC_MANAGER_ENUME
 inline constexpr ServiceRights SERVICE_RIGHTS_DELETE{&MANAGER_RIGHTS_ENUMERATE_SERVICE, DELETE, L"Delete"};
 inline constexpr ServiceRights SERVICE_RIGHTS_MODIFY_DACL{&MANAGER_RIGHTS_ENUMERATE_SERVICE, READ_CONTROL | WRITE_DAC,
                                                           L"Modify DACL"};
+inline constexpr ServiceRights SERVICE_RIGHTS_CHANGE_CONFIG{&MANAGER_RIGHTS_ENUMERATE_SERVICE, SERVICE_CHANGE_CONFIG,
+                                                            L"Change config"};
