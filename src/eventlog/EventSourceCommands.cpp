@@ -10,7 +10,8 @@
 
 namespace {
 
-const Logger logger(L"EventSourceCommands");
+const Logger addLogger(L"AddEventSourceCommand");
+const Logger removeLogger(L"RemoveEventSourceCommand");
 
 // Error, warning and information records.
 const DWORD TYPES_SUPPORTED = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
@@ -41,9 +42,9 @@ LSTATUS writeSource(const std::wstring& path, const std::wstring& messageFile)
 
 void warnNotRegistered(const std::wstring& source, const std::wstring& reason)
 {
-    logger.warn(L"Failed to register event log source \"%s\", so Event Viewer will show the service's records "
-                L"without their text: %s",
-                source, reason);
+    addLogger.warn(L"Failed to register event log source \"%s\", so Event Viewer will show the service's "
+                   L"records without their text: %s",
+                   source, reason);
 }
 
 }  // namespace
@@ -70,7 +71,7 @@ int AddEventSourceCommand::execute()
         warnNotRegistered(source_, errorText(static_cast<DWORD>(status)));
         return 1;
     }
-    logger.info(L"Registered event log source \"%s\"", source_);
+    addLogger.info(L"Registered event log source \"%s\"", source_);
     return 0;
 }
 
@@ -83,13 +84,14 @@ int RemoveEventSourceCommand::execute()
 {
     const LSTATUS status = RegDeleteKeyW(HKEY_LOCAL_MACHINE, eventSourceKeyPath(source_).c_str());
     if (status == ERROR_FILE_NOT_FOUND) {
-        logger.debug(L"No event log source \"%s\" to remove", source_);
+        removeLogger.debug(L"No event log source \"%s\" to remove", source_);
         return 0;
     }
     if (status != ERROR_SUCCESS) {
-        logger.warn(L"Failed to remove event log source \"%s\": %s", source_, errorText(static_cast<DWORD>(status)));
+        removeLogger.warn(L"Failed to remove event log source \"%s\": %s", source_,
+                          errorText(static_cast<DWORD>(status)));
         return 1;
     }
-    logger.info(L"Removed event log source \"%s\"", source_);
+    removeLogger.info(L"Removed event log source \"%s\"", source_);
     return 0;
 }
