@@ -11,6 +11,7 @@
 #include "install/DeleteServiceAction.h"
 #include "install/GrantLogonAsServiceAction.h"
 #include "install/GrantServiceDACLAction.h"
+#include "install/RefreshServiceAction.h"
 #include "install/RestartServiceAction.h"
 #include "install/ServiceStatusAction.h"
 #include "install/StartServiceAction.h"
@@ -34,6 +35,7 @@ int HostwellRunner::run(const Argz& arguments)
     CheckUserAction checkUser;
     GrantLogonAsServiceAction grantLogon;
     GrantServiceDACLAction grantService;
+    RefreshServiceAction refresh;
     ValidateCreateServiceAction validateCreateSettings;
     ValidateServiceTaskAction validateSettings;
     ValidateLogonSIDAction validateSid;
@@ -44,10 +46,9 @@ int HostwellRunner::run(const Argz& arguments)
     ServiceStatusAction status;
 
     ConsoleAction* const actions[] = {
-        &service,     &install,      &remove,        &removeByName,           &console,          &checkUser,
-        &grantLogon,  &grantService, &validateCreateSettings, &validateSettings, &validateSid, &logEvent,
-        &start,       &stop,         &restart,       &status,
-        nullptr,
+        &service,    &install,      &remove,  &removeByName,           &console,          &checkUser,
+        &grantLogon, &grantService, &refresh, &validateCreateSettings, &validateSettings, &validateSid,
+        &logEvent,   &start,        &stop,    &restart,                &status,           nullptr,
     };
     ConsoleCommandsRunner runner(writer_, &arguments, actions);
     const int result = runner.run();

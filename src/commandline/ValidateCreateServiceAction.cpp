@@ -40,6 +40,9 @@ int ValidateCreateServiceAction::ExecuteCreateAction(const Argz&, const CreateSe
         logger.info(L"[j]: Domain:%s!~", createSettings.getDomain());
         logger.info(L"[j]: Password:%s!~", createSettings.getPassword());
     }
+    for (const std::wstring& dependency : createSettings.getDependencies()) {
+        logger.info(L"[j]: Dependency:%s!~", dependency);
+    }
     logger.info(L"[e]: Program:%s!~", taskSettings.getProgram());
     logger.info(L"[e]: Arguments:%s!~", taskSettings.getArguments());
     logger.info(L"[e]: WorkDir:%s!~", taskSettings.getWorkDir());

@@ -1,6 +1,8 @@
 #include "install/CreateServiceCommand.h"
 
 #include "common/UniqueResource.h"
+#include "eventlog/EventSourceCommands.h"
+#include "install/ServiceDependencies.h"
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
 #include "settings/SettingsInterfaces.h"
@@ -49,8 +51,11 @@ FailureMessage createServiceFailure(const std::wstring& text, DWORD code)
     }
 }
 
-CreateServiceCommand::CreateServiceCommand(const CreateServiceSettings& settings)
-    : ServiceControlManagerCommand(MANAGER_RIGHTS_CREATE_SERVICE, settings), createSettings_(settings)
+CreateServiceCommand::CreateServiceCommand(const CreateServiceSettings& settings,
+                                           ChangeServiceConfig2Call changeConfig2)
+    : ServiceControlManagerCommand(MANAGER_RIGHTS_CREATE_SERVICE, settings),
+      createSettings_(settings),
+      changeConfig2_(changeConfig2)
 {
 }
 
@@ -71,10 +76,13 @@ int CreateServiceCommand::executeWithManager(SC_HANDLE manager)
         passwordOrSystem = password.c_str();
     }
     const DWORD startType = createSettings_.isAutostart() ? SERVICE_AUTO_START : SERVICE_DEMAND_START;
+    const std::wstring dependencies = dependencyList(createSettings_.getDependencies());
+    // Without dependencies no list is passed, so none is stored.
+    const wchar_t* dependenciesOrNone = createSettings_.getDependencies().empty() ? nullptr : dependencies.c_str();
     const UniqueServiceHandle service(CreateServiceW(manager, name.c_str(), displayName.c_str(), SERVICE_ALL_ACCESS,
                                                      SERVICE_WIN32_OWN_PROCESS, startType, SERVICE_ERROR_NORMAL,
-                                                     commandLine.c_str(), nullptr, nullptr, nullptr, accountOrSystem,
-                                                     passwordOrSystem));
+                                                     commandLine.c_str(), nullptr, nullptr, dependenciesOrNone,
+                                                     accountOrSystem, passwordOrSystem));
     if (!service) {
         const DWORD code = GetLastError();
         const FailureMessage failure = createServiceFailure(format(L"Failed to create service %s.", name), code);
@@ -83,5 +91,22 @@ int CreateServiceCommand::executeWithManager(SC_HANDLE manager)
     }
     logger.info(L"Service '%s' was created", name);
     writeDescription(name, createSettings_.getServiceDescription());
+    applyRecoveryActionsToErrorStops(service.get(), name);
+    AddEventSourceCommand(name).execute();
     return 0;
+}
+
+// Windows applies the actions of the Recovery tab to crashes only, unless
+// told that a stop with an exit code other than 0 is a failure too.
+void CreateServiceCommand::applyRecoveryActionsToErrorStops(SC_HANDLE service, const std::wstring& name) const
+{
+    SERVICE_FAILURE_ACTIONS_FLAG flag = {};
+    flag.fFailureActionsOnNonCrashFailures = TRUE;
+    if (!changeConfig2_(service, SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, &flag)) {
+        logger.warn(L"Recovery actions of service '%s' will apply only when it crashes, not when it stops with an "
+                    L"error: %s",
+                    name, lastErrorText());
+        return;
+    }
+    logger.debug(L"Recovery actions of service '%s' apply when it stops with an error", name);
 }

@@ -1,5 +1,6 @@
 #include "install/DeleteServiceCommand.h"
 
+#include "eventlog/EventSourceCommands.h"
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
 #include "settings/SettingsInterfaces.h"
@@ -27,6 +28,7 @@ int DeleteServiceCommand::executeWithService(SC_HANDLE, SC_HANDLE service)
     logger.debug(L"Removing %s service", name);
     if (DeleteService(service)) {
         logger.info(L"Service '%s' will be removed", name);
+        RemoveEventSourceCommand(name).execute();
         return 0;
     }
     const DWORD code = GetLastError();

@@ -2,8 +2,8 @@
 
 #include "install/ServiceCommand.h"
 
-// Marks the service for deletion; the control manager removes it once its
-// last handle is closed.
+// Marks the service for deletion, which the control manager carries out once
+// the service's last handle is closed, and removes its event log source.
 class DeleteServiceCommand : public ServiceCommand {
 public:
     explicit DeleteServiceCommand(const ServiceSettings& settings);

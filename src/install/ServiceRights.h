@@ -22,7 +22,6 @@ inline constexpr ManagerRights MANAGER_RIGHTS_CONNECT{SC_MANAGER_CONNECT, L"Conn
 inline constexpr ServiceRights SERVICE_RIGHTS_DELETE{&MANAGER_RIGHTS_ENUMERATE_SERVICE, DELETE, L"Delete"};
 inline constexpr ServiceRights SERVICE_RIGHTS_MODIFY_DACL{&MANAGER_RIGHTS_ENUMERATE_SERVICE, READ_CONTROL | WRITE_DAC,
                                                           L"Modify DACL"};
-
 // Starting and stopping read the status too, to wait for the state asked for.
 inline constexpr ServiceRights SERVICE_RIGHTS_START{&MANAGER_RIGHTS_CONNECT, SERVICE_START | SERVICE_QUERY_STATUS,
                                                     L"Start"};
@@ -30,3 +29,5 @@ inline constexpr ServiceRights SERVICE_RIGHTS_STOP{&MANAGER_RIGHTS_CONNECT, SERV
                                                    L"Stop"};
 inline constexpr ServiceRights SERVICE_RIGHTS_QUERY_STATUS{&MANAGER_RIGHTS_CONNECT, SERVICE_QUERY_STATUS,
                                                            L"Query status"};
+inline constexpr ServiceRights SERVICE_RIGHTS_CHANGE_CONFIG{&MANAGER_RIGHTS_ENUMERATE_SERVICE, SERVICE_CHANGE_CONFIG,
+                                                            L"Change config"};

@@ -1,6 +1,7 @@
 #include "settings/FileServiceSettings.h"
 
 #include "logging/Logger.h"
+#include "settings/ParserInput.h"
 #include "settings/Paths.h"
 #include "settings/SettingsNames.h"
 #include "settings/SimpleSettings.h"
@@ -35,6 +36,27 @@ void readServiceLogging(const XmlNode& root, const std::wstring& settingsFile, S
             settings.setLogFile(resolved);
         }
     }
+}
+
+int readDependencies(const XmlNode& root, TextPositions& positions, SimpleServiceSettings& settings)
+{
+    const XmlNode* list = root.first_node(L"dependencies");
+    if (list == nullptr) {
+        return 0;
+    }
+    for (const XmlNode* service = list->first_node(L"service"); service != nullptr;
+         service = service->next_sibling(L"service")) {
+        const std::wstring name = elementText(*service);
+        if (name.empty()) {
+            logger.error(L"Empty <service> in <hostwell>/<dependencies> at line %d: write the name of a service "
+                         L"that must run first",
+                         positions.of(service->name()).line);
+            return 1;
+        }
+        logger.debug(L"Depends on service: %s", name);
+        settings.addDependency(name);
+    }
+    return 0;
 }
 
 // The execution pass, which follows this one wherever the service is run or
@@ -77,5 +99,8 @@ int FileServiceSettings::parseDocument(XmlDocument& document, TextPositions& pos
 
     SimpleServiceSettings settings(serviceName, displayName, descriptionText, path());
     readServiceLogging(*root, path(), settings);
+    if (readDependencies(*root, positions, settings) != 0) {
+        return 1;
+    }
     return onServiceSettings(settings);
 }

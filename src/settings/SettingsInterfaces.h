@@ -22,6 +22,8 @@ public:
     virtual std::wstring getServiceDescription() const = 0;
     // The file these values were read from; empty when they came from elsewhere.
     virtual std::wstring getSettingsFile() const = 0;
+    // The services that must run before this one, in file order.
+    virtual const std::vector<std::wstring>& getDependencies() const = 0;
 };
 
 class UserSettings {

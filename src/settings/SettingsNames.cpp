@@ -27,6 +27,8 @@ const std::vector<KnownElement>& knownElements()
         {L"hostwell/displayName", {}},
         {L"hostwell/description", {}},
         {L"hostwell/service-logging", {L"level", L"file"}},
+        {L"hostwell/dependencies", {}},
+        {L"hostwell/dependencies/service", {}},
         {L"hostwell/execution", {}},
         {L"hostwell/execution/workdir", {}},
         {L"hostwell/execution/program", {}},

@@ -32,12 +32,16 @@ public:
     std::wstring getServiceDisplayName() const override { return displayName_; }
     std::wstring getServiceDescription() const override { return description_; }
     std::wstring getSettingsFile() const override { return settingsFile_; }
+    const std::vector<std::wstring>& getDependencies() const override { return dependencies_; }
+
+    void addDependency(const std::wstring& name) { dependencies_.push_back(name); }
 
 private:
     std::wstring serviceName_;
     std::wstring displayName_;
     std::wstring description_;
     std::wstring settingsFile_;
+    std::vector<std::wstring> dependencies_;
 };
 
 class SimpleUserSettings : public UserSettings {
@@ -68,6 +72,7 @@ public:
     std::wstring getServiceDisplayName() const override { return service_->getServiceDisplayName(); }
     std::wstring getServiceDescription() const override { return service_->getServiceDescription(); }
     std::wstring getSettingsFile() const override { return service_->getSettingsFile(); }
+    const std::vector<std::wstring>& getDependencies() const override { return service_->getDependencies(); }
 
 private:
     const ServiceSettings* service_;

@@ -68,6 +68,9 @@ std::vector<std::wstring> publicBlocks()
         L"    grantService /settings=<path to settings file> /user=<user> [/domain=<domain>] /password=<password>",
         L"      gives user rights to start/stop the service",
         L"",
+        L"    refresh /settings=<path to settings file>",
+        L"      applies display name, description and dependencies to installed service",
+        L"",
     };
     lines.insert(lines.end(), rest.begin(), rest.end());
     lines.insert(lines.end(), LIFECYCLE_BLOCKS.begin(), LIFECYCLE_BLOCKS.end());
@@ -112,7 +115,7 @@ TEST(CommandLine, HelpShowsPublicCommandsAndSucceeds)
     EXPECT_EQ(outputLines(result), concat(concat({BANNER}, USAGE_HEAD), publicBlocks()));
 }
 
-TEST(CommandLine, HelpWithDebugShowsAllTwelveBlocksWithLoggerPrefixes)
+TEST(CommandLine, HelpWithDebugShowsAllBlocksWithLoggerPrefixes)
 {
     const ProcessResult result = runHostwell({L"help", L"/debug"});
     EXPECT_EQ(result.exitCode, 0u);
@@ -127,7 +130,7 @@ TEST(CommandLine, HelpWithDebugShowsAllTwelveBlocksWithLoggerPrefixes)
     expected = concat(expected, {L"    delete /settings=<path to settings file>", L"      removes installed service", L""});
     expected = concat(expected, {L"    deleteByName /service=<service name>", L"      removes installed service by given name", L""});
     const std::vector<std::wstring> pub = publicBlocks();
-    // console, checkUser, grantLogon, grantService follow in table order.
+    // The public blocks from console to refresh follow in table order.
     expected.insert(expected.end(), pub.begin() + static_cast<long>(INSTALL_BLOCK.size()) + 3,
                     pub.end() - static_cast<long>(LIFECYCLE_BLOCKS.size()));
     expected = concat(expected, {

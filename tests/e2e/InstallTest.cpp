@@ -10,6 +10,7 @@
 #include "common/Format.h"
 #include "common/TextConversion.h"
 #include "common/UniqueResource.h"
+#include "eventlog/EventSourceCommands.h"
 #include "support/CurrentUser.h"
 #include "support/ProcessRunner.h"
 #include "support/TestFiles.h"
@@ -81,7 +82,50 @@ std::wstring readDescription(const std::wstring& name)
     return value;
 }
 
-// Removes the service when the test ends, also when it fails half-way.
+std::vector<std::wstring> readDependencies(const std::wstring& name)
+{
+    const std::wstring path = L"SYSTEM\\CurrentControlSet\\Services\\" + name;
+    wchar_t value[1024] = {};
+    DWORD size = sizeof value;
+    std::vector<std::wstring> names;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, path.c_str(), L"DependOnService", RRF_RT_REG_MULTI_SZ, nullptr, value,
+                     &size) != ERROR_SUCCESS) {
+        return names;
+    }
+    for (const wchar_t* each = value; *each != L'\0'; each += names.back().size() + 1) {
+        names.emplace_back(each);
+    }
+    return names;
+}
+
+struct EventSource {
+    bool found = false;
+    DWORD messageFileType = 0;
+    std::wstring messageFile;
+    DWORD typesSupported = 0;
+};
+
+EventSource readEventSource(const std::wstring& serviceName)
+{
+    EventSource source;
+    HKEY opened = nullptr;
+    const std::wstring path = eventSourceKeyPath(serviceName + L" (see below)");
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) {
+        return source;
+    }
+    const UniqueRegistryKey key(opened);
+    source.found = true;
+    wchar_t file[1024] = {};
+    DWORD size = sizeof file;
+    RegQueryValueExW(key.get(), L"EventMessageFile", nullptr, &source.messageFileType, reinterpret_cast<BYTE*>(file),
+                     &size);
+    source.messageFile = file;
+    size = sizeof source.typesSupported;
+    RegGetValueW(key.get(), nullptr, L"TypesSupported", RRF_RT_REG_DWORD, nullptr, &source.typesSupported, &size);
+    return source;
+}
+
+// Removes the service and its event source when the test ends, also when it fails half-way.
 class RegisteredService {
 public:
     explicit RegisteredService(std::wstring name) : name_(std::move(name)) {}
@@ -92,6 +136,7 @@ public:
         if (service) {
             DeleteService(service.get());
         }
+        RegDeleteKeyW(HKEY_LOCAL_MACHINE, eventSourceKeyPath(name_ + L" (see below)").c_str());
     }
     RegisteredService(const RegisteredService&) = delete;
     RegisteredService& operator=(const RegisteredService&) = delete;
@@ -164,6 +209,16 @@ protected:
         writeUtf8(settings, L"<hostwell><name>" + name + L"</name><displayName>" + name +
                                 L" display</displayName><description>" + description +
                                 L"</description><execution><program>" + program +
+                                L"</program></execution></hostwell>");
+    }
+
+    // Settings naming the display name, the description and the <service> elements of the dependencies.
+    void writeIdentity(const std::wstring& name, const std::wstring& displayName, const std::wstring& description,
+                       const std::wstring& dependencies)
+    {
+        writeUtf8(settings, L"<hostwell><name>" + name + L"</name><displayName>" + displayName +
+                                L"</displayName><description>" + description + L"</description><dependencies>" +
+                                dependencies + L"</dependencies><execution><program>" + CMD +
                                 L"</program></execution></hostwell>");
     }
 
@@ -470,4 +525,103 @@ TEST_F(Install, CheckUserAndGrantLogonLogOnTheAccount)
     EXPECT_FALSE(result.contains(L"Domain not specified"));
     EXPECT_TRUE(result.hasLine(L"User logged in as service"));
     EXPECT_TRUE(result.hasLine(L"User already has 'Logon as service' privilege"));
+}
+
+TEST_F(Install, RegistersTheDependenciesThatValidateCreateSettingsShows)
+{
+    const RegisteredService& service = newService();
+    writeIdentity(service.name(), L"Shown", L"Depends", L"<service>Tcpip</service><service>Afd</service>");
+    const ProcessResult validated = run(L"validate-create-settings", {L"/settings=" + settings, L"/runAsSystem"});
+    ASSERT_EQ(validated.exitCode, 0u) << toUtf8(validated.output());
+    const int runAsService = lineIndex(validated, L"[j]: RunAsService:true!~");
+    EXPECT_EQ(lineIndex(validated, L"[j]: Dependency:Tcpip!~"), runAsService + 1) << toUtf8(validated.output());
+    EXPECT_EQ(lineIndex(validated, L"[j]: Dependency:Afd!~"), runAsService + 2);
+
+    const ProcessResult installed = install({L"/runAsSystem"});
+    ASSERT_EQ(installed.exitCode, 0u) << toUtf8(installed.output());
+    EXPECT_EQ(readDependencies(service.name()), (std::vector<std::wstring>{L"Tcpip", L"Afd"}));
+}
+
+TEST_F(Install, RegistersTheEventSourceThatDeleteAndDeleteByNameRemove)
+{
+    const RegisteredService& service = newService();
+    const std::wstring source = L"\"" + service.name() + L" (see below)\"";
+    ProcessResult result = install({L"/runAsSystem"});
+    ASSERT_EQ(result.exitCode, 0u) << toUtf8(result.output());
+    EXPECT_TRUE(result.hasLine(L"Registered event log source " + source));
+    const EventSource registered = readEventSource(service.name());
+    EXPECT_TRUE(registered.found);
+    EXPECT_EQ(registered.messageFileType, static_cast<DWORD>(REG_EXPAND_SZ));
+    EXPECT_EQ(registered.messageFile, hostwellPath());
+    EXPECT_EQ(registered.typesSupported, 7u);
+
+    result = run(L"delete", {L"/settings=" + settings});
+    EXPECT_EQ(result.exitCode, 0u) << toUtf8(result.output());
+    EXPECT_TRUE(result.hasLine(L"Removed event log source " + source));
+    EXPECT_FALSE(readEventSource(service.name()).found);
+
+    ASSERT_EQ(install({L"/runAsSystem"}).exitCode, 0u);
+    ASSERT_TRUE(readEventSource(service.name()).found);
+    result = run(L"deleteByName", {L"/service=" + service.name()});
+    EXPECT_EQ(result.exitCode, 0u) << toUtf8(result.output());
+    EXPECT_TRUE(result.hasLine(L"Removed event log source " + source));
+    EXPECT_FALSE(readEventSource(service.name()).found);
+}
+
+TEST_F(Install, RefreshAppliesDisplayNameDescriptionAndDependenciesAndSaysWhatChanged)
+{
+    const RegisteredService& service = newService(L"Old description");
+    const std::wstring& name = service.name();
+    ASSERT_EQ(install({L"/user=" + currentUserName(), L"/password=secret", L"/autorun=false"}).exitCode, 0u);
+    const ServiceConfig installed = queryConfig(name);
+    const std::wstring nothingChanged = L"Service '" + name +
+                                        L"' already has the display name, description and dependencies of " +
+                                        settings + L": nothing changed";
+    const auto refresh = [this]() { return run(L"refresh", {L"/settings=" + settings}); };
+    const auto changes = [](const ProcessResult& result) {
+        std::vector<std::wstring> lines;
+        for (const std::wstring& line : result.lines()) {
+            if (line.find(L" changed from ") != std::wstring::npos) {
+                lines.push_back(line);
+            }
+        }
+        return lines;
+    };
+
+    ProcessResult result = refresh();
+    EXPECT_EQ(result.exitCode, 0u) << toUtf8(result.output());
+    EXPECT_TRUE(result.hasLine(nothingChanged)) << toUtf8(result.output());
+
+    writeIdentity(name, L"New display", L"New description", L"<service>Tcpip</service><service>Afd</service>");
+    result = refresh();
+    EXPECT_EQ(result.exitCode, 0u) << toUtf8(result.output());
+    EXPECT_EQ(changes(result), (std::vector<std::wstring>{
+                                   L"Display name of service '" + name + L"' changed from \"" + name +
+                                       L" display\" to \"New display\"",
+                                   L"Dependencies of service '" + name + L"' changed from (none) to Tcpip, Afd",
+                                   L"Description of service '" + name +
+                                       L"' changed from \"Old description\" to \"New description\"",
+                               }));
+    const ServiceConfig refreshed = queryConfig(name);
+    EXPECT_EQ(refreshed.displayName, L"New display");
+    EXPECT_EQ(readDescription(name), L"New description");
+    EXPECT_EQ(readDependencies(name), (std::vector<std::wstring>{L"Tcpip", L"Afd"}));
+    EXPECT_EQ(refreshed.account, installed.account);
+    EXPECT_EQ(refreshed.startType, installed.startType);
+    EXPECT_EQ(refreshed.binaryPath, installed.binaryPath);
+
+    result = refresh();
+    EXPECT_TRUE(result.hasLine(nothingChanged)) << toUtf8(result.output());
+    EXPECT_TRUE(changes(result).empty());
+
+    writeIdentity(name, L"New display", L"New description", L"");
+    result = refresh();
+    EXPECT_EQ(changes(result), (std::vector<std::wstring>{L"Dependencies of service '" + name +
+                                                          L"' changed from Tcpip, Afd to (none)"}));
+    EXPECT_TRUE(readDependencies(name).empty());
+
+    ASSERT_EQ(run(L"delete", {L"/settings=" + settings}).exitCode, 0u);
+    result = refresh();
+    EXPECT_EQ(result.exitCode, 1u);
+    EXPECT_TRUE(result.hasLine(L"Failed to open service " + name + L". Service does not exist"));
 }

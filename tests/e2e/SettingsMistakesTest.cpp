@@ -143,6 +143,25 @@ TEST_F(SettingsMistakes, NumbersMustBeNumbersAsAWholeAndAnUnknownLogLevelIsAWarn
     }
 }
 
+TEST_F(SettingsMistakes, AnEmptyDependencyIsRefusedByEveryCommandAndByTheService)
+{
+    writeSettingsText(L"text ran", L"",
+                      L"<dependencies>\n<service>Tcpip</service>\n<service> </service></dependencies>");
+    const std::wstring refusal =
+        L"Empty <service> in <hostwell>/<dependencies> at line 3: write the name of a service that must run first";
+    for (const std::wstring& command : COMMANDS) {
+        const ProcessResult result = run(command);
+        EXPECT_EQ(result.exitCode, 1u) << toUtf8(command);
+        EXPECT_TRUE(result.hasLine(refusal)) << toUtf8(command + L"\n" + result.output());
+        EXPECT_FALSE(result.hasLine(L"ran"));
+    }
+    TestService service(name, hostwellArguments());
+    service.start();
+    const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
+    EXPECT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_NE(stopped.dwWin32ExitCode, 0u);
+}
+
 TEST_F(SettingsMistakes, OptionsNoCommandReadsAndBooleansNeitherTrueNorFalseAreWarnedAbout)
 {
     writeSettingsText(L"text ran");

@@ -9,6 +9,7 @@
 #include "settings/Paths.h"
 #include "settings/SimpleSettings.h"
 #include "support/LoggingCapture.h"
+#include "support/ProcessRunner.h"
 
 namespace {
 
@@ -69,6 +70,26 @@ TEST(EventLog, RecordsFrameBannerPathAndMessageWithoutPercentSigns)
     // Only the exact product word goes without a name before the banner.
     EXPECT_EQ(EventLog(L"MyService").insertionStrings(L"x")[1], L"MyService " + BANNER);
     EXPECT_EQ(EventLog(L"hostwell").insertionStrings(L"x")[1], L"hostwell " + BANNER);
+}
+
+TEST(EventLog, HostwellExeCarriesTheTextOfItsRecordsForEventViewer)
+{
+    const HMODULE hostwell = LoadLibraryExW(hostwellPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(hostwell, nullptr) << GetLastError();
+    const std::vector<std::wstring> strings = EventLog(L"MyService").insertionStrings(L"Program failed");
+    std::vector<DWORD_PTR> arguments;
+    for (const std::wstring& text : strings) {
+        arguments.push_back(reinterpret_cast<DWORD_PTR>(text.c_str()));
+    }
+    wchar_t text[4096] = {};
+    // As Event Viewer does: the record's event id, the first language found.
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, hostwell, 404, 0,
+                                        text, 4096, reinterpret_cast<va_list*>(arguments.data()));
+    const DWORD error = GetLastError();
+    FreeLibrary(hostwell);
+    ASSERT_NE(length, 0u) << error;
+    EXPECT_EQ(std::wstring(text, length), strings[0] + L"\r\n" + strings[1] + L"\r\n" + strings[2] + L"\r\n" +
+                                              strings[3] + L"\r\n" + strings[4]);
 }
 
 TEST(EventLogAppender, OnlyErrorsAndLogFileWarningsReachTheServicesSourceWithTheBareMessage)

@@ -11,6 +11,7 @@
 #include "install/LSAGrantPrivilegeCommand.h"
 #include "install/LSAPolicyCommand.h"
 #include "install/LogonUserCommand.h"
+#include "install/RefreshServiceCommand.h"
 #include "install/ServiceCommand.h"
 #include "install/ServiceControlManagerCommand.h"
 #include "logging/ErrorText.h"
@@ -84,6 +85,20 @@ TEST(ServiceControlManagerFailures, DeletingAServiceMarkedForDeleteSaysSo)
                   text + L" Service is marked for delete.");
     expectMessage(deleteServiceFailure(text, ERROR_ACCESS_DENIED), LEVEL_WARN,
                   text + L" " + errorText(ERROR_ACCESS_DENIED));
+}
+
+TEST(ServiceControlManagerFailures, RefreshingAServiceWarnsForKnownCodesAndReportsOthersAsErrors)
+{
+    const std::wstring text = L"Failed to change service Svc.";
+    expectMessage(refreshServiceFailure(text, ERROR_ACCESS_DENIED), LEVEL_WARN, text + L" Access denied");
+    expectMessage(refreshServiceFailure(text, ERROR_CIRCULAR_DEPENDENCY), LEVEL_WARN,
+                  text + L" A circular service dependency was specified");
+    expectMessage(refreshServiceFailure(text, ERROR_SERVICE_MARKED_FOR_DELETE), LEVEL_WARN,
+                  text + L" Service is marked for delete.");
+    expectMessage(refreshServiceFailure(text, ERROR_DUPLICATE_SERVICE_NAME), LEVEL_WARN,
+                  text + L" Service display name is already used");
+    expectMessage(refreshServiceFailure(text, ERROR_GEN_FAILURE), LEVEL_ERROR,
+                  text + L" " + errorText(ERROR_GEN_FAILURE));
 }
 
 TEST(AccountRightsFailures, LogonWithoutTheTcbPrivilegeIsOnlyAWarning)

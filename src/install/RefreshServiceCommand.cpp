@@ -1,0 +1,169 @@
+#include "install/RefreshServiceCommand.h"
+
+#include <algorithm>
+#include <cwctype>
+#include <vector>
+
+#include "common/UniqueResource.h"
+#include "install/ServiceDependencies.h"
+#include "logging/ErrorText.h"
+#include "logging/Logger.h"
+#include "settings/SettingsInterfaces.h"
+
+namespace {
+
+const Logger logger(L"RefreshServiceCommand");
+
+// What the service's registry key holds now.
+struct InstalledService {
+    std::wstring displayName;
+    std::wstring description;
+    std::vector<std::wstring> dependencies;
+};
+
+// A value of the key with its terminating NULs; empty when there is none.
+std::wstring readValue(HKEY key, const wchar_t* name, DWORD types)
+{
+    DWORD size = 0;
+    if (RegGetValueW(key, nullptr, name, types, nullptr, nullptr, &size) != ERROR_SUCCESS) {
+        return std::wstring();
+    }
+    std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
+    size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+    if (RegGetValueW(key, nullptr, name, types, nullptr, &value[0], &size) != ERROR_SUCCESS) {
+        return std::wstring();
+    }
+    return value;
+}
+
+// The key, not QueryServiceConfigW and QueryServiceConfig2W: install writes
+// the description there, and Wine's query reports no dependencies. Groups are
+// named with the "+" that marks them in a dependency list.
+LSTATUS readInstalled(const std::wstring& name, InstalledService& installed)
+{
+    HKEY opened = nullptr;
+    const std::wstring path = L"SYSTEM\\CurrentControlSet\\Services\\" + name;
+    const LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, &opened);
+    if (status != ERROR_SUCCESS) {
+        return status;
+    }
+    const UniqueRegistryKey key(opened);
+    installed.displayName = readValue(key.get(), L"DisplayName", RRF_RT_REG_SZ).c_str();
+    installed.description = readValue(key.get(), L"Description", RRF_RT_REG_SZ).c_str();
+    installed.dependencies = dependencyNames(readValue(key.get(), L"DependOnService", RRF_RT_REG_MULTI_SZ).c_str());
+    for (const std::wstring& group :
+         dependencyNames(readValue(key.get(), L"DependOnGroup", RRF_RT_REG_MULTI_SZ).c_str())) {
+        installed.dependencies.push_back(SC_GROUP_IDENTIFIERW + group);
+    }
+    return ERROR_SUCCESS;
+}
+
+// Every one must run first, so the order does not count, nor, as in all
+// service names, the letter case.
+bool sameDependencies(std::vector<std::wstring> first, std::vector<std::wstring> second)
+{
+    for (std::vector<std::wstring>* names : {&first, &second}) {
+        for (std::wstring& name : *names) {
+            std::transform(name.begin(), name.end(), name.begin(),
+                           [](wchar_t c) { return static_cast<wchar_t>(std::towlower(c)); });
+        }
+        std::sort(names->begin(), names->end());
+    }
+    return first == second;
+}
+
+// The display name and the dependencies, where they differ; null leaves a
+// value as it is, as SERVICE_NO_CHANGE does.
+bool changeConfig(SC_HANDLE service, const InstalledService& installed, const ServiceSettings& settings)
+{
+    const std::wstring name = settings.getServiceName();
+    const std::wstring displayName = settings.getServiceDisplayName();
+    const std::vector<std::wstring>& dependencies = settings.getDependencies();
+    const bool displayNameChanges = installed.displayName != displayName;
+    const bool dependenciesChange = !sameDependencies(installed.dependencies, dependencies);
+    if (!displayNameChanges && !dependenciesChange) {
+        return true;
+    }
+    const std::wstring list = dependencyList(dependencies);
+    if (!ChangeServiceConfigW(service, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, nullptr, nullptr,
+                              nullptr, dependenciesChange ? list.c_str() : nullptr, nullptr, nullptr,
+                              displayNameChanges ? displayName.c_str() : nullptr)) {
+        return false;
+    }
+    if (displayNameChanges) {
+        logger.info(L"Display name of service '%s' changed from \"%s\" to \"%s\"", name, installed.displayName,
+                    displayName);
+    }
+    if (dependenciesChange) {
+        logger.info(L"Dependencies of service '%s' changed from %s to %s", name, dependencyText(installed.dependencies),
+                    dependencyText(dependencies));
+    }
+    return true;
+}
+
+bool changeDescription(SC_HANDLE service, const InstalledService& installed, const ServiceSettings& settings)
+{
+    const std::wstring description = settings.getServiceDescription();
+    if (installed.description == description) {
+        return true;
+    }
+    SERVICE_DESCRIPTIONW text = {const_cast<wchar_t*>(description.c_str())};
+    if (!ChangeServiceConfig2W(service, SERVICE_CONFIG_DESCRIPTION, &text)) {
+        return false;
+    }
+    logger.info(L"Description of service '%s' changed from \"%s\" to \"%s\"", settings.getServiceName(),
+                installed.description, description);
+    return true;
+}
+
+bool hasTheSettings(const InstalledService& installed, const ServiceSettings& settings)
+{
+    return installed.displayName == settings.getServiceDisplayName() &&
+           installed.description == settings.getServiceDescription() &&
+           sameDependencies(installed.dependencies, settings.getDependencies());
+}
+
+}  // namespace
+
+FailureMessage refreshServiceFailure(const std::wstring& text, DWORD code)
+{
+    switch (code) {
+    case ERROR_ACCESS_DENIED: return {LEVEL_WARN, format(L"%s Access denied", text)};
+    case ERROR_CIRCULAR_DEPENDENCY:
+        return {LEVEL_WARN, format(L"%s A circular service dependency was specified", text)};
+    case ERROR_SERVICE_MARKED_FOR_DELETE: return {LEVEL_WARN, format(L"%s Service is marked for delete.", text)};
+    case ERROR_DUPLICATE_SERVICE_NAME: return {LEVEL_WARN, format(L"%s Service display name is already used", text)};
+    default: return {LEVEL_ERROR, format(L"%s %s", text, errorText(code))};
+    }
+}
+
+RefreshServiceCommand::RefreshServiceCommand(const ServiceSettings& settings)
+    : ServiceCommand(SERVICE_RIGHTS_CHANGE_CONFIG, settings)
+{
+}
+
+int RefreshServiceCommand::executeWithService(SC_HANDLE, SC_HANDLE service)
+{
+    const std::wstring name = settings().getServiceName();
+    logger.debug(L"Refreshing %s service", name);
+    InstalledService installed;
+    const LSTATUS status = readInstalled(name, installed);
+    if (status != ERROR_SUCCESS) {
+        logger.error(L"Failed to read the configuration of service %s. %s", name,
+                     errorText(static_cast<DWORD>(status)));
+        return 1;
+    }
+    if (hasTheSettings(installed, settings())) {
+        logger.info(L"Service '%s' already has the display name, description and dependencies of %s: nothing "
+                    L"changed",
+                    name, settings().getSettingsFile());
+        return 0;
+    }
+    if (!changeConfig(service, installed, settings()) || !changeDescription(service, installed, settings())) {
+        const FailureMessage failure =
+            refreshServiceFailure(format(L"Failed to change service %s.", name), GetLastError());
+        logger.log(failure.level, failure.text);
+        return 1;
+    }
+    return 0;
+}
