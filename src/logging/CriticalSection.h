@@ -12,6 +12,12 @@ public:
 
     void lock() { EnterCriticalSection(&section_); }
     void unlock() { LeaveCriticalSection(&section_); }
+    // Leaves the section (held once) while waiting for the condition to be
+    // woken; false when the time ran out first.
+    bool wait(CONDITION_VARIABLE& condition, DWORD milliseconds)
+    {
+        return SleepConditionVariableCS(&condition, &section_, milliseconds) != FALSE;
+    }
 
 private:
     CRITICAL_SECTION section_;

@@ -10,6 +10,7 @@ namespace {
 const Logger logger(L"ServiceStatus");
 const DWORD PENDING_INTERVAL = 600;
 const DWORD WAIT_HINT = 3000;
+const DWORD REPORT_WAIT = 2000;
 const DWORD FIRST_CHECKPOINT = 42;
 
 }  // namespace
@@ -44,18 +45,61 @@ ServiceStatus::~ServiceStatus()
 
 void ServiceStatus::setStatus(const StatusValue& value)
 {
-    {
-        ScopedLock lock(currentLock_);
-        const StatusValue* current = current_;
-        const bool stopping = current == &StatusValue::STOPPING || current == &StatusValue::STOPPED;
-        if (stopping && (&value == &StatusValue::STARTING || &value == &StatusValue::RUNNING)) {
-            logger.debug(L"Status %s ignored: the service is stopping", value.name);
-            return;
-        }
-        current_ = &value;
+    const DWORD sequence = store(value);
+    if (sequence == 0) {
+        return;
     }
     logger.debug(L"Set status to: %s", value.name);
     SetEvent(wakeEvent_.get());
+    // After "stopped" the status thread does nothing more, not even this signal.
+    if (!value.terminal) {
+        waitUntilReported(sequence);
+    }
+}
+
+// The value's number in the sequence of stored values; 0 when it is ignored.
+DWORD ServiceStatus::store(const StatusValue& value)
+{
+    ScopedLock lock(currentLock_);
+    const StatusValue* current = current_;
+    const bool stopping = current == &StatusValue::STOPPING || current == &StatusValue::STOPPED;
+    if (stopping && (&value == &StatusValue::STARTING || &value == &StatusValue::RUNNING)) {
+        logger.debug(L"Status %s ignored: the service is stopping", value.name);
+        return 0;
+    }
+    current_ = &value;
+    return ++stored_;
+}
+
+void ServiceStatus::waitUntilReported(DWORD sequence)
+{
+    if (!thread_) {
+        return;
+    }
+    const ULONGLONG deadline = GetTickCount64() + REPORT_WAIT;
+    ScopedLock lock(currentLock_);
+    while (reported_ < sequence) {
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline || !currentLock_.wait(reportedCondition_, static_cast<DWORD>(deadline - now))) {
+            logger.debug(L"Status not reported within %d ms", static_cast<int>(REPORT_WAIT));
+            return;
+        }
+    }
+}
+
+ServiceStatus::Stored ServiceStatus::latest()
+{
+    ScopedLock lock(currentLock_);
+    return {current_, stored_};
+}
+
+void ServiceStatus::markReported(DWORD sequence)
+{
+    {
+        ScopedLock lock(currentLock_);
+        reported_ = sequence;
+    }
+    WakeAllConditionVariable(&reportedCondition_);
 }
 
 void ServiceStatus::waitUntilStopped()
@@ -79,7 +123,8 @@ void ServiceStatus::run()
     DWORD waitTime = INFINITE;
     for (;;) {
         WaitForSingleObject(wakeEvent_.get(), waitTime);
-        const StatusValue* value = current_;
+        const Stored stored = latest();
+        const StatusValue* value = stored.value;
         if (value == nullptr) {
             waitTime = INFINITE;
             continue;
@@ -94,6 +139,7 @@ void ServiceStatus::run()
         if (!reporter_(statusHandle_, &status)) {
             threadLogger.warn(L"Failed to set service status: %s", lastErrorText());
         }
+        markReported(stored.sequence);
         waitTime = value->pending ? PENDING_INTERVAL : INFINITE;
     }
 }

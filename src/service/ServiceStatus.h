@@ -23,9 +23,12 @@ public:
     ServiceStatus(const ServiceStatus&) = delete;
     ServiceStatus& operator=(const ServiceStatus&) = delete;
 
-    // Stores the value and wakes the status thread; returns at once. Once a
-    // stop is under way, "starting" and "running" are no longer stored: the
-    // control manager must not see the service run again while it stops.
+    // Stores the value and wakes the status thread; returns once the value
+    // (or a later one) has been reported, or after REPORT_WAIT. A control
+    // handler's "stop pending" is thus known to the control manager before the
+    // handler returns, and a second stop request finds the service stopping.
+    // Once a stop is under way, "starting" and "running" are no longer stored:
+    // the control manager must not see the service run again while it stops.
     void setStatus(const StatusValue& value);
     // Returns once the status thread has reported "stopped" and ended (at
     // once when it could not be started).
@@ -38,12 +41,24 @@ private:
     static DWORD WINAPI threadMain(LPVOID parameter);
     void run();
     SERVICE_STATUS record(const StatusValue& value, DWORD checkPoint) const;
+    struct Stored {
+        const StatusValue* value;
+        DWORD sequence;
+    };
+    DWORD store(const StatusValue& value);
+    void waitUntilReported(DWORD sequence);
+    Stored latest();
+    void markReported(DWORD sequence);
 
     SERVICE_STATUS_HANDLE statusHandle_;
     DWORD controlsAccepted_;
     Reporter reporter_;
     CriticalSection currentLock_;
     std::atomic<const StatusValue*> current_{nullptr};
+    // Values stored and reported so far, counted under currentLock_.
+    DWORD stored_ = 0;
+    DWORD reported_ = 0;
+    CONDITION_VARIABLE reportedCondition_ = CONDITION_VARIABLE_INIT;
     std::atomic<DWORD> failureExitCode_{0};
     UniqueHandle thread_;
     DWORD threadId_ = 0;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <thread>
 #include <vector>
 
 #include "logging/CriticalSection.h"
@@ -86,10 +87,15 @@ TEST_F(ServiceStatusProtocol, SendsOnlyTheLatestValueNeverRunningAfterAStopAndEn
     ResetEvent(record.release);
     status.setStatus(StatusValue::STARTING);
     ASSERT_EQ(WaitForSingleObject(record.entered, 5000), WAIT_OBJECT_0);
-    // Both values are set while the thread is busy with the first report.
-    status.setStatus(StatusValue::RUNNING);
-    status.setStatus(StatusValue::STOPPING);
+    // Both values are set, by two threads, while the thread is busy with the
+    // first report; each call returns once the latest value was reported.
+    std::thread running([&status] { status.setStatus(StatusValue::RUNNING); });
+    Sleep(50);
+    std::thread stopping([&status] { status.setStatus(StatusValue::STOPPING); });
+    Sleep(50);
     SetEvent(record.release);
+    running.join();
+    stopping.join();
     Sleep(100);
     status.setStatus(StatusValue::RUNNING);
     Sleep(100);
@@ -111,7 +117,9 @@ TEST_F(ServiceStatusProtocol, ReportsAFailureOnlyInTheFinalStoppedRecord)
     ServiceStatus status(nullptr, 0x1C5, recordStatus);
     status.setFailureExitCode(3);
     status.setStatus(StatusValue::STOPPING);
-    Sleep(100);
+    // Already with the control manager when setStatus returns.
+    ASSERT_EQ(record.snapshot().size(), 1u);
+    EXPECT_EQ(record.snapshot()[0].status.dwCurrentState, static_cast<DWORD>(SERVICE_STOP_PENDING));
     status.setStatus(StatusValue::STOPPED);
     Sleep(100);
     const std::vector<Report> reports = record.snapshot();
