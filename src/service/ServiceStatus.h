@@ -33,6 +33,9 @@ public:
     // Makes the final "stopped" report say that the service failed, so that
     // the recovery actions configured for the service run.
     void setFailureExitCode(DWORD serviceSpecificExitCode);
+    // The wait hint of "starting" reports, for a start that may take longer
+    // than the usual 3 seconds to be reported running; never less than those.
+    void setStartWaitHint(DWORD milliseconds);
 
 private:
     static DWORD WINAPI threadMain(LPVOID parameter);
@@ -45,6 +48,7 @@ private:
     CriticalSection currentLock_;
     std::atomic<const StatusValue*> current_{nullptr};
     std::atomic<DWORD> failureExitCode_{0};
+    std::atomic<DWORD> startWaitHint_;
     UniqueHandle thread_;
     DWORD threadId_ = 0;
     UniqueHandle wakeEvent_;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -123,12 +124,16 @@ public:
     const ExecutionSettings* getStopCommand() const override;
     const std::wstring* getStartedMarker() const override;
     const std::vector<std::wstring>& getEnvironmentVariables() const override { return environmentVariables_; }
+    const RestartPolicy& getRestartPolicy() const override { return restartPolicy_; }
+    const Duration* getStartedTimeout() const override;
 
     void setStopCommand(const ExecutionSettings& stopCommand);
     void setStopTimeout(int milliseconds) { stopTimeout_ = milliseconds; }
     void setConsoleEvent(ConsoleEvent event) { consoleEvent_ = event; }
     void setStartedMarker(const std::wstring& marker) { startedMarker_ = marker; }
     void addEnvironmentVariable(const std::wstring& name) { environmentVariables_.push_back(name); }
+    void setRestartPolicy(const RestartPolicy& policy) { restartPolicy_ = policy; }
+    void setStartedTimeout(const Duration& timeout) { startedTimeout_ = timeout; }
 
 private:
     SimpleExecutionSettings stopCommand_;
@@ -137,4 +142,6 @@ private:
     ConsoleEvent consoleEvent_ = ConsoleEvent::None;
     std::wstring startedMarker_;
     std::vector<std::wstring> environmentVariables_;
+    RestartPolicy restartPolicy_;
+    std::optional<Duration> startedTimeout_;
 };
