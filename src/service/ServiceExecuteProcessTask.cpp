@@ -55,6 +55,7 @@ void ServiceExecuteProcessTask::superviseRuns(const ServiceTaskSettings& setting
                                               const StartLimit* startLimit)
 {
     RestartSchedule restarts(settings.getRestartPolicy());
+    DWORD exitCode = 0;
     for (;;) {
         const ULONGLONG began = GetTickCount64();
         ServiceProcessCommand command(this, &settings, updater);
@@ -64,23 +65,24 @@ void ServiceExecuteProcessTask::superviseRuns(const ServiceTaskSettings& setting
             reportFailure(1);
             return;
         }
-        if (startLimit != nullptr && startLimit->exceeded()) {
-            reportFailure(failureCode(command.exitCode()));
-            return;
-        }
+        exitCode = command.exitCode();
         if (isInterrupted()) {
-            return;
+            break;
         }
         const std::chrono::milliseconds runTime(GetTickCount64() - began);
-        const std::optional<std::chrono::milliseconds> wait = restarts.afterEnd(command.exitCode(), runTime);
+        const std::optional<std::chrono::milliseconds> wait = restarts.afterEnd(exitCode, runTime);
         if (!wait) {
             logger.error(L"Service process exited without service stop request");
-            reportFailure(failureCode(command.exitCode()));
+            reportFailure(failureCode(exitCode));
             return;
         }
-        // A stop request ends the wait at once, and the service stops as asked.
         if (waitForInterrupt(static_cast<DWORD>(wait->count()))) {
-            return;
+            break;
         }
+    }
+    // Interrupted, during a run or a wait: a stop request stops the service
+    // as asked, the start limit as failed.
+    if (startLimit != nullptr && startLimit->exceeded()) {
+        reportFailure(failureCode(exitCode));
     }
 }

@@ -153,23 +153,34 @@ TEST_F(RestartPolicy, FailureRestartsOnlyAFailedProgramAlwaysRestartsEveryEnd)
     EXPECT_TRUE(logHas(L"The program ended with exit code 0 after 1 restart(s) in a row; max-restarts allows no more"));
 }
 
-TEST_F(StartLimit, MarkerThatNeverComesStopsTheServiceWith1066AndLeavesNoProcess)
+TEST_F(StartLimit, MarkerThatNeverComesStopsTheServiceWith1066AndLeavesNoProcessEvenDuringARestartWait)
 {
     const std::wstring pid = dir.file(L"program.pid");
-    writeSettings(L"write-pid " + pid + L" text booting ignore-ctrl sleep 600000",
-                  L"<status-marker timeout='300ms'><started>Server started</started></status-marker>");
+    const std::wstring marker = L"<status-marker timeout='300ms'><started>Server started</started></status-marker>";
+    writeSettings(L"write-pid " + pid + L" text booting ignore-ctrl sleep 600000", marker);
+    {
+        TestService service(name, hostwellArguments());
+        ASSERT_TRUE(service.start()) << service.startError();
+        const DWORD program = readProcessId(pid);
+        const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
+        EXPECT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+        EXPECT_EQ(stopped.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
+        EXPECT_EQ(stopped.dwServiceSpecificExitCode, 42u);
+        EXPECT_FALSE(isProcessAlive(program));
+        EXPECT_TRUE(logHas(L"StartLimit                       [Error] The program did not report that it started "
+                           L"within 300ms; it is stopped and the service ends"))
+            << toUtf8(retainedLog());
+        EXPECT_TRUE(logHas(L"Service process will be killed, exit code would be 42"));
+    }
+
+    // The limit also runs out while a program that ended waits for its restart.
+    writeSettings(L"exit 5", marker + L"<restart when='always' delay='1h'/>");
     TestService service(name, hostwellArguments());
     ASSERT_TRUE(service.start()) << service.startError();
-    const DWORD program = readProcessId(pid);
     const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
-    EXPECT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED)) << "the wait did not end with the limit";
     EXPECT_EQ(stopped.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
-    EXPECT_EQ(stopped.dwServiceSpecificExitCode, 42u);
-    EXPECT_FALSE(isProcessAlive(program));
-    EXPECT_TRUE(logHas(L"StartLimit                       [Error] The program did not report that it started within "
-                       L"300ms; it is stopped and the service ends"))
-        << toUtf8(retainedLog());
-    EXPECT_TRUE(logHas(L"Service process will be killed, exit code would be 42"));
+    EXPECT_EQ(stopped.dwServiceSpecificExitCode, 5u);
 }
 
 TEST_F(StartLimit, CoversTheWaitHintAndAMarkerInTimeKeepsTheServiceRunning)
