@@ -18,6 +18,16 @@ void printExecution(const wchar_t* tag, const ExecutionSettings& execution)
     logger.info(L"%s: WorkDir:%s!~", tag, execution.getWorkDir());
 }
 
+void printRestartPolicy(const RestartPolicy& policy)
+{
+    if (policy.when == RestartWhen::Never) {
+        return;
+    }
+    logger.info(L"[e]: Restart:%s delay=%s max-delay=%s reset=%s max-restarts=%d!~", restartWhenName(policy.when),
+                formatDuration(policy.delay), formatDuration(policy.maxDelay), formatDuration(policy.reset),
+                static_cast<int>(policy.maxRestarts));
+}
+
 }  // namespace
 
 ValidateServiceTaskAction::ValidateServiceTaskAction() : ServiceSettingsAction(L"validate-settings") {}
@@ -51,6 +61,10 @@ int ValidateServiceTaskAction::ExecuteTaskAction(const Argz& arguments, const Se
     if (const std::wstring* marker = settings.getStartedMarker()) {
         logger.info(L"[e]: Started marker: %s", *marker);
     }
+    if (const Duration* timeout = settings.getStartedTimeout()) {
+        logger.info(L"[e]: StartedTimeout:%s!~", timeout->text);
+    }
+    printRestartPolicy(settings.getRestartPolicy());
     if (const ExecutionSettings* stopCommand = settings.getStopCommand()) {
         printExecution(L"[s]", *stopCommand);
         logger.info(L"[s]: DISABLED:false!~");

@@ -1,5 +1,14 @@
 #include "common/InterruptHolder.h"
 
+#include <algorithm>
+
+namespace {
+
+// How often the flags are looked at when not every holder has an event.
+const ULONGLONG FLAG_POLL_INTERVAL = 500;
+
+}  // namespace
+
 InterruptHolder::InterruptHolder(InterruptHolder* parent)
     : parent_(parent), event_(CreateEventW(nullptr, TRUE, FALSE, nullptr))
 {
@@ -36,4 +45,25 @@ bool InterruptHolder::interruptEvents(std::vector<HANDLE>& events) const
         }
     }
     return complete;
+}
+
+bool InterruptHolder::waitForInterrupt(DWORD milliseconds) const
+{
+    std::vector<HANDLE> events;
+    const bool complete = interruptEvents(events);
+    const ULONGLONG end = GetTickCount64() + milliseconds;
+    for (;;) {
+        if (isInterrupted()) {
+            return true;
+        }
+        const ULONGLONG now = GetTickCount64();
+        if (now >= end) {
+            return false;
+        }
+        const DWORD slice = static_cast<DWORD>(complete ? end - now : std::min(end - now, FLAG_POLL_INTERVAL));
+        if (events.empty() ||
+            WaitForMultipleObjects(static_cast<DWORD>(events.size()), events.data(), FALSE, slice) == WAIT_FAILED) {
+            Sleep(std::min<DWORD>(slice, FLAG_POLL_INTERVAL));
+        }
+    }
 }

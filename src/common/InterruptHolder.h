@@ -28,6 +28,9 @@ public:
     // and its parents'. False when one could not be created; then a waiter
     // must also look at isInterrupted from time to time.
     bool interruptEvents(std::vector<HANDLE>& events) const;
+    // Waits until this holder counts as interrupted, at most `milliseconds`
+    // (less than INFINITE); true when it was interrupted.
+    bool waitForInterrupt(DWORD milliseconds) const;
 
 private:
     InterruptHolder* parent_;

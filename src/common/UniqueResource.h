@@ -102,6 +102,16 @@ struct LsaHandleTraits {
 };
 using UniqueLsaHandle = UniqueResource<LsaHandleTraits>;
 
+// A timer of the default timer queue. Deleting it waits for a callback of
+// it that runs, so the callback never outlives what it uses.
+struct TimerQueueTimerTraits {
+    using Type = HANDLE;
+    static Type invalid() { return nullptr; }
+    static bool isValid(Type h) { return h != nullptr; }
+    static void close(Type h) { DeleteTimerQueueTimer(nullptr, h, INVALID_HANDLE_VALUE); }
+};
+using UniqueTimerQueueTimer = UniqueResource<TimerQueueTimerTraits>;
+
 // A block from the process heap.
 struct HeapMemoryTraits {
     using Type = void*;

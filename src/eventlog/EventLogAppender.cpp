@@ -11,15 +11,21 @@ namespace {
 
 // The logger of the log file, as it starts a prefix.
 const std::wstring LOG_FILE_LOGGER = L"RollFileWriter ";
+// The logger that warns about each restart of the program.
+const std::wstring RESTART_LOGGER = L"RestartSchedule ";
+
+bool startsWith(const std::wstring& text, const std::wstring& start) { return text.compare(0, start.size(), start) == 0; }
 
 }  // namespace
 
 void EventLogAppender::write(int level, int, const std::wstring& prefix, const std::wstring& message)
 {
     // Warnings about the log file itself come here too: the log file may be
-    // just what cannot hold them.
-    const bool aboutTheLogFile = level == LEVEL_WARN && prefix.compare(0, LOG_FILE_LOGGER.size(), LOG_FILE_LOGGER) == 0;
-    if (isEnabled(level) || aboutTheLogFile) {
+    // just what cannot hold them. So do restarts of the program: a service
+    // that keeps failing and restarting looks healthy to the control manager.
+    const bool passedWarning =
+        level == LEVEL_WARN && (startsWith(prefix, LOG_FILE_LOGGER) || startsWith(prefix, RESTART_LOGGER));
+    if (isEnabled(level) || passedWarning) {
         Write(severityForLevel(level), message);
     }
 }

@@ -8,7 +8,7 @@ class ServiceSettings;
 
 // The running service's error messages as Event Log records under the
 // service's name. Its own threshold is Error, whatever the process-wide one;
-// only warnings about the log file itself pass as well.
+// only warnings about the log file itself and restarts of the program pass as well.
 class EventLogAppender : public LogAppender, public LogLevelSetup, public EventLog {
 public:
     explicit EventLogAppender(const ServiceSettings& settings);

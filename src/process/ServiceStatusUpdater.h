@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include "process/PipeReaderCallback.h"
@@ -12,12 +13,15 @@ class ServiceStatusUpdater : public PipeReaderCallback {
 public:
     ServiceStatusUpdater(ServiceStatus* status, PipeReaderCallback* target) : status_(status), target_(target) {}
 
+    // True once this updater has reported the service running; any thread may ask.
+    bool hasReported() const { return reported_; }
+
 protected:
     void reportRunningOnce();
 
     ServiceStatus* status_;
     PipeReaderCallback* target_;
-    bool reported_ = false;
+    std::atomic<bool> reported_{false};
 };
 
 // The service is running once the program has printed a line that contains

@@ -2,10 +2,14 @@
 
 #include "service/SettingsServiceTask.h"
 
+class ServiceStatusUpdater;
+class StartLimit;
+
 // Runs the configured program for as long as the service runs; a program
-// that ends, or cannot start, ends the service. So does a settings file, a
-// program or a folder of theirs that ordinary users may change, unless
-// `writableFilesAccepted`.
+// that ends, or cannot start, ends the service, unless the restart policy
+// starts it again. So does a settings file, a program or a folder of theirs
+// that ordinary users may change, unless `writableFilesAccepted`, and a
+// program that does not print its started marker within its time limit.
 class ServiceExecuteProcessTask final : public SettingsServiceTask {
 public:
     explicit ServiceExecuteProcessTask(bool writableFilesAccepted = false)
@@ -17,5 +21,10 @@ public:
     void runWithSettings(const ServiceTaskSettings& settings) override;
 
 private:
+    // Runs the program, and again as often as the restart policy says, until
+    // the service is to stop.
+    void superviseRuns(const ServiceTaskSettings& settings, ServiceStatusUpdater* updater,
+                       const StartLimit* startLimit);
+
     bool writableFilesAccepted_;
 };

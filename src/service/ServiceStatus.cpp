@@ -1,5 +1,7 @@
 #include "service/ServiceStatus.h"
 
+#include <algorithm>
+
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
 #include "logging/ThreadFailure.h"
@@ -16,7 +18,7 @@ const DWORD FIRST_CHECKPOINT = 42;
 }  // namespace
 
 ServiceStatus::ServiceStatus(SERVICE_STATUS_HANDLE statusHandle, DWORD controlsAccepted, Reporter reporter)
-    : statusHandle_(statusHandle), controlsAccepted_(controlsAccepted), reporter_(reporter)
+    : statusHandle_(statusHandle), controlsAccepted_(controlsAccepted), reporter_(reporter), startWaitHint_(WAIT_HINT)
 {
     wakeEvent_.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
     if (!wakeEvent_) {
@@ -111,6 +113,8 @@ void ServiceStatus::waitUntilStopped()
 
 void ServiceStatus::setFailureExitCode(DWORD serviceSpecificExitCode) { failureExitCode_ = serviceSpecificExitCode; }
 
+void ServiceStatus::setStartWaitHint(DWORD milliseconds) { startWaitHint_ = std::max(milliseconds, WAIT_HINT); }
+
 DWORD WINAPI ServiceStatus::threadMain(LPVOID parameter)
 {
     return fenced(L"Service status reporter", [parameter] { static_cast<ServiceStatus*>(parameter)->run(); }) ? 0 : 1;
@@ -151,7 +155,7 @@ SERVICE_STATUS ServiceStatus::record(const StatusValue& value, DWORD checkPoint)
     status.dwCurrentState = value.state;
     status.dwControlsAccepted = controlsAccepted_;
     status.dwCheckPoint = checkPoint;
-    status.dwWaitHint = WAIT_HINT;
+    status.dwWaitHint = &value == &StatusValue::STARTING ? startWaitHint_.load() : WAIT_HINT;
     if (value.terminal && failureExitCode_ != 0) {
         status.dwWin32ExitCode = ERROR_SERVICE_SPECIFIC_ERROR;
         status.dwServiceSpecificExitCode = failureExitCode_;

@@ -36,6 +36,9 @@ public:
     // Makes the final "stopped" report say that the service failed, so that
     // the recovery actions configured for the service run.
     void setFailureExitCode(DWORD serviceSpecificExitCode);
+    // The wait hint of "starting" reports, for a start that may take longer
+    // than the usual 3 seconds to be reported running; never less than those.
+    void setStartWaitHint(DWORD milliseconds);
 
 private:
     static DWORD WINAPI threadMain(LPVOID parameter);
@@ -60,6 +63,7 @@ private:
     DWORD reported_ = 0;
     CONDITION_VARIABLE reportedCondition_ = CONDITION_VARIABLE_INIT;
     std::atomic<DWORD> failureExitCode_{0};
+    std::atomic<DWORD> startWaitHint_;
     UniqueHandle thread_;
     DWORD threadId_ = 0;
     UniqueHandle wakeEvent_;

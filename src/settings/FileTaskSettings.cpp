@@ -12,6 +12,7 @@
 #include "settings/SettingsNames.h"
 #include "settings/SimpleSettings.h"
 #include "settings/StopTimeout.h"
+#include "settings/SupervisionSettings.h"
 #include "settings/XmlText.h"
 
 namespace {
@@ -342,6 +343,9 @@ int FileTaskSettings::parseDocument(XmlDocument& document, TextPositions& positi
         return 1;
     }
     readStartedMarker(*execution, settings);
+    if (readRestartPolicy(*execution, settings) != 0 || readStartedTimeout(*execution, settings) != 0) {
+        return 1;
+    }
 
     logger.info(L"Program to execute:   %s", settings.getProgram());
     logger.info(L"Program arguments:    %s", settings.getArguments());

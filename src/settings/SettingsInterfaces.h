@@ -3,7 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "settings/Duration.h"
 #include "settings/OutputEncoding.h"
+#include "settings/RestartPolicy.h"
 
 // Read-only views of the settings. A "pointer" getter answers null when the
 // value is not set; the object behind it lives as long as the settings.
@@ -68,4 +70,8 @@ public:
     virtual const std::vector<std::wstring>& getEnvironmentVariables() const = 0;
     virtual OutputEncoding getOutputEncoding() const = 0;
     virtual const std::vector<EnvironmentVariable>& getEnvironment() const = 0;
+    // What the service does when the program ends by itself.
+    virtual const RestartPolicy& getRestartPolicy() const = 0;
+    // How long the program may take to print the started marker; null: as long as it takes.
+    virtual const Duration* getStartedTimeout() const = 0;
 };

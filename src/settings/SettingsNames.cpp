@@ -40,11 +40,12 @@ const std::vector<KnownElement>& knownElements()
         {L"hostwell/execution/termination/execution/arguments", {}},
         {L"hostwell/execution/copySystemEnvironmentVariables", {}},
         {L"hostwell/execution/copySystemEnvironmentVariables/variable", {}},
-        {L"hostwell/execution/status-marker", {}},
+        {L"hostwell/execution/status-marker", {L"timeout"}},
         {L"hostwell/execution/status-marker/started", {}},
         {L"hostwell/execution/output-encoding", {}},
         {L"hostwell/execution/environment", {}},
         {L"hostwell/execution/environment/variable", {L"name", L"value"}},
+        {L"hostwell/execution/restart", {L"when", L"delay", L"max-delay", L"reset", L"max-restarts"}},
     };
     return elements;
 }

@@ -30,6 +30,11 @@ const std::wstring* SimpleServiceTaskSettings::getStartedMarker() const
     return startedMarker_.empty() ? nullptr : &startedMarker_;
 }
 
+const Duration* SimpleServiceTaskSettings::getStartedTimeout() const
+{
+    return startedTimeout_ ? &*startedTimeout_ : nullptr;
+}
+
 void SimpleServiceTaskSettings::setStopCommand(const ExecutionSettings& stopCommand)
 {
     stopCommand_.setWorkDir(stopCommand.getWorkDir());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -130,6 +131,8 @@ public:
     const std::vector<std::wstring>& getEnvironmentVariables() const override { return environmentVariables_; }
     OutputEncoding getOutputEncoding() const override { return outputEncoding_; }
     const std::vector<EnvironmentVariable>& getEnvironment() const override { return environment_; }
+    const RestartPolicy& getRestartPolicy() const override { return restartPolicy_; }
+    const Duration* getStartedTimeout() const override;
 
     void setStopCommand(const ExecutionSettings& stopCommand);
     void setStopTimeout(int milliseconds) { stopTimeout_ = milliseconds; }
@@ -138,6 +141,8 @@ public:
     void addEnvironmentVariable(const std::wstring& name) { environmentVariables_.push_back(name); }
     void setOutputEncoding(OutputEncoding encoding) { outputEncoding_ = encoding; }
     void addToEnvironment(const EnvironmentVariable& variable) { environment_.push_back(variable); }
+    void setRestartPolicy(const RestartPolicy& policy) { restartPolicy_ = policy; }
+    void setStartedTimeout(const Duration& timeout) { startedTimeout_ = timeout; }
 
 private:
     SimpleExecutionSettings stopCommand_;
@@ -148,4 +153,6 @@ private:
     std::vector<std::wstring> environmentVariables_;
     OutputEncoding outputEncoding_ = OutputEncoding::automatic();
     std::vector<EnvironmentVariable> environment_;
+    RestartPolicy restartPolicy_;
+    std::optional<Duration> startedTimeout_;
 };

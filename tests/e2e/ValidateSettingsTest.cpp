@@ -242,6 +242,56 @@ TEST_F(ValidateSettings, RefusesAnUnknownOutputEncodingAndAnEnvironmentVariableW
         << toUtf8(equals.output());
 }
 
+TEST_F(ValidateSettings, ReadsTheRestartPolicyAndTheStartLimitAndRefusesDurationsWithoutAWholeNumberAndUnit)
+{
+    const std::vector<std::pair<std::wstring, std::wstring>> accepted = {
+        {L"<restart when='failure' delay=' 500ms' reset='1h'/>",
+         L"[e]: Restart:failure delay=500ms max-delay=5m reset=1h max-restarts=0!~"},
+        {L"<restart when='always' delay='10m' max-restarts='3'/>",
+         L"[e]: Restart:always delay=10m max-delay=10m reset=10m max-restarts=3!~"},
+        {L"<restart when='always' delay='90000ms' max-delay='2h'/>",
+         L"[e]: Restart:always delay=90s max-delay=2h reset=10m max-restarts=0!~"},
+        {L"<status-marker timeout='120s'><started>up</started></status-marker>", L"[e]: StartedTimeout:120s!~"},
+    };
+    for (const auto& entry : accepted) {
+        const ProcessResult result = validate(service(minimalExecution(entry.first)));
+        EXPECT_EQ(result.exitCode, 0u) << toUtf8(entry.first);
+        EXPECT_TRUE(result.hasLine(entry.second)) << toUtf8(result.output());
+    }
+    EXPECT_EQ(tagged(validate(service(minimalExecution(L"<restart delay='1s'/>")))),
+              tagged(validate(service(minimalExecution()))));
+
+    const std::wstring hint = L": write a whole number and a unit (ms, s, m or h), such as 5s";
+    const std::wstring restart = L" in <hostwell>/<execution>/<restart> ";
+    const std::vector<std::pair<std::wstring, std::wstring>> refused = {
+        {L"<restart delay='5'/>", L"Duration delay=\"5\"" + restart + L"has no unit" + hint},
+        {L"<restart delay='5sec'/>", L"Duration delay=\"5sec\"" + restart + L"has the unknown unit \"sec\"" + hint},
+        {L"<restart max-delay='-5s'/>", L"Duration max-delay=\"-5s\"" + restart + L"is negative" + hint},
+        {L"<restart reset='1.5h'/>", L"Duration reset=\"1.5h\"" + restart + L"is not a whole number" + hint},
+        {L"<restart delay='ms'/>", L"Duration delay=\"ms\"" + restart + L"is not a number" + hint},
+        {L"<restart delay='99999999999999999999999ms'/>",
+         L"Duration delay=\"99999999999999999999999ms\"" + restart + L"is longer than 1000h" + hint},
+        {L"<restart delay='1s' max-delay='500ms'/>",
+         L"Duration max-delay=\"500ms\"" + restart + L"is shorter than the delay 1s: the waits grow from the delay "
+         L"up to max-delay"},
+        {L"<restart when='on-failure'/>",
+         L"Unknown when \"on-failure\" in <hostwell>/<execution>/<restart>: write never, failure or always"},
+        {L"<restart max-restarts='three'/>",
+         L"max-restarts \"three\" in <hostwell>/<execution>/<restart> is not a whole number: write how many "
+         L"restarts in a row are allowed, or 0 for no limit"},
+        {L"<status-marker timeout='2'><started>up</started></status-marker>",
+         L"Duration timeout=\"2\" in <hostwell>/<execution>/<status-marker> has no unit" + hint},
+        {L"<status-marker timeout='0s'><started>up</started></status-marker>",
+         L"Duration timeout=\"0s\" in <hostwell>/<execution>/<status-marker> is zero: give the program the time it "
+         L"needs to start, such as 2m"},
+    };
+    for (const auto& entry : refused) {
+        const ProcessResult result = validate(service(minimalExecution(entry.first)));
+        EXPECT_EQ(result.exitCode, 1u) << toUtf8(entry.first);
+        EXPECT_TRUE(result.hasLine(entry.second)) << toUtf8(result.output());
+    }
+}
+
 TEST_F(ValidateSettings, FindsABareProgramNameInTheSettingsFolderFirst)
 {
     writeBytes(dir.file(L"cmd.exe"), "MZ");

@@ -1,0 +1,42 @@
+#include "service/StartLimit.h"
+
+#include "logging/ErrorText.h"
+#include "logging/Logger.h"
+#include "logging/ThreadFailure.h"
+#include "process/ServiceStatusUpdater.h"
+#include "service/ThreadedServiceTask.h"
+
+namespace {
+const Logger logger(L"StartLimit");
+}
+
+StartLimit::StartLimit(const Duration& timeout, const ServiceStatusUpdater* updater, ThreadedServiceTask* task)
+    : timeout_(timeout), updater_(updater), task_(task)
+{
+    HANDLE timer = nullptr;
+    if (!CreateTimerQueueTimer(&timer, nullptr, onTimeout, this, static_cast<DWORD>(timeout.length.count()), 0,
+                               WT_EXECUTEONLYONCE)) {
+        logger.warn(L"Failed to start the clock of the status-marker timeout; the program may take as long as it "
+                    L"needs to start. %s",
+                    lastErrorText());
+        return;
+    }
+    timer_.reset(timer);
+}
+
+VOID CALLBACK StartLimit::onTimeout(PVOID parameter, BOOLEAN)
+{
+    fenced(L"Start limit", [parameter] { static_cast<StartLimit*>(parameter)->expire(); });
+}
+
+void StartLimit::expire()
+{
+    // A stop requested before is no failure of the start.
+    if (updater_->hasReported() || task_->isInterrupted()) {
+        return;
+    }
+    exceeded_ = true;
+    logger.error(L"The program did not report that it started within %s; it is stopped and the service ends",
+                 timeout_.text);
+    task_->CallStopService();
+}

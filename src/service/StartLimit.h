@@ -1,0 +1,37 @@
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+
+#include "common/UniqueResource.h"
+#include "settings/Duration.h"
+
+class ServiceStatusUpdater;
+class ThreadedServiceTask;
+
+// The time the program has, from its first start, to print the started
+// marker. When it runs out first, the error is logged and the task stopped as
+// on a stop request; the service is then to stop as failed. The clock runs
+// from construction; it stops when the object goes, never in the middle of
+// its own callback.
+class StartLimit {
+public:
+    StartLimit(const Duration& timeout, const ServiceStatusUpdater* updater, ThreadedServiceTask* task);
+    StartLimit(const StartLimit&) = delete;
+    StartLimit& operator=(const StartLimit&) = delete;
+
+    // True once the time ran out before the marker came.
+    bool exceeded() const { return exceeded_; }
+
+private:
+    static VOID CALLBACK onTimeout(PVOID parameter, BOOLEAN fired);
+    void expire();
+
+    Duration timeout_;
+    const ServiceStatusUpdater* updater_;
+    ThreadedServiceTask* task_;
+    std::atomic<bool> exceeded_{false};
+    // Last, so that it goes first: its callback uses the members above.
+    UniqueTimerQueueTimer timer_;
+};

@@ -1,0 +1,134 @@
+#include "settings/SupervisionSettings.h"
+
+#include <algorithm>
+#include <optional>
+#include <string>
+
+#include "common/WhiteSpace.h"
+#include "logging/Logger.h"
+#include "settings/Duration.h"
+#include "settings/RestartPolicy.h"
+#include "settings/SimpleSettings.h"
+
+namespace {
+
+const Logger logger(L"FileTaskSettings");
+const wchar_t* const RESTART = L"<hostwell>/<execution>/<restart>";
+const wchar_t* const STATUS_MARKER = L"<hostwell>/<execution>/<status-marker>";
+// More restarts than this in one series are no limit worth writing.
+const size_t MAX_RESTARTS_DIGITS = 9;
+
+std::wstring valueOf(const rapidxml::xml_attribute<wchar_t>& attribute)
+{
+    return std::wstring(attribute.value(), attribute.value_size());
+}
+
+// Leaves `duration` empty when the attribute is absent.
+int readDuration(const XmlNode& element, const wchar_t* path, const wchar_t* name, std::optional<Duration>& duration)
+{
+    const auto* attribute = element.first_attribute(name);
+    if (attribute == nullptr) {
+        return 0;
+    }
+    const std::wstring value = valueOf(*attribute);
+    Duration parsed;
+    const std::wstring wrong = parseDuration(value, parsed);
+    if (!wrong.empty()) {
+        logger.error(L"Duration %s=\"%s\" in %s %s: write a whole number and a unit (ms, s, m or h), such as 5s",
+                     name, value, path, wrong);
+        return 1;
+    }
+    logger.debug(L"Duration %s in %s: %s", name, path, parsed.text);
+    duration = parsed;
+    return 0;
+}
+
+int readWhen(const XmlNode& restart, RestartWhen& when)
+{
+    const auto* attribute = restart.first_attribute(L"when");
+    if (attribute == nullptr) {
+        return 0;
+    }
+    const std::wstring value = valueOf(*attribute);
+    if (!restartWhenNamed(trimWhiteSpace(value), when)) {
+        logger.error(L"Unknown when \"%s\" in %s: write never, failure or always", value, RESTART);
+        return 1;
+    }
+    return 0;
+}
+
+int readMaxRestarts(const XmlNode& restart, unsigned& maxRestarts)
+{
+    const auto* attribute = restart.first_attribute(L"max-restarts");
+    if (attribute == nullptr) {
+        return 0;
+    }
+    const std::wstring value = valueOf(*attribute);
+    const std::wstring text = trimWhiteSpace(value);
+    if (text.empty() || text.size() > MAX_RESTARTS_DIGITS ||
+        text.find_first_not_of(L"0123456789") != std::wstring::npos) {
+        logger.error(L"max-restarts \"%s\" in %s is not a whole number: write how many restarts in a row are "
+                     L"allowed, or 0 for no limit",
+                     value, RESTART);
+        return 1;
+    }
+    maxRestarts = static_cast<unsigned>(std::stoul(text));
+    return 0;
+}
+
+}  // namespace
+
+int readRestartPolicy(const XmlNode& execution, SimpleServiceTaskSettings& settings)
+{
+    const XmlNode* restart = execution.first_node(L"restart");
+    if (restart == nullptr) {
+        return 0;
+    }
+    RestartPolicy policy;
+    std::optional<Duration> delay;
+    std::optional<Duration> maxDelay;
+    std::optional<Duration> reset;
+    if (readWhen(*restart, policy.when) != 0 || readDuration(*restart, RESTART, L"delay", delay) != 0 ||
+        readDuration(*restart, RESTART, L"max-delay", maxDelay) != 0 ||
+        readDuration(*restart, RESTART, L"reset", reset) != 0 || readMaxRestarts(*restart, policy.maxRestarts) != 0) {
+        return 1;
+    }
+    policy.delay = delay ? delay->length : policy.delay;
+    policy.reset = reset ? reset->length : policy.reset;
+    if (maxDelay && maxDelay->length < policy.delay) {
+        logger.error(L"Duration max-delay=\"%s\" in %s is shorter than the delay %s: the waits grow from the delay "
+                     L"up to max-delay",
+                     maxDelay->text, RESTART, formatDuration(policy.delay));
+        return 1;
+    }
+    // A long delay alone raises the default ceiling rather than being cut down to it.
+    policy.maxDelay = maxDelay ? maxDelay->length : std::max(policy.maxDelay, policy.delay);
+    settings.setRestartPolicy(policy);
+    return 0;
+}
+
+int readStartedTimeout(const XmlNode& execution, SimpleServiceTaskSettings& settings)
+{
+    const XmlNode* statusMarker = execution.first_node(L"status-marker");
+    if (statusMarker == nullptr) {
+        return 0;
+    }
+    std::optional<Duration> timeout;
+    if (readDuration(*statusMarker, STATUS_MARKER, L"timeout", timeout) != 0) {
+        return 1;
+    }
+    if (!timeout) {
+        return 0;
+    }
+    if (timeout->length.count() == 0) {
+        logger.error(L"Duration timeout=\"%s\" in %s is zero: give the program the time it needs to start, such as "
+                     L"2m",
+                     timeout->text, STATUS_MARKER);
+        return 1;
+    }
+    if (settings.getStartedMarker() == nullptr) {
+        logger.warn(L"The timeout of %s has no effect without a <started> marker", STATUS_MARKER);
+    }
+    settings.setStartedTimeout(*timeout);
+    return 0;
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "settings/XmlText.h"
+
+class SimpleServiceTaskSettings;
+
+// How the service task supervises the program beyond running it: the restart
+// policy of <execution>/<restart> and the time limit of
+// <execution>/<status-marker>. Each returns 1 when a value is refused, after
+// logging which attribute and value and why; 0 otherwise.
+int readRestartPolicy(const XmlNode& execution, SimpleServiceTaskSettings& settings);
+// Reads after the started marker, which the limit is about.
+int readStartedTimeout(const XmlNode& execution, SimpleServiceTaskSettings& settings);
