@@ -16,7 +16,8 @@ public:
     HANDLE process() const { return process_.get(); }
     // Ends the child and its descendants with the exit code.
     bool terminate(UINT exitCode) const;
-    // How many processes of the child's job still run (0 without a job).
+    // How many processes of the child's job still run, its console host not
+    // counted (0 without a job).
     DWORD runningDescendants() const;
 
 private:

@@ -101,6 +101,8 @@ TEST_F(RestartPolicy, FailingProgramIsRestartedWithGrowingWaitsWhileRunningUntil
     EXPECT_FALSE(logHas(L"restart 4"));
     EXPECT_TRUE(logHas(L"The program ended with exit code 23 after 3 restart(s) in a row; max-restarts allows no more"));
     EXPECT_EQ(infoMessagesOf(retainedLog(), L"console"), std::vector<std::wstring>(4, L"working"));
+    // Each run left nothing behind: the console host of a program without a console is not one of its processes.
+    EXPECT_FALSE(logHas(L"were still running")) << toUtf8(retainedLog());
 
     if (!servicesLogPath().empty()) {
         const std::vector<std::string> expected = {
