@@ -46,6 +46,16 @@ size_t completeDoubleByteBytes(unsigned int codePage, const unsigned char* data,
     return size;
 }
 
+size_t completeUtf16Bytes(const unsigned char* data, size_t size)
+{
+    const size_t whole = size - size % 2;
+    // A high surrogate waits for the low one that follows it.
+    if (whole >= 2 && data[whole - 1] >= 0xD8 && data[whole - 1] <= 0xDB) {
+        return whole - 2;
+    }
+    return whole;
+}
+
 bool isUtf8(const std::string& bytes)
 {
     return bytes.empty() || MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
@@ -61,11 +71,27 @@ size_t completeCharacterBytes(unsigned int codePage, const char* data, size_t si
     if (effective == CP_UTF8) {
         return completeUtf8Bytes(bytes, size);
     }
+    if (effective == CODE_PAGE_UTF16) {
+        return completeUtf16Bytes(bytes, size);
+    }
     CPINFO info = {};
     if (GetCPInfo(effective, &info) && info.MaxCharSize == 2) {
         return completeDoubleByteBytes(effective, bytes, size);
     }
     return size;
+}
+
+size_t OutputDecoder::findLineFeed(size_t start) const
+{
+    if (!isUtf16()) {
+        return pending_.find('\n', start);
+    }
+    for (size_t i = start; i + 1 < pending_.size(); i += 2) {
+        if (pending_[i] == '\n' && pending_[i + 1] == '\0') {
+            return i;
+        }
+    }
+    return std::string::npos;
 }
 
 unsigned int OutputDecoder::codePageOf(unsigned int consoleCodePage, const std::string& bytes) const
@@ -96,6 +122,11 @@ std::wstring OutputDecoder::decodeAll(unsigned int codePage, const std::string& 
 {
     if (bytes.empty()) {
         return std::wstring();
+    }
+    if (codePage == CODE_PAGE_UTF16) {
+        std::wstring text(bytes.size() / 2, L'\0');
+        bytes.copy(reinterpret_cast<char*>(&text[0]), text.size() * 2);
+        return text;
     }
     const int length = static_cast<int>(bytes.size());
     const int size = MultiByteToWideChar(codePage, 0, bytes.data(), length, nullptr, 0);

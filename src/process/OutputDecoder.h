@@ -8,7 +8,7 @@
 // bytes and each is converted whole, so a character split between two reads
 // stays whole and the automatic encoding judges a line by all its bytes; a
 // line longer than the limit is passed on in pieces that end on whole
-// characters.
+// characters. UTF-16 output (little-endian) is cut on its own line feeds.
 class OutputDecoder {
 public:
     static const size_t LONG_LINE = 4096;
@@ -18,23 +18,30 @@ public:
     // `consoleCodePage` is the console output code page of the moment (0, the
     // ANSI code page, without a console): the automatic encoding reads lines
     // that are not UTF-8 in it.
-    template <typename OnLine>
-    void append(unsigned int consoleCodePage, const char* data, size_t size, OnLine onLine)
+    // Lines go to `onLine`; the pieces of a line too long to wait for its end to `onPiece`.
+    template <typename OnLine, typename OnPiece>
+    void append(unsigned int consoleCodePage, const char* data, size_t size, OnLine onLine, OnPiece onPiece)
     {
         pending_.append(data, size);
         size_t start = 0;
         for (;;) {
-            const size_t feed = pending_.find('\n', start);
+            const size_t feed = findLineFeed(start);
             if (feed == std::string::npos) {
                 break;
             }
             onLine(trimmed(decode(consoleCodePage, pending_.substr(start, feed - start))));
-            start = feed + 1;
+            start = feed + lineFeedSize();
         }
         pending_.erase(0, start);
         if (pending_.size() > LONG_LINE) {
-            onLine(takePiece(consoleCodePage));
+            onPiece(takePiece(consoleCodePage));
         }
+    }
+
+    template <typename OnLine>
+    void append(unsigned int consoleCodePage, const char* data, size_t size, OnLine onLine)
+    {
+        append(consoleCodePage, data, size, onLine, onLine);
     }
 
     // The rest of the output after its end: a last line without a line feed.
@@ -48,6 +55,10 @@ public:
     }
 
 private:
+    bool isUtf16() const { return !encoding_.isAutomatic() && encoding_.codePage() == CODE_PAGE_UTF16; }
+    size_t lineFeedSize() const { return isUtf16() ? 2 : 1; }
+    // The position of the next line feed in the pending bytes from `start`.
+    size_t findLineFeed(size_t start) const;
     unsigned int codePageOf(unsigned int consoleCodePage, const std::string& bytes) const;
     std::wstring decode(unsigned int consoleCodePage, const std::string& bytes) const;
     // The whole characters of the pending bytes, untrimmed; an incomplete

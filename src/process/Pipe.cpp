@@ -72,33 +72,3 @@ void ChildProcessInHandle::closeChildEnd()
     makeInheritable(childEnd());
     close(childEnd());
 }
-
-ChildProcessOutHandle::ChildProcessOutHandle() : ChildProcessHandle(BUFFER_SIZE)
-{
-    if (!valid_) {
-        return;
-    }
-    const HANDLE process = GetCurrentProcess();
-    if (!DuplicateHandle(process, writeHandle(), process, &errorHandle_, 0, TRUE, DUPLICATE_SAME_ACCESS)) {
-        logger.error(L"Failed to duplicate handle for process stderr");
-        valid_ = false;
-        errorHandle_ = nullptr;
-    }
-}
-
-ChildProcessOutHandle::~ChildProcessOutHandle()
-{
-    if (errorHandle_ != nullptr) {
-        CloseHandle(errorHandle_);
-    }
-}
-
-void ChildProcessOutHandle::closeChildEnd()
-{
-    makeInheritable(childEnd());
-    close(childEnd());
-    if (errorHandle_ != nullptr) {
-        CloseHandle(errorHandle_);
-        errorHandle_ = nullptr;
-    }
-}

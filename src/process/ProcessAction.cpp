@@ -31,7 +31,7 @@ int ProcessAction::ExecuteTaskAction(const Argz&, const ServiceTaskSettings& set
         logger.info(L"Failed to register console control handler. %s", lastErrorText());
     }
     LogPipeReader output(L"console");
-    ServiceProcessCommand command(this, &settings, &output);
+    ServiceProcessCommand command(this, &settings, &output, &consoleEventReceived_);
     const int result = command.execute();
     SetEvent(stopped_.get());
     if (registered && !SetConsoleCtrlHandler(handlerRoutine, FALSE)) {
@@ -43,6 +43,9 @@ int ProcessAction::ExecuteTaskAction(const Argz&, const ServiceTaskSettings& set
 BOOL ProcessAction::onConsoleControl(DWORD controlType)
 {
     logger.info(L"Console Control event recieved: %d", static_cast<int>(controlType));
+    if (controlType == CTRL_C_EVENT || controlType == CTRL_BREAK_EVENT) {
+        consoleEventReceived_ = true;
+    }
     interrupt();
     // After these the system ends the process as soon as the handler returns:
     // the stop must be over by then.

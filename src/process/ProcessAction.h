@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 #include "commandline/ServiceSettingsAction.h"
 #include "common/InterruptHolder.h"
 #include "common/UniqueResource.h"
@@ -26,4 +28,6 @@ public:
 private:
     // Set once the program and its stop command have ended.
     UniqueHandle stopped_;
+    // The program shares this console: a Ctrl+C or Ctrl+Break typed there has reached it too.
+    std::atomic<bool> consoleEventReceived_{false};
 };

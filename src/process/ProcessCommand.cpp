@@ -1,5 +1,6 @@
 #include "process/ProcessCommand.h"
 
+#include <climits>
 #include <vector>
 
 #include "common/Format.h"
@@ -10,8 +11,9 @@
 #include "process/ConsoleEvents.h"
 #include "process/EnvironmentBlock.h"
 #include "process/LaunchLimits.h"
+#include "process/OutputPipe.h"
+#include "process/OutputReader.h"
 #include "process/Pipe.h"
-#include "process/PipeReader.h"
 #include "process/ProcessInterruptHandler.h"
 #include "settings/SettingsInterfaces.h"
 
@@ -86,7 +88,7 @@ int ProcessCommand::runWithToken(HANDLE token)
     }
 
     ChildProcessInHandle input;
-    ChildProcessOutHandle output;
+    OutputPipe output;
     if (!input.isValid() || !output.isValid()) {
         logger.error(L"Failed to setup pipes for process");
         return 1;
@@ -96,10 +98,13 @@ int ProcessCommand::runWithToken(HANDLE token)
     startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
     input.makeInheritable(input.childEnd());
-    output.makeInheritable(output.childEnd());
+    if (!input.isValid() || !output.makeChildEndsInheritable()) {
+        logger.error(L"Failed to setup pipes for process");
+        return 1;
+    }
     startup.hStdInput = input.childEnd();
-    startup.hStdOutput = output.childEnd();
-    startup.hStdError = output.errorHandle();
+    startup.hStdOutput = output.outputEnd();
+    startup.hStdError = output.errorEnd();
 
     UniqueHandle job = createJob();
     std::vector<wchar_t> environment = environment_->block();
@@ -124,11 +129,15 @@ int ProcessCommand::runWithToken(HANDLE token)
         return 1;
     }
 
+    if (started_ != nullptr) {
+        SetEvent(started_);
+    }
     input.closeChildEnd();
-    output.closeChildEnd();
+    output.closeChildEnds();
     input.close(input.parentEnd());
-    supervise(child, output.parentEnd());
-    output.close(output.parentEnd());
+    OutputReader reader(output.readEnd(), outputEncoding_, outputCallback_);
+    supervise(child, reader);
+    reportEnd(child);
     return 0;
 }
 
@@ -145,36 +154,53 @@ DWORD ProcessCommand::creationFlags() const
     return common | (hasConsole() ? 0 : CREATE_NEW_CONSOLE);
 }
 
-void ProcessCommand::supervise(const ChildProcess& child, HANDLE output)
+void ProcessCommand::supervise(const ChildProcess& child, OutputReader& reader)
 {
-    PipeReader reader(output, outputEncoding_, outputCallback_);
-    std::vector<HANDLE> wakers = {child.process()};
-    // Until a stop is requested nothing is done but waiting for the child's
-    // end or the request; while stopping, the strategy acts in steps.
-    const DWORD idleWait = interruptEvents(wakers) ? INFINITE : POLL_INTERVAL;
-    bool announced = false;
+    std::vector<HANDLE> stopEvents;
+    // Without an event for every holder the flags are looked at from time to time.
+    const DWORD idleWait = interruptEvents(stopEvents) ? INFINITE : POLL_INTERVAL;
+    bool stopping = false;
+    ULONGLONG nextStep = 0;
+    reader.start();
     for (;;) {
-        DWORD waited = 0;
-        if (isInterrupted()) {
-            if (!announced) {
-                logger.debug(L"Interrupted flag is set. Process will be stoped");
-                announced = true;
-            }
-            interruptHandler_->handle(child);
-            waited = WaitForSingleObject(child.process(), POLL_INTERVAL);
-        } else {
-            waited = WaitForMultipleObjects(static_cast<DWORD>(wakers.size()), wakers.data(), FALSE, idleWait);
+        DWORD timeout = idleWait;
+        if (!stopping && isInterrupted()) {
+            logger.debug(L"Interrupted flag is set. Process will be stoped");
+            stopping = true;
         }
+        if (stopping) {
+            if (GetTickCount64() >= nextStep) {
+                const DWORD wait = interruptHandler_->handle(child);
+                nextStep = wait == INFINITE ? ULLONG_MAX : GetTickCount64() + wait;
+            }
+            const ULONGLONG now = GetTickCount64();
+            timeout = nextStep == ULLONG_MAX ? INFINITE : nextStep > now ? static_cast<DWORD>(nextStep - now) : 0;
+        }
+        // The child's end first, then the stop request: a busy output must not hide them.
+        std::vector<HANDLE> handles = {child.process()};
+        if (!stopping) {
+            handles.insert(handles.end(), stopEvents.begin(), stopEvents.end());
+        }
+        if (reader.isReading()) {
+            handles.push_back(reader.event());
+        }
+        const DWORD waited = WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, timeout);
         if (waited == WAIT_OBJECT_0) {
             break;
         }
-        if (waited == WAIT_FAILED) {
+        if (reader.isReading() && waited == WAIT_OBJECT_0 + handles.size() - 1) {
+            reader.onReadCompleted();
+        } else if (waited == WAIT_FAILED) {
             logger.warn(L"Failed to wait for the process. %s", lastErrorText());
             Sleep(POLL_INTERVAL);
         }
     }
     // The output the child wrote before it ended comes first in the log.
-    reader.stop();
+    reader.drain();
+}
+
+void ProcessCommand::reportEnd(const ChildProcess& child)
+{
     DWORD code = 0;
     if (GetExitCodeProcess(child.process(), &code)) {
         exitCode_ = code;

@@ -9,6 +9,7 @@
 #include "settings/OutputEncoding.h"
 
 class ChildProcess;
+class OutputReader;
 class EnvironmentBlock;
 class ExecutionSettings;
 class PipeReaderCallback;
@@ -35,11 +36,16 @@ public:
     int execute() override;
     // The child's exit code, 0 until it has ended.
     DWORD exitCode() const { return exitCode_; }
+    // The event is set once the child runs.
+    void signalWhenStarted(HANDLE event) { started_ = event; }
 
 private:
     int runWithToken(HANDLE token);
     DWORD creationFlags() const;
-    void supervise(const ChildProcess& child, HANDLE output);
+    // Waits on this thread for everything the run needs: the child's end, its
+    // output, the stop request and the steps of the stop.
+    void supervise(const ChildProcess& child, OutputReader& reader);
+    void reportEnd(const ChildProcess& child);
 
     const ExecutionSettings* settings_;
     const EnvironmentBlock* environment_;
@@ -47,6 +53,7 @@ private:
     ProcessInterruptHandler* interruptHandler_;
     PipeReaderCallback* outputCallback_;
     bool receivesConsoleEvents_;
+    HANDLE started_ = nullptr;
     DWORD exitCode_ = 0;
 };
 

@@ -28,14 +28,24 @@ bool ProcessInterruptCallProcessHandler::beginStop(const ChildProcess&)
         return false;
     }
     logger.debug(L"Started stop service task thread");
-    return true;
+    if (!started_) {
+        return true;
+    }
+    // Either the stop command's process starts or its thread ends without it;
+    // both follow at once from CreateProcess.
+    const HANDLE outcomes[] = {started_.get(), thread_.get()};
+    if (WaitForMultipleObjects(2, outcomes, FALSE, INFINITE) == WAIT_OBJECT_0) {
+        return true;
+    }
+    logger.error(L"Failed to start the stop command %s", settings_->getStopCommand()->getProgram());
+    return false;
 }
 
-void ProcessInterruptCallProcessHandler::onTimeout(const ChildProcess& child)
+DWORD ProcessInterruptCallProcessHandler::onTimeout(const ChildProcess& child)
 {
     stopHolder_.interrupt();
     waitForStopCommand();
-    fallback_.handle(child);
+    return fallback_.handle(child);
 }
 
 DWORD WINAPI ProcessInterruptCallProcessHandler::threadMain(LPVOID parameter)
@@ -55,6 +65,7 @@ void ProcessInterruptCallProcessHandler::runStopCommand()
     LogPipeReader output(L"stop_console");
     ProcessCommand command(&stopHolder_, stopCommand, environment_, settings_->getOutputEncoding(), &stopCommandKiller_,
                            &output);
+    command.signalWhenStarted(started_.get());
     command.execute();
 }
 

@@ -13,16 +13,19 @@ class EnvironmentBlock;
 class ProcessInterruptCallProcessHandler : public ProcessInterruptTimeoutHandler {
 public:
     // The stop command starts with the program's environment.
-    ProcessInterruptCallProcessHandler(const ServiceTaskSettings* settings, const EnvironmentBlock* environment)
-        : ProcessInterruptTimeoutHandler(settings), environment_(environment)
+    ProcessInterruptCallProcessHandler(const ServiceTaskSettings* settings, const EnvironmentBlock* environment,
+                                       const std::atomic<bool>* consoleEventReceived)
+        : ProcessInterruptTimeoutHandler(settings, consoleEventReceived), environment_(environment),
+          started_(CreateEventW(nullptr, TRUE, FALSE, nullptr))
     {
     }
     // Terminates a stop command that still runs and waits for its thread.
     ~ProcessInterruptCallProcessHandler() override;
 
 protected:
+    // True once the stop command runs; false when it could not be started.
     bool beginStop(const ChildProcess& child) override;
-    void onTimeout(const ChildProcess& child) override;
+    DWORD onTimeout(const ChildProcess& child) override;
 
 private:
     static DWORD WINAPI threadMain(LPVOID parameter);
@@ -32,6 +35,8 @@ private:
     const EnvironmentBlock* environment_;
     ProcessInterruptTerminateHandler stopCommandKiller_;
     InterruptHolder stopHolder_;
+    // Set once the stop command's process runs.
+    UniqueHandle started_;
     UniqueHandle thread_;
     DWORD threadId_ = 0;
 };

@@ -1,11 +1,16 @@
 #pragma once
 
+#include <windows.h>
+
 class ChildProcess;
 
 // Decides how an interrupted process command stops its child. Called on the
-// command's thread once per poll cycle while the child still runs.
+// command's thread when the stop begins and then when the time it asked for
+// has passed, until the child has ended.
 class ProcessInterruptHandler {
 public:
     virtual ~ProcessInterruptHandler() = default;
-    virtual void handle(const ChildProcess& child) = 0;
+    // Takes the next step; returns the milliseconds until the step after it,
+    // INFINITE when nothing is left but to wait for the child's end.
+    virtual DWORD handle(const ChildProcess& child) = 0;
 };

@@ -8,15 +8,16 @@ namespace {
 const Logger logger(L"ProcessInterruptTerminateHandler");
 }
 
-void ProcessInterruptTerminateHandler::handle(const ChildProcess& child)
+DWORD ProcessInterruptTerminateHandler::handle(const ChildProcess& child)
 {
     if (isInterrupted()) {
-        return;
+        return INFINITE;
     }
     logger.info(L"Service process will be killed, exit code would be 42");
-    if (child.terminate(TERMINATED_EXIT_CODE)) {
-        interrupt();
-    } else {
+    if (!child.terminate(TERMINATED_EXIT_CODE)) {
         logger.warn(L"Failed to terminate service process. %s", lastErrorText());
+        return RETRY_INTERVAL;
     }
+    interrupt();
+    return INFINITE;
 }

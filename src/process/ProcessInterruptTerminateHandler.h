@@ -4,10 +4,12 @@
 #include "process/ProcessInterruptHandler.h"
 
 // Terminates the child (and what it started) at once with exit code 42.
-// Its flag is set once the child has been terminated.
+// Its flag is set once the child has been terminated; a failed termination
+// is tried again after RETRY_INTERVAL.
 class ProcessInterruptTerminateHandler : public ProcessInterruptHandler, public InterruptHolder {
 public:
     static const unsigned int TERMINATED_EXIT_CODE = 42;
+    static const DWORD RETRY_INTERVAL = 500;
 
-    void handle(const ChildProcess& child) override;
+    DWORD handle(const ChildProcess& child) override;
 };

@@ -12,31 +12,33 @@ namespace {
 const Logger logger(L"ProcessInterruptTimeoutHandler");
 }
 
-void ProcessInterruptTimeoutHandler::handle(const ChildProcess& child)
+DWORD ProcessInterruptTimeoutHandler::handle(const ChildProcess& child)
 {
-    if (gaveUp_) {
-        onTimeout(child);
-        return;
-    }
     if (!begun_) {
+        begun_ = true;
         const bool eventSent = sendStopEvent(child);
-        begun_ = beginStop(child) || eventSent;
-        gaveUp_ = !begun_;
-        startTick_ = GetTickCount();
-        return;
-    }
-    const unsigned long long now = GetTickCount();
-    if (now < startTick_) {
-        // The tick counter wrapped: the time limit starts again.
-        startTick_ = now;
-        return;
-    }
-    if (static_cast<long long>(startTick_) + settings_->getStopTimeout() < static_cast<long long>(now)) {
+        const bool commandStarted = beginStop(child);
+        if (eventSent || commandStarted) {
+            const long timeout = settings_->getStopTimeout();
+            deadline_ = GetTickCount64() + static_cast<ULONGLONG>(timeout > 0 ? timeout : 0);
+            return remaining();
+        }
+        // Nothing was asked of the program: there is nothing to wait for.
+        gaveUp_ = true;
+    } else if (!gaveUp_) {
+        if (remaining() > 0) {
+            return remaining();
+        }
         logger.warn(L"Failed to wait for process to exit...");
         gaveUp_ = true;
-        return;
     }
-    logger.debug(L"Waiting for process to exit...");
+    return onTimeout(child);
+}
+
+DWORD ProcessInterruptTimeoutHandler::remaining() const
+{
+    const ULONGLONG now = GetTickCount64();
+    return now < deadline_ ? static_cast<DWORD>(deadline_ - now) : 0;
 }
 
 bool ProcessInterruptTimeoutHandler::sendStopEvent(const ChildProcess& child)
@@ -46,6 +48,11 @@ bool ProcessInterruptTimeoutHandler::sendStopEvent(const ChildProcess& child)
         return false;
     }
     const wchar_t* name = event == ConsoleEvent::CtrlC ? L"Ctrl+C" : L"Ctrl+Break";
+    // A second event makes many programs skip their graceful shutdown.
+    if (consoleEventReceived_ != nullptr && *consoleEventReceived_) {
+        logger.info(L"The program has received the console's event already; no %s is sent", name);
+        return true;
+    }
     logger.info(L"Sending %s to the process", name);
     if (!sendConsoleEvent(GetProcessId(child.process()), event == ConsoleEvent::CtrlC ? CTRL_C_EVENT : CTRL_BREAK_EVENT)) {
         logger.warn(L"Failed to send %s to the process. %s", name, lastErrorText());
@@ -54,4 +61,4 @@ bool ProcessInterruptTimeoutHandler::sendStopEvent(const ChildProcess& child)
     return true;
 }
 
-void ProcessInterruptTimeoutHandler::onTimeout(const ChildProcess& child) { fallback_.handle(child); }
+DWORD ProcessInterruptTimeoutHandler::onTimeout(const ChildProcess& child) { return fallback_.handle(child); }

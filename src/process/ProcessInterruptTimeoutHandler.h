@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+
 #include "process/ProcessInterruptHandler.h"
 #include "process/ProcessInterruptTerminateHandler.h"
 
@@ -7,17 +9,22 @@ class ServiceTaskSettings;
 
 // Asks the child to stop gently (the configured console event first, then
 // whatever the derived class does) and gives it the stop timeout to end; when
-// it has not, falls back to terminating it.
+// it has not, or when nothing could be asked of it, falls back to terminating it.
 class ProcessInterruptTimeoutHandler : public ProcessInterruptHandler {
 public:
-    explicit ProcessInterruptTimeoutHandler(const ServiceTaskSettings* settings) : settings_(settings) {}
+    // `consoleEventReceived`, when given, is set once the program has had the
+    // event from the console it shares with the wrapper: it is not sent twice.
+    ProcessInterruptTimeoutHandler(const ServiceTaskSettings* settings, const std::atomic<bool>* consoleEventReceived)
+        : settings_(settings), consoleEventReceived_(consoleEventReceived)
+    {
+    }
 
-    void handle(const ChildProcess& child) override;
+    DWORD handle(const ChildProcess& child) override;
 
 protected:
     // Starts the gentle stop; false when there is none under way.
     virtual bool beginStop(const ChildProcess& child) = 0;
-    virtual void onTimeout(const ChildProcess& child);
+    virtual DWORD onTimeout(const ChildProcess& child);
 
     const ServiceTaskSettings* settings_;
     ProcessInterruptTerminateHandler fallback_;
@@ -25,8 +32,10 @@ protected:
 private:
     // False when no event is configured or it could not be sent.
     bool sendStopEvent(const ChildProcess& child);
+    DWORD remaining() const;
 
+    const std::atomic<bool>* consoleEventReceived_;
     bool gaveUp_ = false;
     bool begun_ = false;
-    unsigned long long startTick_ = 0;
+    ULONGLONG deadline_ = 0;
 };

@@ -66,7 +66,7 @@ int ServiceProcessCommand::execute()
     logger.debug(L"stop wait timeout: %ld", stopTimeout);
 
     ProcessInterruptTerminateHandler terminateHandler;
-    ProcessInterruptCallProcessHandler callProcessHandler(settings_, &environment);
+    ProcessInterruptCallProcessHandler callProcessHandler(settings_, &environment, consoleEventReceived_);
     ProcessInterruptHandler* handler = &terminateHandler;
     const bool consoleEvent = settings_->getConsoleEvent() != ConsoleEvent::None;
     if (settings_->getStopCommand() != nullptr) {

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 #include "common/Command.h"
 #include "common/InterruptHolder.h"
 
@@ -15,9 +17,13 @@ class ServiceTaskSettings;
 // stop command or immediate termination as the way to stop it.
 class ServiceProcessCommand : public Command, public InterruptHolder {
 public:
+    // `consoleEventReceived`, when given, says that the stop came as a console
+    // event the program has had too.
     ServiceProcessCommand(InterruptHolder* parent, const ServiceTaskSettings* settings,
-                          PipeReaderCallback* outputCallback)
-        : InterruptHolder(parent), settings_(settings), outputCallback_(outputCallback)
+                          PipeReaderCallback* outputCallback,
+                          const std::atomic<bool>* consoleEventReceived = nullptr)
+        : InterruptHolder(parent), settings_(settings), outputCallback_(outputCallback),
+          consoleEventReceived_(consoleEventReceived)
     {
     }
 
@@ -33,5 +39,6 @@ private:
 
     const ServiceTaskSettings* settings_;
     PipeReaderCallback* outputCallback_;
+    const std::atomic<bool>* consoleEventReceived_;
     DWORD exitCode_ = 0;
 };

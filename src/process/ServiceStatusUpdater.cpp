@@ -14,7 +14,22 @@ void ServiceStatusUpdater::reportRunningOnce()
 void TokenFilteringServiceStatusUpdater::onLine(const std::wstring& line)
 {
     target_->onLine(line);
-    if (watching_ && !marker_.empty() && line.find(marker_) != std::wstring::npos) {
+    watch(tail_ + line);
+    tail_.clear();
+}
+
+void TokenFilteringServiceStatusUpdater::onPiece(const std::wstring& piece)
+{
+    target_->onPiece(piece);
+    const std::wstring text = tail_ + piece;
+    watch(text);
+    const size_t kept = marker_.empty() ? 0 : marker_.size() - 1;
+    tail_ = text.substr(text.size() > kept ? text.size() - kept : 0);
+}
+
+void TokenFilteringServiceStatusUpdater::watch(const std::wstring& text)
+{
+    if (watching_ && !marker_.empty() && text.find(marker_) != std::wstring::npos) {
         reportRunningOnce();
         watching_ = false;
     }

@@ -33,10 +33,17 @@ public:
     {
     }
     void onLine(const std::wstring& line) override;
+    // The marker may be cut between two pieces of a long line: the end of the
+    // pieces so far is searched with the next.
+    void onPiece(const std::wstring& piece) override;
 
 private:
+    void watch(const std::wstring& text);
+
     std::wstring marker_;
     bool watching_ = true;
+    // The end of the pieces of the current line, shorter than the marker.
+    std::wstring tail_;
 };
 
 // Only passes the lines on: without a marker the service is reported running
@@ -45,4 +52,5 @@ class DumpServiceStatsusUpdater : public ServiceStatusUpdater {
 public:
     using ServiceStatusUpdater::ServiceStatusUpdater;
     void onLine(const std::wstring& line) override { target_->onLine(line); }
+    void onPiece(const std::wstring& piece) override { target_->onPiece(piece); }
 };

@@ -28,20 +28,26 @@ DWORD failureCode(DWORD exitCode) { return exitCode != 0 ? exitCode : 1; }
 
 void ServiceExecuteProcessTask::runWithSettings(const ServiceTaskSettings& settings)
 {
+    ServiceStatus* status = context_->getStatus();
+    const std::wstring* marker = settings.getStartedMarker();
+    const Duration* timeout = marker != nullptr ? settings.getStartedTimeout() : nullptr;
+    // The first "starting" report already says how long the start may take.
+    if (timeout != nullptr) {
+        status->setStartWaitHint(static_cast<DWORD>(timeout->length.count()));
+    }
+    status->setStatus(StatusValue::STARTING);
     if (!acceptWritableFiles(findWritableFiles(settings), writableFilesAccepted_)) {
         logger.error(L"Failed to start process: its files may be changed by ordinary users");
         reportFailure(1);
         return;
     }
     LogPipeReader output(L"console");
-    ServiceStatus* status = context_->getStatus();
     std::unique_ptr<ServiceStatusUpdater> updater;
     std::unique_ptr<StartLimit> startLimit;
-    if (const std::wstring* marker = settings.getStartedMarker()) {
+    if (marker != nullptr) {
         // One updater for every run: the marker counts until it was seen once.
         updater.reset(new TokenFilteringServiceStatusUpdater(status, &output, *marker));
-        if (const Duration* timeout = settings.getStartedTimeout()) {
-            status->setStartWaitHint(static_cast<DWORD>(timeout->length.count()));
+        if (timeout != nullptr) {
             startLimit.reset(new StartLimit(*timeout, updater.get(), this));
         }
     } else {

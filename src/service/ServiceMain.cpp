@@ -44,7 +44,6 @@ void ServiceMain::serve(ServiceStatus& status)
         } else {
             logger.debug(L"RegisterServiceCtrlHandler completed");
             const ThreadFailure::Watch watch(&task);
-            status.setStatus(StatusValue::STARTING);
             task.CallStartService();
             task.waitUntilFinished();
         }

@@ -154,8 +154,11 @@ SERVICE_STATUS ServiceStatus::record(const StatusValue& value, DWORD checkPoint)
     status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
     status.dwCurrentState = value.state;
     status.dwControlsAccepted = controlsAccepted_;
-    status.dwCheckPoint = checkPoint;
-    status.dwWaitHint = &value == &StatusValue::STARTING ? startWaitHint_.load() : WAIT_HINT;
+    // A settled state carries neither: they describe the progress of a pending one.
+    if (value.pending) {
+        status.dwCheckPoint = checkPoint;
+        status.dwWaitHint = &value == &StatusValue::STARTING ? startWaitHint_.load() : WAIT_HINT;
+    }
     if (value.terminal && failureExitCode_ != 0) {
         status.dwWin32ExitCode = ERROR_SERVICE_SPECIFIC_ERROR;
         status.dwServiceSpecificExitCode = failureExitCode_;

@@ -33,7 +33,6 @@ void ThreadedServiceTask::CallStartService()
 {
     logger.info(L"CallStartService");
     ScopedLock lock(*this);
-    ServiceStatus* status = context_->getStatus();
     if (isInterrupted()) {
         logger.warn(L"There is a stopping process");
         return;
@@ -42,11 +41,10 @@ void ThreadedServiceTask::CallStartService()
         logger.warn(L"There is running process thread. Will terminate");
         return;
     }
-    status->setStatus(StatusValue::STARTING);
     thread_.reset(CreateThread(nullptr, 0, threadMain, this, 0, &threadId_));
     if (!thread_) {
         logger.error(L"Failed to create thread to execute service task");
-        status->setFailureExitCode(1);
+        reportFailure(1);
         return;
     }
     running_ = true;

@@ -7,8 +7,8 @@
 #include "logging/CriticalSection.h"
 #include "service/ServiceTask.h"
 
-// Runs the work on a thread of its own and decides the service's status
-// around it: "starting" when the thread starts, "stopping" on a stop request.
+// Runs the work on a thread of its own and reports "stopping" on a stop
+// request; the work reports "starting" once it knows how long it may take.
 // Its flag is set once a stop was requested; a requested stop before the
 // start keeps the work from starting at all.
 class ThreadedServiceTask : public ServiceTask, public InterruptHolder, public CriticalSection {

@@ -29,20 +29,22 @@ bool parseOutputEncoding(const std::wstring& value, OutputEncoding& encoding)
         encoding = OutputEncoding::automatic();
     } else if (name == L"utf-8") {
         encoding = OutputEncoding::fixed(CP_UTF8);
+    } else if (name == L"utf-16" || name == L"1200") {
+        encoding = OutputEncoding::fixed(CODE_PAGE_UTF16);
     } else if (name == L"ansi") {
         encoding = OutputEncoding::fixed(CP_ACP);
     } else if (name == L"oem") {
         encoding = OutputEncoding::fixed(CP_OEMCP);
     } else if (!isCodePageNumber(name)) {
-        logger.error(L"Unknown output-encoding \"%s\" in <hostwell>/<execution>: write auto, utf-8, ansi, oem or "
-                     L"the number of a code page, such as 1252",
+        logger.error(L"Unknown output-encoding \"%s\" in <hostwell>/<execution>: write auto, utf-8, utf-16, ansi, oem "
+                     L"or the number of a code page, such as 1252",
                      value);
         return false;
     } else {
         const unsigned int codePage = static_cast<unsigned int>(wcstoul(name.c_str(), nullptr, 10));
         if (!IsValidCodePage(codePage)) {
             logger.error(L"Code page %s of <hostwell>/<execution>/<output-encoding> is not installed on this system: "
-                         L"write auto, utf-8, ansi, oem or the number of an installed code page",
+                         L"write auto, utf-8, utf-16, ansi, oem or the number of an installed code page",
                          name);
             return false;
         }

@@ -2,6 +2,9 @@
 
 #include <string>
 
+// UTF-16LE, as .NET names it: no code page for MultiByteToWideChar, read as it is.
+constexpr unsigned int CODE_PAGE_UTF16 = 1200;
+
 // How the bytes a program writes become text: in one code page, or
 // (automatic) each line as UTF-8 when it is valid UTF-8 and otherwise in the
 // console output code page, so that programs of both kinds read right.
@@ -21,6 +24,6 @@ private:
     unsigned int codePage_;
 };
 
-// Reads auto, utf-8, ansi, oem or the number of a code page installed here.
+// Reads auto, utf-8, utf-16, ansi, oem or the number of a code page installed here.
 // Logs why a value is refused and returns false.
 bool parseOutputEncoding(const std::wstring& value, OutputEncoding& encoding);

@@ -220,7 +220,8 @@ TEST_F(Supervision, KillsAHangingStopCommandAndTheProgramWhenTheTimeIsUp)
     const std::wstring started = dir.file(L"started");
     const std::wstring stopPid = dir.file(L"stop.pid");
     settings.setArguments(L"touch " + started + L" ignore-ctrl sleep 600000");
-    settings.setStopTimeout(0);
+    // Time enough for the stop command to say who it is.
+    settings.setStopTimeout(1000);
     setStopCommand(L"write-pid " + stopPid + L" sleep 600000");
     ServiceProcessCommand command(&root, &settings, &output);
     InterruptWhenFileAppears stopper(&root, started);

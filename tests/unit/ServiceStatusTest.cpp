@@ -68,9 +68,11 @@ TEST_F(ServiceStatusProtocol, ResendsAPendingStateWithRisingCheckpoints)
     const std::vector<Report> reports = record.snapshot();
     ASSERT_GE(reports.size(), 4u);
     for (size_t i = 0; i < reports.size(); ++i) {
-        EXPECT_EQ(reports[i].status.dwCheckPoint, 43 + i);
+        const bool pending = i + 1 < reports.size();
+        // A settled state carries no checkpoint and no wait hint.
+        EXPECT_EQ(reports[i].status.dwCheckPoint, pending ? 43 + i : 0u);
         EXPECT_EQ(reports[i].status.dwControlsAccepted, 0x1C5u);
-        EXPECT_EQ(reports[i].status.dwWaitHint, 3000u);
+        EXPECT_EQ(reports[i].status.dwWaitHint, pending ? 3000u : 0u);
         EXPECT_EQ(reports[i].status.dwServiceType, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS));
     }
     EXPECT_EQ(reports[0].status.dwCurrentState, static_cast<DWORD>(SERVICE_START_PENDING));

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <windows.h>
+
+#include "common/UniqueResource.h"
+
+// The pipe a child writes its standard output and error into. The wrapper's
+// end is a named pipe opened for overlapped I/O, so that a read that waits can
+// be cancelled on its own: Windows serialises every call on a synchronous
+// handle, so no other thread could even look at the pipe while a read waits.
+// The child's end is the ordinary synchronous handle an anonymous pipe gives.
+class OutputPipe {
+public:
+    // Larger than the system default, so that a program writing fast does
+    // not stall while the reader is between two reads.
+    static const DWORD BUFFER_SIZE = 1024 * 1024;
+
+    OutputPipe();
+    OutputPipe(const OutputPipe&) = delete;
+    OutputPipe& operator=(const OutputPipe&) = delete;
+
+    bool isValid() const { return readEnd_ && outputEnd_ && errorEnd_; }
+    HANDLE readEnd() const { return readEnd_.get(); }
+    // The child's standard output and its standard error: two handles of the same end.
+    HANDLE outputEnd() const { return outputEnd_.get(); }
+    HANDLE errorEnd() const { return errorEnd_.get(); }
+
+    // Made inheritable only just before the child starts, so that no other
+    // child gets them.
+    bool makeChildEndsInheritable();
+    // Once the child has its ends the pipe ends with the last process that
+    // writes into it.
+    void closeChildEnds();
+
+private:
+    UniqueHandle readEnd_;
+    UniqueHandle outputEnd_;
+    UniqueHandle errorEnd_;
+};
