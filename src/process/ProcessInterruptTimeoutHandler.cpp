@@ -21,6 +21,7 @@ DWORD ProcessInterruptTimeoutHandler::handle(const ChildProcess& child)
         if (eventSent || commandStarted) {
             const long timeout = settings_->getStopTimeout();
             deadline_ = GetTickCount64() + static_cast<ULONGLONG>(timeout > 0 ? timeout : 0);
+            logger.debug(L"Waiting for process to exit...");
             return remaining();
         }
         // Nothing was asked of the program: there is nothing to wait for.

@@ -161,3 +161,15 @@ TEST_F(ConsoleMode, ReadsEveryLineInAConfiguredCodePage)
     // Bytes that would be UTF-8 are read in the given code page too.
     EXPECT_TRUE(result.hasLine(L"\u0420\u0457"));
 }
+
+TEST_F(ConsoleMode, ReadsUtf16OutputLineByLine)
+{
+    // "Hi" CR LF, then U+1F600 split over two writes, a line feed and a last line without one.
+    const ProcessResult result = console(helperPath(L"hwtestprog.exe"),
+                                         L"hex 480069000D000A00 hex 3DD8 hex 00DE0A00 hex E400",
+                                         L"<output-encoding>utf-16</output-encoding>");
+    EXPECT_TRUE(result.hasLine(L"Hi")) << toUtf8(result.output());
+    EXPECT_TRUE(result.hasLine(L"\U0001F600"));
+    EXPECT_TRUE(result.hasLine(L"\u00e4"));
+    EXPECT_EQ(result.output().find(L'\0'), std::wstring::npos);
+}

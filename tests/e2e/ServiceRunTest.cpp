@@ -44,17 +44,32 @@ TEST_F(ServiceRun, WithMarkerStaysStartingUntilTheProgramPrintsIt)
 {
     const std::wstring go = dir.file(L"go");
     writeSettings(L"text booting wait-file " + go + L" text \"ready: Server started\" ignore-ctrl sleep 600000",
-                  L"<status-marker><started>Server started</started></status-marker>");
+                  L"<status-marker timeout='1h'><started>Server started</started></status-marker>");
     TestService service(name, hostwellArguments());
     ASSERT_TRUE(service.start()) << service.startError();
+    // The first report already says how long the start may take.
+    SERVICE_STATUS_PROCESS pending = service.status();
+    for (int i = 0; i < 500 && pending.dwCheckPoint < 43; ++i) {
+        Sleep(20);
+        pending = service.status();
+    }
+    EXPECT_EQ(pending.dwCurrentState, static_cast<DWORD>(SERVICE_START_PENDING));
+    EXPECT_EQ(pending.dwWaitHint, 3600000u) << "at checkpoint " << pending.dwCheckPoint;
     Sleep(1500);
-    const SERVICE_STATUS_PROCESS pending = service.status();
+    pending = service.status();
     EXPECT_EQ(pending.dwCurrentState, static_cast<DWORD>(SERVICE_START_PENDING));
     EXPECT_GT(pending.dwCheckPoint, 43u);  // re-sent while the program boots
     writeBytes(go, "x");
-    EXPECT_EQ(service.waitFor(SERVICE_RUNNING).dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+    // Settled states carry neither a checkpoint nor a wait hint.
+    const SERVICE_STATUS_PROCESS running = service.waitFor(SERVICE_RUNNING);
+    EXPECT_EQ(running.dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_EQ(running.dwCheckPoint, 0u);
+    EXPECT_EQ(running.dwWaitHint, 0u);
     service.requestStop();
-    EXPECT_EQ(service.waitFor(SERVICE_STOPPED).dwWin32ExitCode, 0u);
+    const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
+    EXPECT_EQ(stopped.dwWin32ExitCode, 0u);
+    EXPECT_EQ(stopped.dwCheckPoint, 0u);
+    EXPECT_EQ(stopped.dwWaitHint, 0u);
 }
 
 TEST_F(ServiceRun, StopCommandLetsTheProgramEndByItself)
@@ -99,7 +114,8 @@ TEST_F(ServiceRun, ProgramCrashingAtOnceStopsTheServiceAsAFailure)
 TEST_F(ServiceRun, TwoStopRequestsAndAHangingStopCommandStillEndInStopped)
 {
     const std::wstring stopPid = dir.file(L"stop.pid");
-    writeSettings(L"ignore-ctrl sleep 600000", stopCommand(L"write-pid " + stopPid + L" sleep 600000", L"0"));
+    // Time enough for the stop command to say who it is.
+    writeSettings(L"ignore-ctrl sleep 600000", stopCommand(L"write-pid " + stopPid + L" sleep 600000", L"0.05"));
     TestService service(name, hostwellArguments());
     ASSERT_TRUE(service.start()) << service.startError();
     service.waitFor(SERVICE_RUNNING);
@@ -271,4 +287,21 @@ TEST_F(ServiceRun, StopCompletesWhileProcessesTheProgramStartedHoldItsOutput)
     EXPECT_EQ(stopped.dwWin32ExitCode, 0u);
     EXPECT_TRUE(logHas(L"console                           [Info] shutting down"));
     EXPECT_TRUE(waitForProcessEnd(holder, 10000)) << "the process holding the output outlived the service";
+}
+
+TEST_F(ServiceRun, StopCommandThatCannotStartLetsTheProgramBeKilledAtOnce)
+{
+    const std::wstring broken = dir.file(L"stop.exe");
+    writeBytes(broken, "not a program");
+    writeSettings(L"text working ignore-ctrl sleep 600000",
+                  L"<termination timeout='2'><execution><program>" + broken + L"</program></execution></termination>");
+    TestService service(name, hostwellArguments());
+    ASSERT_TRUE(service.start()) << service.startError();
+    service.waitFor(SERVICE_RUNNING);
+    ASSERT_TRUE(service.requestStop());
+    // Stopped within waitFor's 30 s, not after the stop timeout of 2 minutes.
+    const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
+    EXPECT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED)) << toUtf8(retainedLog());
+    EXPECT_TRUE(logHas(L"Failed to start the stop command " + broken));
+    EXPECT_TRUE(logHas(L"Process exited with code: 42"));
 }

@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "process/OutputDecoder.h"
+#include "process/OutputReader.h"
+#include "process/PipeReaderCallback.h"
+#include "process/ServiceStatusUpdater.h"
+#include "service/ServiceStatus.h"
+#include "service/StatusValue.h"
+
+namespace {
+
+struct Lines : PipeReaderCallback {
+    std::vector<std::wstring> received;
+    void onLine(const std::wstring& line) override { received.push_back(line); }
+};
+
+BOOL WINAPI acceptStatus(SERVICE_STATUS_HANDLE, LPSERVICE_STATUS) { return TRUE; }
+
+// Feeds the bytes to the updater in reads of the given size, as the reader does.
+bool markerSeen(const std::string& output, size_t readSize, Lines& lines)
+{
+    ServiceStatus status(nullptr, 0, acceptStatus);
+    TokenFilteringServiceStatusUpdater updater(&status, &lines, L"READY");
+    OutputDecoder decoder(OutputEncoding::automatic());
+    for (size_t at = 0; at < output.size(); at += readSize) {
+        decoder.append(
+            CP_UTF8, output.data() + at, std::min(readSize, output.size() - at),
+            [&](const std::wstring& line) { updater.onLine(line); },
+            [&](const std::wstring& piece) { updater.onPiece(piece); });
+    }
+    const bool seen = updater.hasReported();
+    status.setStatus(StatusValue::STOPPED);
+    return seen;
+}
+
+}  // namespace
+
+TEST(OutputRead, ZeroBytesAreAWriteOfNothingAndOnlyTheEndOfThePipeEndsTheCapture)
+{
+    EXPECT_EQ(readResult(true, 12, ERROR_SUCCESS), ReadResult::Data);
+    EXPECT_EQ(readResult(true, 0, ERROR_SUCCESS), ReadResult::Nothing);
+    EXPECT_EQ(readResult(false, 0, ERROR_BROKEN_PIPE), ReadResult::End);
+    EXPECT_EQ(readResult(false, 0, ERROR_HANDLE_EOF), ReadResult::End);
+    EXPECT_EQ(readResult(false, 0, ERROR_OPERATION_ABORTED), ReadResult::Cancelled);
+    EXPECT_EQ(readResult(false, 0, ERROR_ACCESS_DENIED), ReadResult::Failed);
+    EXPECT_EQ(readResult(false, 0, ERROR_INVALID_HANDLE), ReadResult::Failed);
+}
+
+TEST(StartedMarker, IsFoundWhereAReadCutsALongLineButNotAcrossTwoLines)
+{
+    // 65,533 bytes and "REA" fill one read of 64 KiB; "DY" comes with the next.
+    Lines cut;
+    EXPECT_TRUE(markerSeen(std::string(65533, 'z') + "READY\n", 65536, cut));
+    // The records stay as they were read.
+    EXPECT_EQ(cut.received, (std::vector<std::wstring>{std::wstring(65533, L'z') + L"REA", L"DY"}));
+
+    Lines twoLines;
+    EXPECT_FALSE(markerSeen(std::string(5000, 'z') + "REA\nDY\n", 5003, twoLines));
+}
