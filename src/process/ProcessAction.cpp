@@ -5,6 +5,7 @@
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
 #include "logging/ThreadFailure.h"
+#include "process/ConsoleEvents.h"
 #include "process/LogPipeReader.h"
 #include "process/ServiceProcessCommand.h"
 
@@ -43,7 +44,8 @@ int ProcessAction::ExecuteTaskAction(const Argz&, const ServiceTaskSettings& set
 BOOL ProcessAction::onConsoleControl(DWORD controlType)
 {
     logger.info(L"Console Control event recieved: %d", static_cast<int>(controlType));
-    if (controlType == CTRL_C_EVENT || controlType == CTRL_BREAK_EVENT) {
+    // A program that shares this console has had the event too.
+    if ((controlType == CTRL_C_EVENT || controlType == CTRL_BREAK_EVENT) && hasConsole()) {
         consoleEventReceived_ = true;
     }
     interrupt();

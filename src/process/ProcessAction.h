@@ -28,6 +28,6 @@ public:
 private:
     // Set once the program and its stop command have ended.
     UniqueHandle stopped_;
-    // The program shares this console: a Ctrl+C or Ctrl+Break typed there has reached it too.
+    // Set when a Ctrl+C or Ctrl+Break came through the console the program shares.
     std::atomic<bool> consoleEventReceived_{false};
 };

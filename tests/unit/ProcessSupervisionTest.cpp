@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
@@ -157,6 +158,24 @@ TEST_F(Supervision, TerminatesTheProgramAndWhatItStartedWithExitCode42)
     const DWORD grandchild = static_cast<DWORD>(std::stoul(readBytes(pidFile)));
     Sleep(200);
     EXPECT_FALSE(processAlive(grandchild));
+}
+
+TEST_F(Supervision, SendsNoSecondConsoleEventToAProgramThatHadTheConsolesOwn)
+{
+    LoggingCapture capture(LEVEL_INFO);
+    const std::wstring started = dir.file(L"started");
+    settings.setArguments(L"touch " + started + L" ignore-ctrl sleep 600000");
+    settings.setConsoleEvent(ConsoleEvent::CtrlC);
+    settings.setStopTimeout(100);
+    const std::atomic<bool> consoleEventReceived{true};
+    ServiceProcessCommand command(&root, &settings, &output, &consoleEventReceived);
+    InterruptWhenFileAppears stopper(&root, started);
+    EXPECT_EQ(command.execute(), 0);
+    EXPECT_TRUE(capture.has(L"The program has received the console's event already; no Ctrl+C is sent"));
+    EXPECT_FALSE(capture.has(L"Sending Ctrl+C to the process"));
+    // It still has its time to end before it is terminated.
+    EXPECT_TRUE(capture.has(L"Failed to wait for process to exit..."));
+    EXPECT_EQ(command.exitCode(), 42u);
 }
 
 TEST_F(Supervision, EndsAndCountsWhatAProgramThatEndsByItselfLeftRunning)
