@@ -212,7 +212,7 @@ TEST_F(ValidateSettings, ReadsTheStopTimeoutAndRefusesAnUnknownConsoleEvent)
 
 TEST_F(ValidateSettings, RefusesAnUnknownOutputEncodingAndAnEnvironmentVariableWithoutName)
 {
-    for (const wchar_t* accepted : {L"auto", L" UTF-8 ", L"ansi", L"oem", L"1251"}) {
+    for (const wchar_t* accepted : {L"auto", L" UTF-8 ", L"utf-16", L"1200", L"ansi", L"oem", L"1251"}) {
         const ProcessResult result =
             validate(service(minimalExecution(L"<output-encoding>" + std::wstring(accepted) + L"</output-encoding>")));
         EXPECT_EQ(result.exitCode, 0u) << toUtf8(result.output());
@@ -220,12 +220,13 @@ TEST_F(ValidateSettings, RefusesAnUnknownOutputEncodingAndAnEnvironmentVariableW
     const ProcessResult unknown = validate(service(minimalExecution(L"<output-encoding>latin1</output-encoding>")));
     EXPECT_EQ(unknown.exitCode, 1u);
     EXPECT_TRUE(unknown.hasLine(L"Unknown output-encoding \"latin1\" in <hostwell>/<execution>: write auto, utf-8, "
-                                L"ansi, oem or the number of a code page, such as 1252"))
+                                L"utf-16, ansi, oem or the number of a code page, such as 1252"))
         << toUtf8(unknown.output());
     const ProcessResult missing = validate(service(minimalExecution(L"<output-encoding>12345</output-encoding>")));
     EXPECT_EQ(missing.exitCode, 1u);
     EXPECT_TRUE(missing.hasLine(L"Code page 12345 of <hostwell>/<execution>/<output-encoding> is not installed on "
-                                L"this system: write auto, utf-8, ansi, oem or the number of an installed code page"))
+                                L"this system: write auto, utf-8, utf-16, ansi, oem or the number of an installed "
+                                L"code page"))
         << toUtf8(missing.output());
 
     const ProcessResult nameless = validate(service(minimalExecution(
