@@ -10,6 +10,7 @@
 
 class ChildProcess;
 class OutputReader;
+class RunWatcher;
 class EnvironmentBlock;
 class ExecutionSettings;
 class PipeReaderCallback;
@@ -38,6 +39,10 @@ public:
     DWORD exitCode() const { return exitCode_; }
     // The event is set once the child runs.
     void signalWhenStarted(HANDLE event) { started_ = event; }
+    // The watcher's handles are waited for with the child's; it may stop the child.
+    void watchWith(RunWatcher* watcher) { watcher_ = watcher; }
+    // True when the watcher had the child stopped.
+    bool stoppedByWatcher() const { return stoppedByWatcher_; }
 
 private:
     int runWithToken(HANDLE token);
@@ -54,6 +59,8 @@ private:
     PipeReaderCallback* outputCallback_;
     bool receivesConsoleEvents_;
     HANDLE started_ = nullptr;
+    RunWatcher* watcher_ = nullptr;
+    bool stoppedByWatcher_ = false;
     DWORD exitCode_ = 0;
 };
 

@@ -9,6 +9,7 @@
 
 class EnvironmentBlock;
 class PipeReaderCallback;
+class RunWatcher;
 class ServiceTaskSettings;
 
 // One run of the configured program as the service task settings describe
@@ -31,6 +32,10 @@ public:
     int execute() override;
     // The program's exit code once it has ended.
     DWORD exitCode() const { return exitCode_; }
+    // The watcher's handles are waited for with the program's; it may stop the program.
+    void watchWith(RunWatcher* watcher) { watcher_ = watcher; }
+    // True when the watcher had the program stopped.
+    bool stoppedByWatcher() const { return stoppedByWatcher_; }
 
 private:
     void copySystemEnvironmentVariables(EnvironmentBlock& environment) const;
@@ -40,5 +45,7 @@ private:
     const ServiceTaskSettings* settings_;
     PipeReaderCallback* outputCallback_;
     const std::atomic<bool>* consoleEventReceived_;
+    RunWatcher* watcher_ = nullptr;
+    bool stoppedByWatcher_ = false;
     DWORD exitCode_ = 0;
 };

@@ -343,7 +343,8 @@ int FileTaskSettings::parseDocument(XmlDocument& document, TextPositions& positi
         return 1;
     }
     readStartedMarker(*execution, settings);
-    if (readRestartPolicy(*execution, settings) != 0 || readStartedTimeout(*execution, settings) != 0) {
+    if (readRestartPolicy(*execution, settings) != 0 || readReadinessProbes(*execution, settings) != 0 ||
+        readStartedTimeout(*execution, settings) != 0 || readHealthCheck(*execution, settings) != 0) {
         return 1;
     }
 

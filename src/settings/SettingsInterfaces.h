@@ -5,6 +5,7 @@
 
 #include "settings/Duration.h"
 #include "settings/OutputEncoding.h"
+#include "settings/ProbeTarget.h"
 #include "settings/RestartPolicy.h"
 
 // Read-only views of the settings. A "pointer" getter answers null when the
@@ -72,6 +73,11 @@ public:
     virtual const std::vector<EnvironmentVariable>& getEnvironment() const = 0;
     // What the service does when the program ends by itself.
     virtual const RestartPolicy& getRestartPolicy() const = 0;
-    // How long the program may take to print the started marker; null: as long as it takes.
+    // How long the program may take to print the started marker and answer
+    // the readiness probes; null: as long as it takes.
     virtual const Duration* getStartedTimeout() const = 0;
+    // Where the program must answer before the service counts as running.
+    virtual const std::vector<ProbeTarget>& getReadinessProbes() const = 0;
+    // The probe of the running program; null: none.
+    virtual const HealthCheck* getHealthCheck() const = 0;
 };

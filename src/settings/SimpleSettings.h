@@ -133,6 +133,8 @@ public:
     const std::vector<EnvironmentVariable>& getEnvironment() const override { return environment_; }
     const RestartPolicy& getRestartPolicy() const override { return restartPolicy_; }
     const Duration* getStartedTimeout() const override;
+    const std::vector<ProbeTarget>& getReadinessProbes() const override { return readinessProbes_; }
+    const HealthCheck* getHealthCheck() const override;
 
     void setStopCommand(const ExecutionSettings& stopCommand);
     void setStopTimeout(int milliseconds) { stopTimeout_ = milliseconds; }
@@ -143,6 +145,8 @@ public:
     void addToEnvironment(const EnvironmentVariable& variable) { environment_.push_back(variable); }
     void setRestartPolicy(const RestartPolicy& policy) { restartPolicy_ = policy; }
     void setStartedTimeout(const Duration& timeout) { startedTimeout_ = timeout; }
+    void addReadinessProbe(const ProbeTarget& target) { readinessProbes_.push_back(target); }
+    void setHealthCheck(const HealthCheck& check) { healthCheck_ = check; }
 
 private:
     SimpleExecutionSettings stopCommand_;
@@ -155,4 +159,6 @@ private:
     std::vector<EnvironmentVariable> environment_;
     RestartPolicy restartPolicy_;
     std::optional<Duration> startedTimeout_;
+    std::vector<ProbeTarget> readinessProbes_;
+    std::optional<HealthCheck> healthCheck_;
 };

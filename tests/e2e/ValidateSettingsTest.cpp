@@ -452,3 +452,31 @@ TEST_F(ValidateSettings, HandlesA50MegabyteFile)
     EXPECT_EQ(result.exitCode, 0u);
     EXPECT_TRUE(result.hasLine(L"[j]: ServiceName:Big!~"));
 }
+
+TEST_F(ValidateSettings, RefusesProbesAndHealthChecksWithTheValueAndTheAcceptedForm)
+{
+    const auto refused = [this](const std::wstring& inner, const std::wstring& message) {
+        const ProcessResult result = validate(service(minimalExecution(inner)));
+        EXPECT_EQ(result.exitCode, 1u) << toUtf8(inner);
+        EXPECT_TRUE(result.hasLine(message)) << toUtf8(result.output());
+    };
+    refused(L"<status-marker><tcp>localhost</tcp></status-marker>",
+            L"<tcp>localhost</tcp> in <hostwell>/<execution>/<status-marker> has no port: write host:port, such as "
+            L"127.0.0.1:8080 or [::1]:8080");
+    refused(L"<health><http>ftp://host/</http></health>",
+            L"<http>ftp://host/</http> in <hostwell>/<execution>/<health> does not begin with http:// or https://: "
+            L"write a URL such as http://127.0.0.1:8080/health");
+    refused(L"<health/>", L"<hostwell>/<execution>/<health> has 0 probes: write one <tcp> or one <http>");
+    refused(L"<health failures='0'><tcp>h:1</tcp></health>",
+            L"failures \"0\" in <hostwell>/<execution>/<health> is not a whole number from 1 to 1000: write how many "
+            L"failed probes in a row make the program unhealthy");
+    refused(L"<health interval='0s'><tcp>h:1</tcp></health>",
+            L"Duration interval=\"0s\" in <hostwell>/<execution>/<health> is zero: write how long, such as 10s");
+
+    const ProcessResult accepted = validate(service(minimalExecution(
+        L"<status-marker timeout='1m'><tcp>[::1]:8080</tcp></status-marker>"
+        L"<health interval='5s' timeout='1s' failures='2' grace='30s'><http>https://h/health</http></health>")));
+    EXPECT_EQ(accepted.exitCode, 0u) << toUtf8(accepted.output());
+    EXPECT_FALSE(accepted.hasLine(L"The timeout of <hostwell>/<execution>/<status-marker> has no effect without a "
+                                  L"<started> marker"));
+}
