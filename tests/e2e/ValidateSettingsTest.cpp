@@ -272,6 +272,10 @@ TEST_F(ValidateSettings, ReadsTheRestartPolicyAndTheStartLimitAndRefusesDuration
         {L"<restart delay='ms'/>", L"Duration delay=\"ms\"" + restart + L"is not a number" + hint},
         {L"<restart delay='99999999999999999999999ms'/>",
          L"Duration delay=\"99999999999999999999999ms\"" + restart + L"is longer than 1000h" + hint},
+        {L"<restart delay='1001h'/>", L"Duration delay=\"1001h\"" + restart + L"is longer than 1000h" + hint},
+        {L"<restart max-delay='60001m'/>",
+         L"Duration max-delay=\"60001m\"" + restart + L"is longer than 1000h" + hint},
+        {L"<restart reset='3600001s'/>", L"Duration reset=\"3600001s\"" + restart + L"is longer than 1000h" + hint},
         {L"<restart delay='1s' max-delay='500ms'/>",
          L"Duration max-delay=\"500ms\"" + restart + L"is shorter than the delay 1s: the waits grow from the delay "
          L"up to max-delay"},
@@ -421,6 +425,31 @@ TEST_F(ValidateSettings, RefusesFilesThatAreNoSettingsWithAClearMessage)
         }
         EXPECT_TRUE(found) << toUtf8(result.output()).substr(0, 400);
     }
+}
+
+TEST_F(ValidateSettings, MeasuresTheNestingPastADoctypeWhoseBracketsNest)
+{
+    // A DOCTYPE's brackets nest, so its first ']' and the '>' after it lie inside
+    // it: 1,500 openers there are no elements, 150,000 after its end are.
+    std::wstring openers;
+    for (int i = 0; i < 1500; ++i) {
+        openers += L"<a>";
+    }
+    writeUtf8(settings, L"<?xml version=\"1.0\"?>\n<!DOCTYPE x [[]" + openers + L"]>\n<hostwell>" + service() +
+                            minimalExecution() + L"</hostwell>");
+    const ProcessResult hidden = validateFile(settings);
+    EXPECT_EQ(hidden.exitCode, 0u) << toUtf8(hidden.output()).substr(0, 400);
+    EXPECT_TRUE(hidden.hasLine(L"[j]: ServiceName:Svc!~"));
+
+    std::wstring deep = L"<!DOCTYPE x [[]>]>";
+    for (int i = 0; i < 100; ++i) {
+        deep += openers;
+    }
+    writeUtf8(settings, deep);
+    const ProcessResult refused = validateFile(settings);
+    EXPECT_EQ(refused.exitCode, 1u);
+    EXPECT_TRUE(refused.contains(L"Failed to parse document. elements are nested deeper than 1000 levels"))
+        << toUtf8(refused.output()).substr(0, 400);
 }
 
 TEST_F(ValidateSettings, RefusesFilesThatCannotBeRead)
