@@ -3,8 +3,10 @@
 #include "commandline/ArgumentKeys.h"
 #include "commandline/Argz.h"
 #include "commandline/ConsoleWriter.h"
-#include "install/WriteAccessCheck.h"
+#include "install/AccountName.h"
 #include "logging/Logger.h"
+#include "security/TrustedAccounts.h"
+#include "security/WriteAccessCheck.h"
 #include "settings/SettingsInterfaces.h"
 
 namespace {
@@ -46,6 +48,7 @@ int ValidateCreateServiceAction::ExecuteCreateAction(const Argz&, const CreateSe
     logger.info(L"[e]: Program:%s!~", taskSettings.getProgram());
     logger.info(L"[e]: Arguments:%s!~", taskSettings.getArguments());
     logger.info(L"[e]: WorkDir:%s!~", taskSettings.getWorkDir());
-    acceptWritableFiles(findWritableFiles(taskSettings), true);
+    const std::wstring account = createSettings.isRunAsSystem() ? L"" : qualifiedAccountName(createSettings);
+    acceptWritableFiles(findWritableFiles(taskSettings, TrustedAccounts::forInstall(account)), true);
     return 0;
 }

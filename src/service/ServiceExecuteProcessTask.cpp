@@ -4,11 +4,12 @@
 #include <memory>
 #include <optional>
 
-#include "install/WriteAccessCheck.h"
 #include "logging/Logger.h"
 #include "process/LogPipeReader.h"
 #include "process/ServiceProcessCommand.h"
 #include "process/ServiceStatusUpdater.h"
+#include "security/TrustedAccounts.h"
+#include "security/WriteAccessCheck.h"
 #include "service/RestartSchedule.h"
 #include "service/ServiceEventContext.h"
 #include "service/ServiceStatus.h"
@@ -28,7 +29,8 @@ DWORD failureCode(DWORD exitCode) { return exitCode != 0 ? exitCode : 1; }
 
 void ServiceExecuteProcessTask::runWithSettings(const ServiceTaskSettings& settings)
 {
-    if (!acceptWritableFiles(findWritableFiles(settings), writableFilesAccepted_)) {
+    // The settings file was checked before its settings were applied.
+    if (!acceptWritableFiles(findWritablePrograms(settings, TrustedAccounts::forService()), writableFilesAccepted_)) {
         logger.error(L"Failed to start process: its files may be changed by ordinary users");
         reportFailure(1);
         return;
