@@ -37,6 +37,8 @@ void ServiceMain::run()
 void ServiceMain::serve(ServiceStatus& status)
 {
     if (settingsRefused_) {
+        // Started, then failed: the control manager reports the failure as such.
+        status.setStatus(StatusValue::STARTING);
         logger.error(L"Failed to start process: its files may be changed by ordinary users");
         status.setFailureExitCode(1);
     } else {
