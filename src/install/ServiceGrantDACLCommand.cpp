@@ -14,7 +14,10 @@ namespace {
 
 const Logger logger(L"ServiceGrantDACLCommand");
 const size_t USER_NAME_CAPACITY = 32767;
-const DWORD START_STOP_ACCESS = SERVICE_START | SERVICE_STOP | DELETE | READ_CONTROL;
+// Querying and interrogating let the account also see the state, as `status`
+// and `start /wait=` do.
+const DWORD START_STOP_ACCESS =
+    SERVICE_START | SERVICE_STOP | SERVICE_QUERY_STATUS | SERVICE_INTERROGATE | DELETE | READ_CONTROL;
 
 // A full-access entry for a well-known account, named by SID since account names are localized.
 struct WellKnownEntry {

@@ -267,6 +267,13 @@ TEST_F(Install, AsLocalSystemRegistersTheCommandLineAndTheDescriptionAndPrintsTh
     EXPECT_EQ(config.account, L"LocalSystem");
     EXPECT_EQ(config.displayName, service.name() + L" display");
     EXPECT_EQ(readDescription(service.name()), L"Runs the install test");
+
+    // Written the documented way, the description outlives a change of the configuration.
+    writeIdentity(service.name(), L"Other display", L"Runs the install test", L"");
+    const ProcessResult refreshed = run(L"refresh", {L"/settings=app.xml"});
+    ASSERT_EQ(refreshed.exitCode, 0u) << toUtf8(refreshed.output());
+    EXPECT_EQ(queryConfig(service.name()).displayName, L"Other display");
+    EXPECT_EQ(readDescription(service.name()), L"Runs the install test");
 }
 
 TEST_F(Install, LogFileAndDebugAreAddedToTheRegisteredCommandLine)
