@@ -3,7 +3,7 @@
 #include "commandline/ArgumentKeys.h"
 #include "commandline/Argz.h"
 #include "commandline/ConsoleWriter.h"
-#include "install/AccountName.h"
+#include "install/ServiceAccountKind.h"
 #include "install/CreateServiceCommand.h"
 #include "install/ServiceGrantDACLCommand.h"
 #include "logging/Logger.h"
@@ -53,7 +53,7 @@ int CreateServiceAction::ExecuteCreateAction(const Argz& arguments, const Create
 {
     // Before anything on the machine changes.
     const TrustedAccounts trusted =
-        TrustedAccounts::forInstall(createSettings.isRunAsSystem() ? L"" : qualifiedAccountName(createSettings));
+        TrustedAccounts::forInstall(createSettings.isRunAsSystem() ? L"" : lookupAccountName(createSettings));
     if (!acceptWritableFiles(findWritableFiles(taskSettings, trusted),
                              arguments.getBool(KEY_ALLOW_WRITABLE_FILES, false))) {
         return 1;

@@ -2,6 +2,7 @@
 
 #include "common/UniqueResource.h"
 #include "eventlog/EventSourceCommands.h"
+#include "install/ServiceAccountKind.h"
 #include "install/ServiceDependencies.h"
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
@@ -42,7 +43,7 @@ int CreateServiceCommand::executeWithManager(SC_HANDLE manager)
 {
     const std::wstring name = createSettings_.getServiceName();
     logger.debug(L"Creating and registering service: name=%s...", name);
-    const std::wstring account = format(L"%s\\%s", createSettings_.getDomain(), createSettings_.getUser());
+    const std::wstring account = registeredAccountName(createSettings_);
     const std::wstring password = createSettings_.getPassword();
     const std::wstring displayName = createSettings_.getServiceDisplayName();
     const std::wstring commandLine = createSettings_.getServiceCommandLine();
@@ -52,7 +53,8 @@ int CreateServiceCommand::executeWithManager(SC_HANDLE manager)
     if (!createSettings_.isRunAsSystem()) {
         logger.info(L"Installing service for user: %s", account);
         accountOrSystem = account.c_str();
-        passwordOrSystem = password.c_str();
+        // Managed and built-in service accounts take no password.
+        passwordOrSystem = needsPassword(serviceAccountKind(createSettings_)) ? password.c_str() : nullptr;
     }
     const DWORD startType = createSettings_.isAutostart() ? SERVICE_AUTO_START : SERVICE_DEMAND_START;
     const std::wstring dependencies = dependencyList(createSettings_.getDependencies());

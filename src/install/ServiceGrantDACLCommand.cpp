@@ -6,6 +6,7 @@
 
 #include "common/UniqueResource.h"
 #include "install/AccountName.h"
+#include "install/ServiceAccountKind.h"
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
 #include "settings/SettingsInterfaces.h"
@@ -124,7 +125,8 @@ ServiceGrantDACLCommand::ServiceGrantDACLCommand(const CreateServiceSettings& se
 
 int ServiceGrantDACLCommand::executeWithService(SC_HANDLE, SC_HANDLE service)
 {
-    if (createSettings_.isRunAsSystem()) {
+    // An account without a password runs the service; it does not control it.
+    if (createSettings_.isRunAsSystem() || !needsPassword(serviceAccountKind(createSettings_))) {
         return 0;
     }
     logger.debug(L"Going to give service running user account rights to start/stop service");

@@ -3,6 +3,8 @@
 #include <lm.h>
 #include <sddl.h>
 
+#include <algorithm>
+
 #include "common/UniqueResource.h"
 
 namespace {
@@ -121,6 +123,11 @@ SidBytes sidOfString(const std::wstring& text)
 
 SidBytes sidOfAccount(const std::wstring& account)
 {
+    const std::wstring virtualDomain = L"NT SERVICE\\";
+    if (CompareStringOrdinal(account.c_str(), static_cast<int>(std::min(account.size(), virtualDomain.size())),
+                             virtualDomain.c_str(), -1, TRUE) == CSTR_EQUAL) {
+        return virtualAccountSid(account.substr(virtualDomain.size()));
+    }
     SidBytes sid(SECURITY_MAX_SID_SIZE);
     DWORD size = static_cast<DWORD>(sid.size());
     wchar_t domain[256];
@@ -131,6 +138,38 @@ SidBytes sidOfAccount(const std::wstring& account)
     }
     sid.resize(GetLengthSid(sid.data()));
     return sid;
+}
+
+SidBytes virtualAccountSid(const std::wstring& serviceName)
+{
+    std::wstring upper = serviceName;
+    CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
+    HCRYPTPROV provider = 0;
+    if (!CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) {
+        return {};
+    }
+    const UniqueCryptProvider providerOwner(provider);
+    HCRYPTHASH hash = 0;
+    if (!CryptCreateHash(provider, CALG_SHA1, 0, 0, &hash)) {
+        return {};
+    }
+    const UniqueCryptHash hashOwner(hash);
+    DWORD digest[5] = {};
+    DWORD size = sizeof digest;
+    if (!CryptHashData(hash, reinterpret_cast<const BYTE*>(upper.data()),
+                       static_cast<DWORD>(upper.size() * sizeof(wchar_t)), 0) ||
+        !CryptGetHashParam(hash, HP_HASHVAL, reinterpret_cast<BYTE*>(digest), &size, 0)) {
+        return {};
+    }
+    SID_IDENTIFIER_AUTHORITY authority = SECURITY_NT_AUTHORITY;
+    PSID sid = nullptr;
+    if (!AllocateAndInitializeSid(&authority, 6, SECURITY_SERVICE_ID_BASE_RID, digest[0], digest[1], digest[2],
+                                  digest[3], digest[4], 0, 0, &sid)) {
+        return {};
+    }
+    SidBytes bytes = copySid(sid);
+    FreeSid(sid);
+    return bytes;
 }
 
 std::wstring nameOfSid(const void* sid)

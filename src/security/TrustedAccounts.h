@@ -33,5 +33,9 @@ private:
 SidBytes sidOfString(const std::wstring& text);
 SidBytes sidOfAccount(const std::wstring& account);
 
+// The SID of the virtual account NT SERVICE\<service name>, which exists
+// only once the service does: S-1-5-80 and the SHA-1 hash of the upper-case name.
+SidBytes virtualAccountSid(const std::wstring& serviceName);
+
 // "DOMAIN\name", the name alone where it has no domain, or the SID string.
 std::wstring nameOfSid(const void* sid);

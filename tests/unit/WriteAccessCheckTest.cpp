@@ -116,3 +116,15 @@ TEST(WriteAccessCheck, APathWhosePermissionsCannotBeReadIsAFinding)
                              TrustedAccounts())
                     .empty());
 }
+
+TEST(WriteAccessCheck, TrustsTheVirtualAccountOfTheServiceByItsComputedSid)
+{
+    // Windows' own TrustedInstaller is the virtual account of that service.
+    const SidBytes trustedInstaller = sidOfString(L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464");
+    EXPECT_EQ(virtualAccountSid(L"TrustedInstaller"), trustedInstaller);
+    EXPECT_EQ(sidOfAccount(L"nt service\\trustedinstaller"), trustedInstaller);
+    EXPECT_NE(virtualAccountSid(L"OtherService"), trustedInstaller);
+    const TrustedAccounts installing = TrustedAccounts::forInstall(L"NT SERVICE\\HwApp");
+    EXPECT_TRUE(installing.contains(virtualAccountSid(L"HwApp").data()));
+    EXPECT_FALSE(installing.contains(virtualAccountSid(L"HwOther").data()));
+}
