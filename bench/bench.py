@@ -37,6 +37,11 @@ TEST_PROGRAM = os.path.join(BIN, "hwtestprog.exe")
 
 
 def windows_path(path):
+    # start_wine shows the build folder as drive H:, so that the write check
+    # sees only the build folder above the programs and settings.
+    relative = os.path.relpath(path, BUILD)
+    if not relative.startswith(".."):
+        return "H:\\" + relative.replace("/", "\\")
     return "Z:" + path.replace("/", "\\")
 
 

@@ -3,8 +3,9 @@
 #include "commandline/ArgumentKeys.h"
 #include "commandline/Argz.h"
 #include "commandline/ConsoleWriter.h"
-#include "install/WriteAccessCheck.h"
 #include "logging/Logger.h"
+#include "security/TrustedAccounts.h"
+#include "security/WriteAccessCheck.h"
 #include "settings/LoggingFromSettings.h"
 #include "settings/SettingsInterfaces.h"
 
@@ -71,7 +72,7 @@ int ValidateServiceTaskAction::ExecuteTaskAction(const Argz& arguments, const Se
     } else {
         logger.info(L"[s]: DISABLED:true!~");
     }
-    acceptWritableFiles(findWritableFiles(settings), true);
+    acceptWritableFiles(findWritableFiles(settings, TrustedAccounts::forInstall(L"")), true);
     logger.debug(L"[?] DEBUG");
     logger.info(L"[?] INFO");
     logger.warn(L"[?] WARN");

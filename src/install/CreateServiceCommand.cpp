@@ -2,6 +2,7 @@
 
 #include "common/UniqueResource.h"
 #include "eventlog/EventSourceCommands.h"
+#include "install/ServiceAccountKind.h"
 #include "install/ServiceDependencies.h"
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
@@ -10,27 +11,6 @@
 namespace {
 
 const Logger logger(L"CreateServiceCommand");
-
-// Best effort: the service works without a description.
-void writeDescription(const std::wstring& serviceName, const std::wstring& description)
-{
-    logger.debug(L"Updating service description");
-    const std::wstring path = format(L"SYSTEM\\CurrentControlSet\\Services\\%s", serviceName);
-    HKEY opened = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_WRITE, &opened) != ERROR_SUCCESS) {
-        logger.warn(L"Failed to open registry key %s", path);
-        return;
-    }
-    const UniqueRegistryKey key(opened);
-    const DWORD bytes = static_cast<DWORD>((description.size() + 1) * sizeof(wchar_t));
-    if (RegSetValueExW(key.get(), L"Description", 0, REG_SZ, reinterpret_cast<const BYTE*>(description.c_str()),
-                       bytes) != ERROR_SUCCESS) {
-        logger.warn(L"Failed to set %s for %s", L"Description", path);
-        return;
-    }
-    RegFlushKey(key.get());
-    logger.debug(L"Service description is updated");
-}
 
 }  // namespace
 
@@ -63,7 +43,7 @@ int CreateServiceCommand::executeWithManager(SC_HANDLE manager)
 {
     const std::wstring name = createSettings_.getServiceName();
     logger.debug(L"Creating and registering service: name=%s...", name);
-    const std::wstring account = format(L"%s\\%s", createSettings_.getDomain(), createSettings_.getUser());
+    const std::wstring account = registeredAccountName(createSettings_);
     const std::wstring password = createSettings_.getPassword();
     const std::wstring displayName = createSettings_.getServiceDisplayName();
     const std::wstring commandLine = createSettings_.getServiceCommandLine();
@@ -73,7 +53,8 @@ int CreateServiceCommand::executeWithManager(SC_HANDLE manager)
     if (!createSettings_.isRunAsSystem()) {
         logger.info(L"Installing service for user: %s", account);
         accountOrSystem = account.c_str();
-        passwordOrSystem = password.c_str();
+        // Managed and built-in service accounts take no password.
+        passwordOrSystem = needsPassword(serviceAccountKind(createSettings_)) ? password.c_str() : nullptr;
     }
     const DWORD startType = createSettings_.isAutostart() ? SERVICE_AUTO_START : SERVICE_DEMAND_START;
     const std::wstring dependencies = dependencyList(createSettings_.getDependencies());
@@ -90,10 +71,22 @@ int CreateServiceCommand::executeWithManager(SC_HANDLE manager)
         return 1;
     }
     logger.info(L"Service '%s' was created", name);
-    writeDescription(name, createSettings_.getServiceDescription());
+    writeDescription(service.get(), name);
     applyRecoveryActionsToErrorStops(service.get(), name);
     AddEventSourceCommand(name).execute();
     return 0;
+}
+
+// Best effort: the service works without a description.
+void CreateServiceCommand::writeDescription(SC_HANDLE service, const std::wstring& name) const
+{
+    std::wstring description = createSettings_.getServiceDescription();
+    SERVICE_DESCRIPTIONW text = {&description[0]};
+    if (!changeConfig2_(service, SERVICE_CONFIG_DESCRIPTION, &text)) {
+        logger.warn(L"Failed to set the description of service '%s': %s", name, lastErrorText());
+        return;
+    }
+    logger.debug(L"Service description is updated");
 }
 
 // Windows applies the actions of the Recovery tab to crashes only, unless

@@ -20,6 +20,7 @@ protected:
     int executeWithManager(SC_HANDLE manager) override;
 
 private:
+    void writeDescription(SC_HANDLE service, const std::wstring& name) const;
     void applyRecoveryActionsToErrorStops(SC_HANDLE service, const std::wstring& name) const;
 
     const CreateServiceSettings& createSettings_;

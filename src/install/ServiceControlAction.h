@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "commandline/SimpleConsoleAction.h"
 
 // A command on an installed service, named by /service= or by the settings
@@ -22,3 +24,6 @@ constexpr DWORD DEFAULT_WAIT_SECONDS = 60;
 // The /wait= value: 60 seconds when absent; false, after saying why, when it
 // is not a whole number of seconds.
 bool parseWaitSeconds(const Argz& arguments, DWORD& seconds);
+
+// False, with a message that a name is needed, for an empty /service=.
+bool requireServiceName(const std::wstring& name);

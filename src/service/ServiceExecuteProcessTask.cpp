@@ -4,11 +4,12 @@
 #include <memory>
 #include <optional>
 
-#include "install/WriteAccessCheck.h"
 #include "logging/Logger.h"
 #include "process/LogPipeReader.h"
 #include "process/ServiceProcessCommand.h"
 #include "process/ServiceStatusUpdater.h"
+#include "security/TrustedAccounts.h"
+#include "security/WriteAccessCheck.h"
 #include "service/HealthMonitor.h"
 #include "service/RestartSchedule.h"
 #include "service/ServiceEventContext.h"
@@ -38,7 +39,8 @@ void ServiceExecuteProcessTask::runWithSettings(const ServiceTaskSettings& setti
         status->setStartWaitHint(static_cast<DWORD>(timeout->length.count()));
     }
     status->setStatus(StatusValue::STARTING);
-    if (!acceptWritableFiles(findWritableFiles(settings), writableFilesAccepted_)) {
+    // The settings file was checked before its settings were applied.
+    if (!acceptWritableFiles(findWritablePrograms(settings, TrustedAccounts::forService()), writableFilesAccepted_)) {
         logger.error(L"Failed to start process: its files may be changed by ordinary users");
         reportFailure(1);
         return;

@@ -21,6 +21,7 @@ namespace {
 
 struct Recorded {
     std::vector<DWORD> infoLevels;
+    std::wstring description;
     std::wstring displayName;  // of the service whose handle was passed
     BOOL nonCrashFailures = FALSE;
     BOOL answer = TRUE;
@@ -39,6 +40,9 @@ std::wstring displayNameOf(SC_HANDLE service)
 BOOL WINAPI recordChangeConfig2(SC_HANDLE service, DWORD infoLevel, LPVOID info)
 {
     recorded.infoLevels.push_back(infoLevel);
+    if (infoLevel == SERVICE_CONFIG_DESCRIPTION) {
+        recorded.description = static_cast<SERVICE_DESCRIPTIONW*>(info)->lpDescription;
+    }
     if (infoLevel == SERVICE_CONFIG_FAILURE_ACTIONS_FLAG) {
         recorded.displayName = displayNameOf(service);
         recorded.nonCrashFailures = static_cast<SERVICE_FAILURE_ACTIONS_FLAG*>(info)->fFailureActionsOnNonCrashFailures;
@@ -69,7 +73,7 @@ private:
 
 }  // namespace
 
-TEST(RecoveryActions, InstallAppliesThemToStopsWithAnErrorAndOnlyWarnsWhenWindowsRefuses)
+TEST(RecoveryActions, InstallSetsTheDescriptionAndAppliesThemToStopsWithAnErrorAndOnlyWarnsWhenWindowsRefuses)
 {
     const std::wstring name = format(L"HwUnitRecovery%lu", GetCurrentProcessId());
     LoggingCapture capture(LEVEL_DEBUG);
@@ -77,7 +81,9 @@ TEST(RecoveryActions, InstallAppliesThemToStopsWithAnErrorAndOnlyWarnsWhenWindow
         recorded = Recorded();
         CreatedService service(name);
         ASSERT_EQ(service.create(), 0);
-        EXPECT_EQ(recorded.infoLevels, std::vector<DWORD>{SERVICE_CONFIG_FAILURE_ACTIONS_FLAG});
+        EXPECT_EQ(recorded.infoLevels,
+                  (std::vector<DWORD>{SERVICE_CONFIG_DESCRIPTION, SERVICE_CONFIG_FAILURE_ACTIONS_FLAG}));
+        EXPECT_EQ(recorded.description, L"Description");
         EXPECT_EQ(recorded.displayName, name + L" display");
         EXPECT_EQ(recorded.nonCrashFailures, TRUE);
         EXPECT_TRUE(capture.has(L"Recovery actions of service '" + name + L"' apply when it stops with an error"));
@@ -86,6 +92,8 @@ TEST(RecoveryActions, InstallAppliesThemToStopsWithAnErrorAndOnlyWarnsWhenWindow
     recorded.answer = FALSE;
     CreatedService service(name);
     EXPECT_EQ(service.create(), 0);
+    EXPECT_TRUE(capture.has(L"Failed to set the description of service '" + name + L"': " +
+                            errorText(ERROR_INVALID_LEVEL)));
     EXPECT_TRUE(capture.has(L"Recovery actions of service '" + name +
                             L"' will apply only when it crashes, not when it stops with an error: " +
                             errorText(ERROR_INVALID_LEVEL)));
