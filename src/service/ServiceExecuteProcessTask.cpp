@@ -6,6 +6,7 @@
 
 #include "install/WriteAccessCheck.h"
 #include "logging/Logger.h"
+#include "logging/OutputLog.h"
 #include "process/LogPipeReader.h"
 #include "process/ServiceProcessCommand.h"
 #include "process/ServiceStatusUpdater.h"
@@ -32,6 +33,10 @@ void ServiceExecuteProcessTask::runWithSettings(const ServiceTaskSettings& setti
         logger.error(L"Failed to start process: its files may be changed by ordinary users");
         reportFailure(1);
         return;
+    }
+    std::optional<OutputLog::Session> outputLog;
+    if (const OutputLogSettings* outputLogSettings = settings.getOutputLog()) {
+        outputLog.emplace(outputLogSettings->file, outputLogSettings->policy);
     }
     LogPipeReader output(L"console");
     ServiceStatus* status = context_->getStatus();
