@@ -134,9 +134,10 @@ void BackupCompressor::wait()
 
 DWORD WINAPI BackupCompressor::threadMain(LPVOID parameter)
 {
-    const bool ran = fenced(L"Log backup compression", [parameter] { static_cast<BackupCompressor*>(parameter)->run(); });
+    auto* compressor = static_cast<BackupCompressor*>(parameter);
+    const bool ran = fenced(L"Log backup compression", [compressor] { compressor->run(); });
     if (!ran) {
-        static_cast<BackupCompressor*>(parameter)->busy_ = false;
+        compressor->busy_ = false;
     }
     return ran ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 #include "logging/RollFileWriter.h"
 
 #include <windows.h>
+#include <wchar.h>
 
 #include <algorithm>
 #include <vector>
@@ -213,8 +214,8 @@ DWORD RollFileWriter::openWantedFile()
     FILETIME written = {};
     FILETIME local = {};
     SYSTEMTIME day = {};
-    if (size_ > 0 && GetFileTime(file_.get(), nullptr, nullptr, &written) && FileTimeToLocalFileTime(&written, &local) &&
-        FileTimeToSystemTime(&local, &day)) {
+    if (size_ > 0 && GetFileTime(file_.get(), nullptr, nullptr, &written) &&
+        FileTimeToLocalFileTime(&written, &local) && FileTimeToSystemTime(&local, &day)) {
         fileDay_ = dayOf(day);
     }
     logger.info(layout_ == Layout::Raw ? L"Program output will be written to: %s"
@@ -485,7 +486,8 @@ DWORD RollFileWriter::moveBackup(int from, int to)
 {
     for (const wchar_t* form : {L"", L".gz"}) {
         const std::wstring source = backupName(from) + form;
-        if (exists(source) && !MoveFileExW(source.c_str(), (backupName(to) + form).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        const std::wstring target = backupName(to) + form;
+        if (exists(source) && !MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
             return GetLastError();
         }
     }

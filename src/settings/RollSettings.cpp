@@ -62,7 +62,8 @@ int readKeep(const XmlNode& element, const wchar_t* path, RollPolicy& policy)
     }
     const std::wstring value = valueOf(*attribute);
     const std::wstring text = trimWhiteSpace(value);
-    const bool number = !text.empty() && text.size() <= 4 && text.find_first_not_of(L"0123456789") == std::wstring::npos;
+    const bool number =
+        !text.empty() && text.size() <= 4 && text.find_first_not_of(L"0123456789") == std::wstring::npos;
     const int keep = number ? std::stoi(text) : 0;
     if (keep < 1 || keep > MOST_BACKUPS) {
         logger.error(L"keep=\"%s\" in %s is not a whole number from 1 to 1000: write how many backups are kept, "

@@ -143,9 +143,9 @@ TEST_F(ServiceLogs, GzipBackupsDecompressToExactlyTheLinesWritten)
                                 L"    open(name[:-3] + '.unzipped', 'wb').write(gzip.open(name).read())\n"
                                 L"open('done', 'w').close()\n";
     writeUtf8(dir.file(L"unzip.py"), script);
-    const ProcessResult python =
-        runProcess(L"C:\\windows\\system32\\start.exe", {L"/wait", L"/unix", L"/usr/bin/python3",
-                                                          unixPath(dir.file(L"unzip.py")), unixPath(dir.file(L"logs"))});
+    const ProcessResult python = runProcess(L"C:\\windows\\system32\\start.exe",
+                                            {L"/wait", L"/unix", L"/usr/bin/python3", unixPath(dir.file(L"unzip.py")),
+                                             unixPath(dir.file(L"logs"))});
     ASSERT_TRUE(python.finished) << "start.exe did not end within 60 s";
     // start.exe does not wait for a Linux program.
     for (int i = 0; i < 500 && !fileExists(dir.file(L"logs\\done")); ++i) {
