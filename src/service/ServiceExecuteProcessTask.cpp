@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "logging/Logger.h"
+#include "logging/OutputLog.h"
 #include "process/LogPipeReader.h"
 #include "process/ServiceProcessCommand.h"
 #include "process/ServiceStatusUpdater.h"
@@ -44,6 +45,10 @@ void ServiceExecuteProcessTask::runWithSettings(const ServiceTaskSettings& setti
         logger.error(L"Failed to start process: its files may be changed by ordinary users");
         reportFailure(1);
         return;
+    }
+    std::optional<OutputLog::Session> outputLog;
+    if (const OutputLogSettings* outputLogSettings = settings.getOutputLog()) {
+        outputLog.emplace(outputLogSettings->file, outputLogSettings->policy);
     }
     LogPipeReader output(L"console");
     // One updater for every run: the marker and the probes count until each held once.

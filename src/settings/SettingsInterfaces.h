@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "logging/RollPolicy.h"
 #include "settings/Duration.h"
 #include "settings/OutputEncoding.h"
 #include "settings/ProbeTarget.h"
@@ -16,6 +17,7 @@ public:
     virtual ~LoggerSettings() = default;
     virtual const std::wstring* getLogFile() const = 0;
     virtual const std::wstring* getLogLevel() const = 0;
+    virtual const RollPolicy& getLogRollPolicy() const = 0;
 };
 
 class ServiceSettings : public LoggerSettings {
@@ -59,6 +61,12 @@ struct EnvironmentVariable {
     std::wstring value;
 };
 
+// A file of its own for the program's output lines, as it wrote them.
+struct OutputLogSettings {
+    std::wstring file;
+    RollPolicy policy;
+};
+
 // The console control event a stop request sends the program first.
 enum class ConsoleEvent { None, CtrlC, CtrlBreak };
 
@@ -80,4 +88,6 @@ public:
     virtual const std::vector<ProbeTarget>& getReadinessProbes() const = 0;
     // The probe of the running program; null: none.
     virtual const HealthCheck* getHealthCheck() const = 0;
+    // Where the program's output goes instead of the log; null: to the log.
+    virtual const OutputLogSettings* getOutputLog() const = 0;
 };
