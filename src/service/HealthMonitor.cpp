@@ -180,12 +180,16 @@ bool HealthMonitor::conclude(Watched& watched, bool held, const std::wstring& er
     }
     if (held) {
         logger.info(L"The program answers %s", watched.target.name());
-        watched.held = true;
-        updater_->conditionHeld();
     } else {
         logger.debug(L"Probe %s failed: %s", watched.target.name(), error);
+    }
+    {
         ScopedLock lock(errorsLock_);
+        watched.held = held;
         watched.lastError = error;
+    }
+    if (held) {
+        updater_->conditionHeld();
     }
     return false;
 }

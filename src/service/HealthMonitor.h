@@ -43,7 +43,7 @@ private:
         ProbeTarget target;
         std::unique_ptr<Probe> probe;
         bool running = false;
-        // Readiness only: held once, and the last error before.
+        // Readiness only, under errorsLock_: held once, and the last error before.
         bool held = false;
         std::wstring lastError;
     };
