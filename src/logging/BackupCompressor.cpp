@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/Format.h"
+#include "common/WriteAll.h"
 #include "logging/ErrorText.h"
 #include "logging/ThreadFailure.h"
 
@@ -13,19 +14,6 @@ namespace {
 const size_t CHUNK = 65536;
 // zlib's window bits plus 16: a gzip header and trailer instead of zlib's own.
 const int GZIP_WINDOW_BITS = 15 + 16;
-
-bool writeAll(HANDLE file, const unsigned char* data, size_t size)
-{
-    while (size > 0) {
-        DWORD written = 0;
-        if (!WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr) || written == 0) {
-            return false;
-        }
-        data += written;
-        size -= written;
-    }
-    return true;
-}
 
 class Deflater {
 public:

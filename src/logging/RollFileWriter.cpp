@@ -9,6 +9,7 @@
 #include "common/Directories.h"
 #include "common/Format.h"
 #include "common/TextConversion.h"
+#include "common/WriteAll.h"
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
 
@@ -42,19 +43,6 @@ std::string recordBytes(const std::wstring& record)
         text.push_back(record[i]);
     }
     return toUtf8(text);
-}
-
-bool writeAll(HANDLE file, const char* data, size_t size)
-{
-    while (size > 0) {
-        DWORD written = 0;
-        if (!WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr) || written == 0) {
-            return false;
-        }
-        data += written;
-        size -= written;
-    }
-    return true;
 }
 
 bool exists(const std::wstring& file) { return GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES; }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "common/SystemLibrary.h"
 #include "common/UniqueResource.h"
 
 namespace {
@@ -82,14 +83,23 @@ TrustedAccounts TrustedAccounts::forService()
 
 void TrustedAccounts::addAdministratorMembers()
 {
+    // Loaded for this call alone: netapi32 and the DLLs it needs would stay in
+    // the service's memory for good.
+    const UniqueModule netapi = loadSystemLibrary(L"netapi32.dll");
+    decltype(&::NetLocalGroupGetMembers) getMembers = nullptr;
+    decltype(&::NetApiBufferFree) freeBuffer = nullptr;
+    if (!netapi || !loadFunction(netapi.get(), "NetLocalGroupGetMembers", getMembers) ||
+        !loadFunction(netapi.get(), "NetApiBufferFree", freeBuffer)) {
+        return;
+    }
     // The group's name is translated; its SID is not.
     const std::wstring group = nameOfSid(wellKnownSid(WinBuiltinAdministratorsSid).data());
     const std::wstring name = group.substr(group.find(L'\\') + 1);
     BYTE* buffer = nullptr;
     DWORD read = 0;
     DWORD total = 0;
-    const NET_API_STATUS status = NetLocalGroupGetMembers(nullptr, name.c_str(), 0, &buffer, MAX_PREFERRED_LENGTH,
-                                                          &read, &total, nullptr);
+    const NET_API_STATUS status = getMembers(nullptr, name.c_str(), 0, &buffer, MAX_PREFERRED_LENGTH, &read, &total,
+                                             nullptr);
     if (status == NERR_Success && buffer != nullptr) {
         const auto* members = reinterpret_cast<const LOCALGROUP_MEMBERS_INFO_0*>(buffer);
         for (DWORD i = 0; i < read; ++i) {
@@ -97,7 +107,7 @@ void TrustedAccounts::addAdministratorMembers()
         }
     }
     if (buffer != nullptr) {
-        NetApiBufferFree(buffer);
+        freeBuffer(buffer);
     }
 }
 
@@ -143,7 +153,9 @@ SidBytes sidOfAccount(const std::wstring& account)
 SidBytes virtualAccountSid(const std::wstring& serviceName)
 {
     std::wstring upper = serviceName;
-    CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
+    // Kernel32's mapping, not user32's CharUpperBuffW: user32 costs a service megabytes for one call.
+    LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, serviceName.c_str(), static_cast<int>(serviceName.size()),
+                  &upper[0], static_cast<int>(upper.size()), nullptr, nullptr, 0);
     HCRYPTPROV provider = 0;
     if (!CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) {
         return {};

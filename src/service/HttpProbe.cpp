@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "common/Format.h"
+#include "common/SystemLibrary.h"
 #include "logging/ErrorText.h"
 
 std::wstring httpErrorText(DWORD code)
@@ -19,6 +20,28 @@ std::wstring httpErrorText(DWORD code)
     }
 }
 
+const WinHttp* WinHttp::functions()
+{
+    // Neither the table nor the DLL is ever freed: requests may call back
+    // into them until the process ends.
+    static const WinHttp* const loaded = []() -> const WinHttp* {
+        const HMODULE dll = loadSystemLibrary(L"winhttp.dll").release();
+        std::unique_ptr<WinHttp> winHttp(new WinHttp);
+        const bool complete = dll != nullptr && loadFunction(dll, "WinHttpOpen", winHttp->open) &&
+                              loadFunction(dll, "WinHttpSetTimeouts", winHttp->setTimeouts) &&
+                              loadFunction(dll, "WinHttpConnect", winHttp->connect) &&
+                              loadFunction(dll, "WinHttpOpenRequest", winHttp->openRequest) &&
+                              loadFunction(dll, "WinHttpSetOption", winHttp->setOption) &&
+                              loadFunction(dll, "WinHttpSetStatusCallback", winHttp->setStatusCallback) &&
+                              loadFunction(dll, "WinHttpSendRequest", winHttp->sendRequest) &&
+                              loadFunction(dll, "WinHttpReceiveResponse", winHttp->receiveResponse) &&
+                              loadFunction(dll, "WinHttpQueryHeaders", winHttp->queryHeaders) &&
+                              loadFunction(dll, "WinHttpCloseHandle", winHttp->closeHandle);
+        return complete ? winHttp.release() : nullptr;
+    }();
+    return loaded;
+}
+
 // What the callbacks of one request use; freed by the last of them.
 struct HttpProbe::Request {
     UniqueHandle answered{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
@@ -32,16 +55,19 @@ struct HttpProbe::Request {
     }
 };
 
-HttpProbe::HttpProbe(const ProbeTarget& target, DWORD timeoutMs) : target_(target)
+HttpProbe::HttpProbe(const ProbeTarget& target, DWORD timeoutMs) : target_(target), winHttp_(WinHttp::functions())
 {
-    session_.reset(WinHttpOpen(L"Hostwell health probe", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+    if (winHttp_ == nullptr) {
+        return;
+    }
+    session_.reset(winHttp_->open(L"Hostwell health probe", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
                                WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC));
     if (!session_) {
         return;
     }
     const int timeout = static_cast<int>(timeoutMs);
-    WinHttpSetTimeouts(session_.get(), timeout, timeout, timeout, timeout);
-    connection_.reset(WinHttpConnect(session_.get(), target_.host.c_str(), target_.port, 0));
+    winHttp_->setTimeouts(session_.get(), timeout, timeout, timeout, timeout);
+    connection_.reset(winHttp_->connect(session_.get(), target_.host.c_str(), target_.port, 0));
 }
 
 HttpProbe::~HttpProbe() { close(); }
@@ -55,24 +81,24 @@ bool HttpProbe::begin()
     if (!context->answered) {
         return fail(GetLastError());
     }
-    request_ = WinHttpOpenRequest(connection_.get(), L"GET", target_.path.c_str(), nullptr, WINHTTP_NO_REFERER,
+    request_ = winHttp_->openRequest(connection_.get(), L"GET", target_.path.c_str(), nullptr, WINHTTP_NO_REFERER,
                                   WINHTTP_DEFAULT_ACCEPT_TYPES, target_.secure ? WINHTTP_FLAG_SECURE : 0);
     if (request_ == nullptr) {
         return fail(GetLastError());
     }
     // The context is set before the callback, so that every callback of the request finds it.
     DWORD_PTR value = reinterpret_cast<DWORD_PTR>(context.get());
-    if (!WinHttpSetOption(request_, WINHTTP_OPTION_CONTEXT_VALUE, &value, sizeof value) ||
-        WinHttpSetStatusCallback(request_, onStatus, WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES,
+    if (!winHttp_->setOption(request_, WINHTTP_OPTION_CONTEXT_VALUE, &value, sizeof value) ||
+        winHttp_->setStatusCallback(request_, onStatus, WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES,
                                  0) == WINHTTP_INVALID_STATUS_CALLBACK) {
         const DWORD error = GetLastError();
         // Without the callback nothing frees the context but this.
-        WinHttpCloseHandle(request_);
+        winHttp_->closeHandle(request_);
         request_ = nullptr;
         return fail(error);
     }
     context_ = context.release();
-    if (!WinHttpSendRequest(request_, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, value)) {
+    if (!winHttp_->sendRequest(request_, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, value)) {
         return fail(GetLastError());
     }
     return true;
@@ -106,7 +132,7 @@ bool HttpProbe::fail(DWORD error)
 void HttpProbe::close()
 {
     if (request_ != nullptr) {
-        WinHttpCloseHandle(request_);
+        winHttp_->closeHandle(request_);
     }
     request_ = nullptr;
     context_ = nullptr;
@@ -120,14 +146,14 @@ void CALLBACK HttpProbe::onStatus(HINTERNET handle, DWORD_PTR context, DWORD sta
     }
     switch (status) {
     case WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE:
-        if (!WinHttpReceiveResponse(handle, nullptr)) {
+        if (!WinHttp::functions()->receiveResponse(handle, nullptr)) {
             request->answer(GetLastError());
         }
         break;
     case WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE: {
         DWORD code = 0;
         DWORD size = sizeof code;
-        if (WinHttpQueryHeaders(handle, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+        if (WinHttp::functions()->queryHeaders(handle, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                                 WINHTTP_HEADER_NAME_BY_INDEX, &code, &size, WINHTTP_NO_HEADER_INDEX)) {
             request->statusCode = code;
             request->answer(0);

@@ -2,19 +2,54 @@
 
 #include <ws2tcpip.h>
 
+#include <memory>
+
 #include "common/Format.h"
+#include "common/SystemLibrary.h"
 #include "logging/ErrorText.h"
+
+// Winsock's functions, from the DLL loaded with the first TCP probe: a service
+// without one does not carry ws2_32 and the DLLs it needs.
+struct Winsock {
+    decltype(&::WSAStartup) startup = nullptr;
+    decltype(&::WSACreateEvent) createEvent = nullptr;
+    decltype(&::WSACloseEvent) closeEvent = nullptr;
+    decltype(&::WSAResetEvent) resetEvent = nullptr;
+    decltype(&::GetAddrInfoW) getAddrInfo = nullptr;
+    decltype(&::FreeAddrInfoW) freeAddrInfo = nullptr;
+    decltype(&::socket) socket = nullptr;
+    decltype(&::WSAEventSelect) eventSelect = nullptr;
+    decltype(&::connect) connect = nullptr;
+    decltype(&::WSAGetLastError) getLastError = nullptr;
+    decltype(&::WSAEnumNetworkEvents) enumNetworkEvents = nullptr;
+    decltype(&::closesocket) closeSocket = nullptr;
+};
 
 namespace {
 
-bool winsockStarted()
+// Loaded and started once for the life of the process, never freed or
+// cleaned up; null when that failed.
+const Winsock* winsock()
 {
-    // Started once for the life of the process; never cleaned up.
-    static const bool started = [] {
+    static const Winsock* const loaded = []() -> const Winsock* {
+        const HMODULE dll = loadSystemLibrary(L"ws2_32.dll").release();
+        std::unique_ptr<Winsock> functions(new Winsock);
+        const bool complete =
+            dll != nullptr && loadFunction(dll, "WSAStartup", functions->startup) &&
+            loadFunction(dll, "WSACreateEvent", functions->createEvent) &&
+            loadFunction(dll, "WSACloseEvent", functions->closeEvent) &&
+            loadFunction(dll, "WSAResetEvent", functions->resetEvent) &&
+            loadFunction(dll, "GetAddrInfoW", functions->getAddrInfo) &&
+            loadFunction(dll, "FreeAddrInfoW", functions->freeAddrInfo) && loadFunction(dll, "socket", functions->socket) &&
+            loadFunction(dll, "WSAEventSelect", functions->eventSelect) &&
+            loadFunction(dll, "connect", functions->connect) &&
+            loadFunction(dll, "WSAGetLastError", functions->getLastError) &&
+            loadFunction(dll, "WSAEnumNetworkEvents", functions->enumNetworkEvents) &&
+            loadFunction(dll, "closesocket", functions->closeSocket);
         WSADATA data;
-        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+        return complete && functions->startup(MAKEWORD(2, 2), &data) == 0 ? functions.release() : nullptr;
     }();
-    return started;
+    return loaded;
 }
 
 }  // namespace
@@ -30,18 +65,18 @@ std::wstring socketErrorText(int code)
     }
 }
 
-TcpProbe::TcpProbe(const ProbeTarget& target) : target_(target)
+TcpProbe::TcpProbe(const ProbeTarget& target) : target_(target), winsock_(winsock())
 {
-    if (winsockStarted()) {
-        event_ = WSACreateEvent();
+    if (winsock_ != nullptr) {
+        event_ = winsock_->createEvent();
     }
 }
 
 TcpProbe::~TcpProbe()
 {
-    cancel();
     if (event_ != WSA_INVALID_EVENT) {
-        WSACloseEvent(event_);
+        cancel();
+        winsock_->closeEvent(event_);
     }
 }
 
@@ -54,25 +89,25 @@ bool TcpProbe::begin()
     hints.ai_protocol = IPPROTO_TCP;
     ADDRINFOW* found = nullptr;
     // A host name is looked up before the time limit starts; an address takes no time.
-    const int lookup = GetAddrInfoW(target_.host.c_str(), format(L"%d", static_cast<int>(target_.port)).c_str(), &hints,
+    const int lookup = winsock_->getAddrInfo(target_.host.c_str(), format(L"%d", static_cast<int>(target_.port)).c_str(), &hints,
                                     &found);
     if (lookup != 0) {
         return fail(L"cannot find the host", lookup);
     }
-    socket_ = socket(found->ai_family, found->ai_socktype, found->ai_protocol);
-    const bool connecting = socket_ != INVALID_SOCKET && WSAEventSelect(socket_, event_, FD_CONNECT) == 0 &&
-                            (connect(socket_, found->ai_addr, static_cast<int>(found->ai_addrlen)) == 0 ||
-                             WSAGetLastError() == WSAEWOULDBLOCK);
-    const int error = WSAGetLastError();
-    FreeAddrInfoW(found);
+    socket_ = winsock_->socket(found->ai_family, found->ai_socktype, found->ai_protocol);
+    const bool connecting = socket_ != INVALID_SOCKET && winsock_->eventSelect(socket_, event_, FD_CONNECT) == 0 &&
+                            (winsock_->connect(socket_, found->ai_addr, static_cast<int>(found->ai_addrlen)) == 0 ||
+                             winsock_->getLastError() == WSAEWOULDBLOCK);
+    const int error = winsock_->getLastError();
+    winsock_->freeAddrInfo(found);
     return connecting || fail(L"cannot connect", error);
 }
 
 bool TcpProbe::finish()
 {
     WSANETWORKEVENTS events = {};
-    const bool read = WSAEnumNetworkEvents(socket_, event_, &events) == 0;
-    const int error = read ? events.iErrorCode[FD_CONNECT_BIT] : WSAGetLastError();
+    const bool read = winsock_->enumNetworkEvents(socket_, event_, &events) == 0;
+    const int error = read ? events.iErrorCode[FD_CONNECT_BIT] : winsock_->getLastError();
     cancel();
     if (read && (events.lNetworkEvents & FD_CONNECT) != 0 && error == 0) {
         return true;
@@ -84,10 +119,10 @@ bool TcpProbe::finish()
 void TcpProbe::cancel()
 {
     if (socket_ != INVALID_SOCKET) {
-        closesocket(socket_);
+        winsock_->closeSocket(socket_);
         socket_ = INVALID_SOCKET;
     }
-    WSAResetEvent(event_);
+    winsock_->resetEvent(event_);
 }
 
 bool TcpProbe::fail(const wchar_t* what, int code)

@@ -6,6 +6,8 @@
 
 // Holds when a TCP connection to the target succeeds. The connection is made
 // without blocking: its completion sets the event.
+struct Winsock;
+
 class TcpProbe : public Probe {
 public:
     explicit TcpProbe(const ProbeTarget& target);
@@ -23,6 +25,7 @@ private:
     bool fail(const wchar_t* what, int code);
 
     ProbeTarget target_;
+    const Winsock* winsock_;
     WSAEVENT event_ = WSA_INVALID_EVENT;
     SOCKET socket_ = INVALID_SOCKET;
 };
