@@ -3,8 +3,10 @@
 #include "common/UniqueResource.h"
 #include "eventlog/EventSourceCommands.h"
 #include "install/ServiceDependencies.h"
+#include "install/ShutdownTime.h"
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
+#include "settings/Duration.h"
 #include "settings/SettingsInterfaces.h"
 
 namespace {
@@ -90,10 +92,42 @@ int CreateServiceCommand::executeWithManager(SC_HANDLE manager)
         return 1;
     }
     logger.info(L"Service '%s' was created", name);
+    // Before the description: Wine rewrites the service's key from what it
+    // holds when the configuration changes, and the description is only in the key.
+    if (createSettings_.isDelayedAutostart()) {
+        delayAutomaticStart(service.get(), name);
+    }
+    setShutdownTime(service.get(), name);
     writeDescription(name, createSettings_.getServiceDescription());
     applyRecoveryActionsToErrorStops(service.get(), name);
     AddEventSourceCommand(name).execute();
     return 0;
+}
+
+// Best effort, as the description: the service still starts automatically.
+void CreateServiceCommand::delayAutomaticStart(SC_HANDLE service, const std::wstring& name) const
+{
+    SERVICE_DELAYED_AUTO_START_INFO delayed = {};
+    delayed.fDelayedAutostart = TRUE;
+    if (!changeConfig2_(service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &delayed)) {
+        logger.warn(L"Service '%s' will start with the other automatic services, not after them: %s", name,
+                    lastErrorText());
+        return;
+    }
+    logger.info(L"Service '%s' will start shortly after the other automatic services", name);
+}
+
+void CreateServiceCommand::setShutdownTime(SC_HANDLE service, const std::wstring& name) const
+{
+    SERVICE_PRESHUTDOWN_INFO info = {};
+    info.dwPreshutdownTimeout = preshutdownTimeout(createSettings_.getStopTimeout());
+    const std::wstring time = formatDuration(std::chrono::milliseconds(info.dwPreshutdownTimeout));
+    if (!changeConfig2_(service, SERVICE_CONFIG_PRESHUTDOWN_INFO, &info)) {
+        logger.warn(L"Service '%s' has only the default 10 s to stop at shutdown, not %s: %s", name, time,
+                    lastErrorText());
+        return;
+    }
+    logger.debug(L"Service '%s' has %s to stop at shutdown", name, time);
 }
 
 // Windows applies the actions of the Recovery tab to crashes only, unless

@@ -29,5 +29,7 @@ inline constexpr ServiceRights SERVICE_RIGHTS_STOP{&MANAGER_RIGHTS_CONNECT, SERV
                                                    L"Stop"};
 inline constexpr ServiceRights SERVICE_RIGHTS_QUERY_STATUS{&MANAGER_RIGHTS_CONNECT, SERVICE_QUERY_STATUS,
                                                            L"Query status"};
-inline constexpr ServiceRights SERVICE_RIGHTS_CHANGE_CONFIG{&MANAGER_RIGHTS_ENUMERATE_SERVICE, SERVICE_CHANGE_CONFIG,
+// Refreshing reads the time to stop at shutdown before it changes it.
+inline constexpr ServiceRights SERVICE_RIGHTS_CHANGE_CONFIG{&MANAGER_RIGHTS_ENUMERATE_SERVICE,
+                                                            SERVICE_CHANGE_CONFIG | SERVICE_QUERY_CONFIG,
                                                             L"Change config"};

@@ -24,12 +24,12 @@ const std::vector<std::wstring> INSTALL_BLOCK = {
     L"    install /settings=<path to settings file> /user=<user> [/domain=<domain>] /password=<password> [<extra>]",
     L"      installs service to the system to run under given user/password,",
     L"      where <extra> may contain the following:",
-    L"        /autorun=false",
+    L"        /autorun=false|delayed",
     L"        /checkUserAccount=false",
     L"        /giveUserRights=false",
     L"        /changeDACL=false",
     L"",
-    L"    install /settings=<path to settings file> /runAsSystem [/autorun=false]",
+    L"    install /settings=<path to settings file> /runAsSystem [/autorun=false|delayed]",
     L"      installs service to the system to run under local system",
     L"",
 };
@@ -69,7 +69,7 @@ std::vector<std::wstring> publicBlocks()
         L"      gives user rights to start/stop the service",
         L"",
         L"    refresh /settings=<path to settings file>",
-        L"      applies display name, description and dependencies to installed service",
+        L"      applies display name, description, dependencies and shutdown time to installed service",
         L"",
     };
     lines.insert(lines.end(), rest.begin(), rest.end());

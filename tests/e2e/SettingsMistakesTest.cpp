@@ -170,7 +170,7 @@ TEST_F(SettingsMistakes, OptionsNoCommandReadsAndBooleansNeitherTrueNorFalseAreW
     const std::vector<std::wstring> warnings = {
         L"Unknown option /autostrat= (did you mean /autostart=?)",
         L"Unknown option /runasystem (did you mean /runAsSystem?)",
-        L"/autorun=yes counts as false; write true or false",
+        L"/autorun=yes counts as false; write true, false or delayed",
         L"/debug=true takes no value: write /debug",
         L"Unknown option /pasword= (did you mean /password=?)",
     };
