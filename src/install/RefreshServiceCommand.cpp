@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/UniqueResource.h"
+#include "install/RegistryValue.h"
 #include "install/ServiceDependencies.h"
 #include "install/ShutdownTime.h"
 #include "logging/ErrorText.h"
@@ -24,24 +25,8 @@ struct InstalledService {
     DWORD shutdownTime = 0;
 };
 
-// A value of the key with its terminating NULs; empty when there is none.
-std::wstring readValue(HKEY key, const wchar_t* name, DWORD types)
-{
-    DWORD size = 0;
-    if (RegGetValueW(key, nullptr, name, types, nullptr, nullptr, &size) != ERROR_SUCCESS) {
-        return std::wstring();
-    }
-    std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
-    size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-    if (RegGetValueW(key, nullptr, name, types, nullptr, &value[0], &size) != ERROR_SUCCESS) {
-        return std::wstring();
-    }
-    return value;
-}
-
 // The key, not QueryServiceConfigW and QueryServiceConfig2W: install writes
-// the description there, and Wine's query reports no dependencies. Groups are
-// named with the "+" that marks them in a dependency list.
+// the description there, and Wine's query reports no dependencies.
 LSTATUS readInstalled(SC_HANDLE service, const std::wstring& name, InstalledService& installed)
 {
     HKEY opened = nullptr;
@@ -51,13 +36,9 @@ LSTATUS readInstalled(SC_HANDLE service, const std::wstring& name, InstalledServ
         return status;
     }
     const UniqueRegistryKey key(opened);
-    installed.displayName = readValue(key.get(), L"DisplayName", RRF_RT_REG_SZ).c_str();
-    installed.description = readValue(key.get(), L"Description", RRF_RT_REG_SZ).c_str();
-    installed.dependencies = dependencyNames(readValue(key.get(), L"DependOnService", RRF_RT_REG_MULTI_SZ).c_str());
-    for (const std::wstring& group :
-         dependencyNames(readValue(key.get(), L"DependOnGroup", RRF_RT_REG_MULTI_SZ).c_str())) {
-        installed.dependencies.push_back(SC_GROUP_IDENTIFIERW + group);
-    }
+    installed.displayName = registryValue(key.get(), L"DisplayName", RRF_RT_REG_SZ).c_str();
+    installed.description = registryValue(key.get(), L"Description", RRF_RT_REG_SZ).c_str();
+    installed.dependencies = registeredDependencies(key.get());
     SERVICE_PRESHUTDOWN_INFO info = {};
     DWORD needed = 0;
     if (QueryServiceConfig2W(service, SERVICE_CONFIG_PRESHUTDOWN_INFO, reinterpret_cast<BYTE*>(&info), sizeof info,

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "common/Command.h"
@@ -38,6 +39,8 @@ public:
     DWORD exitCode() const { return exitCode_; }
     // The event is set once the child runs.
     void signalWhenStarted(HANDLE event) { started_ = event; }
+    // Called with the child's process id once it runs.
+    void whenStarted(std::function<void(DWORD processId)> callback) { onStarted_ = std::move(callback); }
 
 private:
     int runWithToken(HANDLE token);
@@ -54,6 +57,7 @@ private:
     PipeReaderCallback* outputCallback_;
     bool receivesConsoleEvents_;
     HANDLE started_ = nullptr;
+    std::function<void(DWORD)> onStarted_;
     DWORD exitCode_ = 0;
 };
 

@@ -80,6 +80,7 @@ int ServiceProcessCommand::execute()
     }
     ProcessCommand command(this, settings_, &environment, settings_->getOutputEncoding(), handler, outputCallback_,
                            consoleEvent);
+    command.whenStarted(onStarted_);
     const int result = command.execute();
     exitCode_ = command.exitCode();
     return result;

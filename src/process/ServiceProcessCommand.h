@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 
 #include "common/Command.h"
 #include "common/InterruptHolder.h"
@@ -31,6 +32,8 @@ public:
     int execute() override;
     // The program's exit code once it has ended.
     DWORD exitCode() const { return exitCode_; }
+    // Called with the program's process id once it runs.
+    void whenStarted(std::function<void(DWORD processId)> callback) { onStarted_ = std::move(callback); }
 
 private:
     void copySystemEnvironmentVariables(EnvironmentBlock& environment) const;
@@ -40,5 +43,6 @@ private:
     const ServiceTaskSettings* settings_;
     PipeReaderCallback* outputCallback_;
     const std::atomic<bool>* consoleEventReceived_;
+    std::function<void(DWORD)> onStarted_;
     DWORD exitCode_ = 0;
 };

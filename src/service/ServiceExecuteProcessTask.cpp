@@ -5,10 +5,12 @@
 #include <optional>
 
 #include "install/WriteAccessCheck.h"
+#include "logging/FileAppender.h"
 #include "logging/Logger.h"
 #include "process/LogPipeReader.h"
 #include "process/ServiceProcessCommand.h"
 #include "process/ServiceStatusUpdater.h"
+#include "service/ProgramState.h"
 #include "service/RestartSchedule.h"
 #include "service/ServiceEventContext.h"
 #include "service/ServiceStatus.h"
@@ -61,10 +63,12 @@ void ServiceExecuteProcessTask::superviseRuns(const ServiceTaskSettings& setting
                                               const StartLimit* startLimit)
 {
     RestartSchedule restarts(settings.getRestartPolicy());
+    ProgramState state(ProgramState::fileBeside(LoggerHolder::fileAppender().fileName()));
     DWORD exitCode = 0;
     for (;;) {
         const ULONGLONG began = GetTickCount64();
         ServiceProcessCommand command(this, &settings, updater);
+        command.whenStarted([&state](DWORD processId) { state.started(processId); });
         const int result = command.execute();
         if (result != 0) {
             logger.error(L"Failed to start process: %d", result);
@@ -72,6 +76,7 @@ void ServiceExecuteProcessTask::superviseRuns(const ServiceTaskSettings& setting
             return;
         }
         exitCode = command.exitCode();
+        state.ended(exitCode);
         if (isInterrupted()) {
             break;
         }
@@ -82,6 +87,7 @@ void ServiceExecuteProcessTask::superviseRuns(const ServiceTaskSettings& setting
             reportFailure(failureCode(exitCode));
             return;
         }
+        state.restarting(restarts.restarts());
         if (waitForInterrupt(static_cast<DWORD>(wait->count()))) {
             break;
         }
