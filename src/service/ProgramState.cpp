@@ -14,6 +14,8 @@ const Logger logger(L"ProgramState");
 
 // Files of a few hundred bytes; anything larger is not one of them.
 const DWORD LARGEST_STATE_FILE = 65536;
+const int RENAME_ATTEMPTS = 5;
+const DWORD RENAME_RETRY_MILLISECONDS = 20;
 
 std::wstring utcNow()
 {
@@ -92,6 +94,22 @@ std::optional<std::string> readWhole(const std::wstring& path)
         return std::nullopt;
     }
     return std::string(buffer.data(), read);
+}
+
+// Windows refuses to replace a file while a reader (status) has it open, so
+// the rename is tried a few times: a reader holds it for a moment only.
+bool replaceWith(const std::wstring& source, const std::wstring& target)
+{
+    for (int attempt = 1;; ++attempt) {
+        if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            return true;
+        }
+        const DWORD error = GetLastError();
+        if (attempt == RENAME_ATTEMPTS || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) {
+            return false;
+        }
+        Sleep(RENAME_RETRY_MILLISECONDS);
+    }
 }
 
 }  // namespace
@@ -181,7 +199,7 @@ void ProgramState::save()
     const std::wstring temporary = file_ + L".tmp";
     // Readers see the old state or the new one, never half of it.
     const bool saved = writeWhole(temporary, toUtf8(L"{\"program\": " + json() + L"}\r\n")) &&
-                       MoveFileExW(temporary.c_str(), file_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+                       replaceWith(temporary, file_);
     if (!saved && !saveFailed_) {
         logger.warn(L"Failed to write the program state to %s: %s", file_, lastErrorText());
     } else if (saved && saveFailed_) {
