@@ -6,6 +6,7 @@ prefix started:
     python3 bench/bench.py <build folder>
 """
 import datetime
+import gzip
 import json
 import os
 import re
@@ -37,6 +38,11 @@ TEST_PROGRAM = os.path.join(BIN, "hwtestprog.exe")
 
 
 def windows_path(path):
+    # start_wine shows the build folder as drive H:, so that the write check
+    # sees only the build folder above the programs and settings.
+    relative = os.path.relpath(path, BUILD)
+    if not relative.startswith(".."):
+        return "H:\\" + relative.replace("/", "\\")
     return "Z:" + path.replace("/", "\\")
 
 
@@ -58,9 +64,10 @@ def wine(program, *arguments):
     return values
 
 
-def write_settings(name, program_arguments, log_file=None, termination=""):
+def write_settings(name, program_arguments, log_file=None, termination="", log_attributes=""):
     path = os.path.join(WORK, name + ".xml")
-    logging = '  <service-logging level="info" file="%s"/>\n' % windows_path(log_file) if log_file else ""
+    logging = ('  <service-logging level="info" file="%s"%s/>\n' % (windows_path(log_file), log_attributes)
+               if log_file else "")
     with open(path, "w", encoding="utf-8") as settings:
         settings.write('<?xml version="1.0" encoding="utf-8"?>\n<hostwell>\n'
                        "  <name>%s</name>\n  <description>Hostwell benchmark</description>\n%s"
@@ -184,6 +191,40 @@ def capture_service(run, name, settings, log):
     return float(result["elapsed_ms"][0]), check
 
 
+def output_log_files(output_log):
+    """The output log's backups, oldest first, compressed or not, then the live file."""
+    files = []
+    number = 1
+    while True:
+        found = [name for name in ("%s.%d.gz" % (output_log, number), "%s.%d" % (output_log, number))
+                 if os.path.exists(name)]
+        if not found:
+            break
+        files.append(found[0])
+        number += 1
+    return list(reversed(files)) + [output_log]
+
+
+def read_any_lines(path):
+    opener = gzip.open if path.endswith(".gz") else open
+    with opener(path, "rt", encoding="utf-8-sig", errors="replace", newline="") as text:
+        return [line.rstrip("\r\n") for line in text]
+
+
+def capture_output_log(name, settings, output_log):
+    """(c) once more, the program's lines going raw to an <output-log> with gzip backups."""
+    folder = os.path.dirname(output_log)
+    shutil.rmtree(folder, ignore_errors=True)
+    result = wine("ServiceTimer.exe", "until-stopped", name, windows_path(HOSTWELL), windows_path(settings))
+    # Hostwell's process has ended, so every backup is compressed by now.
+    files = output_log_files(output_log)
+    lines = (line for path in files for line in read_any_lines(path))
+    check = {"output_log": check_sequence(lines), "log_files": len(files),
+             "compressed": sum(1 for path in files if path.endswith(".gz"))}
+    shutil.rmtree(folder)
+    return float(result["elapsed_ms"][0]), check
+
+
 def summary(values_ms):
     return {"values_ms": [round(value, 1) for value in values_ms], "min_ms": round(min(values_ms), 1),
             "median_ms": round(statistics.median(values_ms), 1)}
@@ -193,14 +234,22 @@ def measure_capture():
     console_settings = write_settings("HostwellBenchConsole", "lines %d" % LINES)
     service_log = os.path.join(WORK, "capture-c-log", "service.log")
     service_settings = write_settings("HostwellBenchCapture", "lines %d" % LINES, service_log)
-    times = {"baseline": [], "console": [], "service": []}
-    checks = {"baseline": [], "console": [], "service": []}
+    output_folder = os.path.join(WORK, "capture-d-log")
+    output_log = os.path.join(output_folder, "app.log")
+    output_settings = write_settings(
+        "HostwellBenchOutputLog", "lines %d" % LINES, os.path.join(output_folder, "service.log"),
+        '    <output-log file="%s" keep="1000" compress="gzip"/>\n' % windows_path(output_log),
+        ' compress="gzip"')
+    times = {"baseline": [], "console": [], "service": [], "output_log": []}
+    checks = {"baseline": [], "console": [], "service": [], "output_log": []}
     # Interleaved, so that a busy spell of the machine hits all three alike.
     for run in range(1, CAPTURE_RUNS + 1):
         for kind, measure in (("baseline", lambda: capture_baseline(run)),
                               ("console", lambda: capture_console(run, console_settings)),
                               ("service", lambda: capture_service(run, "HostwellBenchCapture", service_settings,
-                                                                  service_log))):
+                                                                  service_log)),
+                              ("output_log", lambda: capture_output_log("HostwellBenchOutputLog", output_settings,
+                                                                        output_log))):
             elapsed, check = measure()
             times[kind].append(elapsed)
             checks[kind].append(check)
@@ -211,13 +260,15 @@ def measure_capture():
         figure["mb_per_s"] = round(LINES * LINE_BYTES / 1e6 / median_s, 2)
         figure["lines_per_s"] = round(LINES / median_s)
         # Every run must pass, so the worst verdict of each place stands.
-        places = [place for place in checks[kind][0] if place != "log_files"]
+        places = [place for place in checks[kind][0] if place not in ("log_files", "compressed")]
         figure["all_lines_in_order"] = {place: next((c[place] for c in checks[kind] if c[place] != "yes"), "yes")
                                         for place in places}
         if "log_files" in checks[kind][0]:
             figure["log_files_checked"] = [c["log_files"] for c in checks[kind]]
+        if "compressed" in checks[kind][0]:
+            figure["compressed_backups"] = [c["compressed"] for c in checks[kind]]
         figures[kind] = figure
-    for kind in ("console", "service"):
+    for kind in ("console", "service", "output_log"):
         figures[kind]["ratio_to_baseline"] = {
             "median": round(figures["baseline"]["median_ms"] / figures[kind]["median_ms"], 3),
             "best": round(figures["baseline"]["min_ms"] / figures[kind]["min_ms"], 3)}
@@ -395,13 +446,14 @@ def print_table(report):
     rows = [("Figure", "min", "median", "target", "result", "details")]
     titles = {"baseline": "(a) capture: blocking ReadFile, flush per line",
               "console": "(b) capture: Hostwell console, log file",
-              "service": "(c) capture: Hostwell service, log file"}
+              "service": "(c) capture: Hostwell service, log file",
+              "output_log": "(d) capture: Hostwell service, <output-log>, gzip backups"}
     for kind, title in titles.items():
         figure = capture[kind]
         details = "%.2f MB/s, %d lines/s" % (figure["mb_per_s"], figure["lines_per_s"])
         target = result = ""
         if "ratio_to_baseline" in figure:
-            letter = "b/a" if kind == "console" else "c/a"
+            letter = {"console": "b/a", "service": "c/a", "output_log": "d/a"}[kind]
             details += ", %s %.2f (best %.2f)" % (letter, figure["ratio_to_baseline"]["median"],
                                                  figure["ratio_to_baseline"]["best"])
             target = "%s >= %.1f" % (letter, TARGETS["capture_ratio"])
@@ -410,6 +462,8 @@ def print_table(report):
         details += "; all lines in order: " + ", ".join("%s %s" % (place, answer) for place, answer in checks.items())
         if "log_files_checked" in figure:
             details += " (log files per run: %s)" % "/".join(str(count) for count in figure["log_files_checked"])
+        if "compressed_backups" in figure:
+            details += " (gzip backups per run: %s)" % "/".join(str(count) for count in figure["compressed_backups"])
         rows.append((title, seconds(figure["min_ms"]), seconds(figure["median_ms"]), target, result, details))
     for key, title, target in (("start_latency", "start latency, StartService to RUNNING", TARGETS["start_ms"]),
                                ("stop_latency", "stop latency, stop request to STOPPED", TARGETS["stop_ms"]),
@@ -449,9 +503,9 @@ def print_table(report):
         print("  ".join(cell.ljust(width) for cell, width in zip(row, widths)).rstrip())
     print("""
 - Times are taken by the measuring programs with QueryPerformanceCounter: (a) and
-  (b) from the start of the capturing process to its end, (c) from StartService
+  (b) from the start of the capturing process to its end, (c) and (d) from StartService
   until the service has stopped by itself (its program ended) and its process
-  has ended. The three run in turn. MB/s and lines/s are of the program's output
+  has ended. The four run in turn. MB/s and lines/s are of the program's output
   (10^6 bytes) at the median time. Ratios are baseline time over Hostwell time:
   median over median, and best over best. Under Wine every write of the program
   to its pipe is a round trip to wineserver, which bounds all three alike.
@@ -459,7 +513,9 @@ def print_table(report):
   order. The log rolls over at 3 MiB and keeps only .1 to .3; while the run goes
   on, every generation is kept by a hard link before the log drops it, so the
   whole log is checked, not only the retained tail. (b) is checked in its
-  standard output too. Every run is checked.
+  standard output too. (d) sends the program's lines raw to an <output-log>
+  that keeps all its backups, gzip-compressed (the service log too); they are
+  read back with Python's gzip module. Every run is checked.
 - Latencies use a program that ignores stop requests and no stop command, and
   one that ends on Ctrl+C with console-event="ctrl-c"; the stop requests come
   at times spread over half a second. The line latency compares the program's
@@ -481,7 +537,7 @@ def main():
                                   text=True).stdout.strip()
     report = {"machine": {"wine": wine_version, "cpus": os.cpu_count(), "load_at_start": os.getloadavg()[0]},
               "targets": TARGETS}
-    print("Measuring output capture (%d runs of 3 kinds)..." % CAPTURE_RUNS, flush=True)
+    print("Measuring output capture (%d runs of 4 kinds)..." % CAPTURE_RUNS, flush=True)
     report["capture"] = measure_capture()
     print("Measuring start and stop latency...", flush=True)
     report["start_latency"], report["stop_latency"], report["stop_ctrl_c"] = measure_latencies()

@@ -5,7 +5,7 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="$ROOT/build"
 
 PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine cmake make googletest
-          librapidxml-dev openjdk-17-jdk-headless clang lld wixl zip unzip
+          librapidxml-dev libz-mingw-w64-dev openjdk-17-jdk-headless clang lld wixl zip unzip
           osslsigncode openssl libxml2-utils icoutils msitools python3)
 
 install_missing_packages() {
@@ -74,6 +74,12 @@ start_wine() {
         wineserver -p
         WINEDEBUG=-all,err+eventlog,warn+eventlog,trace+eventlog wine cmd /c exit
     ) </dev/null >/dev/null 2>>"$WINE_SERVICES_LOG"
+    # The build folder as a drive of its own, H:. Hostwell refuses files in a
+    # folder chain others may change, up to the volume root; under Z: that
+    # chain would include wherever the clone lives, /tmp for instance, which
+    # Wine shows as writable by Everyone. Wine names a file by the deepest
+    # drive root above it, so the built programs run as H:\bin\....
+    ln -sfn "$BUILD" "$WINEPREFIX/dosdevices/h:"
     # No debugger start-ups for programs that crash on purpose.
     wine reg delete "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug" /v Debugger /f \
         </dev/null >/dev/null 2>&1 || true

@@ -1,8 +1,11 @@
 #include "commandline/CreateServiceSettingsAction.h"
 
+#include <windows.h>
+
 #include "commandline/ArgumentKeys.h"
 #include "commandline/Argz.h"
 #include "common/TextConversion.h"
+#include "install/ServiceAccountKind.h"
 #include "logging/Logger.h"
 #include "service/ServiceAction.h"
 #include "settings/SimpleSettings.h"
@@ -47,7 +50,15 @@ int CreateServiceSettingsAction::ExecuteTaskAction(const Argz& arguments, const 
         createSettings.setRunAsSystem(true);
         logger.info(L"Installing service unser LOCAL_SYSTEM account");
     } else {
-        if (parseUserSettings(arguments, createSettings) != 0) {
+        if (parseUserSettings(arguments, createSettings, true) != 0) {
+            return 1;
+        }
+        const std::wstring serviceName = settings.getServiceName();
+        const CreateServiceSettings& account = createSettings;
+        if (serviceAccountKind(account) == ServiceAccountKind::VIRTUAL &&
+            CompareStringOrdinal(createSettings.getUser().c_str(), -1, serviceName.c_str(), -1, TRUE) != CSTR_EQUAL) {
+            logger.error(L"NT SERVICE\\%s is not the virtual account of service %s: write /user=NT SERVICE\\%s",
+                         createSettings.getUser(), serviceName, serviceName);
             return 1;
         }
         logger.info(L"Installing service under %s (domain=%s) account", createSettings.getUser(),

@@ -8,6 +8,8 @@ class SimpleUserSettings;
 // Reads the account arguments /user=, /domain= and /password=.
 class UserSettingsParser {
 public:
-    static int parseUserSettings(const Argz& arguments, SimpleUserSettings& settings);
+    // With `forService`, the accounts without a password need none: Windows
+    // manages it, or there is none.
+    static int parseUserSettings(const Argz& arguments, SimpleUserSettings& settings, bool forService = false);
     static std::wstring userUsage();
 };

@@ -3,8 +3,10 @@
 #include "commandline/ArgumentKeys.h"
 #include "commandline/Argz.h"
 #include "commandline/ConsoleWriter.h"
-#include "install/WriteAccessCheck.h"
+#include "install/ServiceAccountKind.h"
 #include "logging/Logger.h"
+#include "security/TrustedAccounts.h"
+#include "security/WriteAccessCheck.h"
 #include "settings/SettingsInterfaces.h"
 
 namespace {
@@ -36,6 +38,7 @@ int ValidateCreateServiceAction::ExecuteCreateAction(const Argz&, const CreateSe
     logger.info(L"[j]: IsAutostart:%s!~", boolText(createSettings.isAutostart()));
     logger.info(L"[j]: RunAsService:%s!~", boolText(createSettings.isRunAsSystem()));
     if (!createSettings.isRunAsSystem()) {
+        logger.info(L"[j]: AccountKind:%s!~", serviceAccountKindName(serviceAccountKind(createSettings)));
         logger.info(L"[j]: UserName:%s!~", createSettings.getUser());
         logger.info(L"[j]: Domain:%s!~", createSettings.getDomain());
         logger.info(L"[j]: Password:%s!~", createSettings.getPassword());
@@ -46,6 +49,7 @@ int ValidateCreateServiceAction::ExecuteCreateAction(const Argz&, const CreateSe
     logger.info(L"[e]: Program:%s!~", taskSettings.getProgram());
     logger.info(L"[e]: Arguments:%s!~", taskSettings.getArguments());
     logger.info(L"[e]: WorkDir:%s!~", taskSettings.getWorkDir());
-    acceptWritableFiles(findWritableFiles(taskSettings), true);
+    const std::wstring account = createSettings.isRunAsSystem() ? L"" : lookupAccountName(createSettings);
+    acceptWritableFiles(findWritableFiles(taskSettings, TrustedAccounts::forInstall(account)), true);
     return 0;
 }

@@ -3,9 +3,11 @@
 #include "commandline/ArgumentKeys.h"
 #include "commandline/Argz.h"
 #include "commandline/ConsoleWriter.h"
-#include "install/WriteAccessCheck.h"
 #include "logging/Logger.h"
+#include "security/TrustedAccounts.h"
+#include "security/WriteAccessCheck.h"
 #include "settings/LoggingFromSettings.h"
+#include "settings/RollSettings.h"
 #include "settings/SettingsInterfaces.h"
 
 namespace {
@@ -53,6 +55,9 @@ int ValidateServiceTaskAction::ExecuteTaskAction(const Argz& arguments, const Se
     if (const std::wstring* file = settings.getLogFile()) {
         logger.info(L"[L]: LogFile:%s!~", *file);
     }
+    if (!(settings.getLogRollPolicy() == RollPolicy())) {
+        logger.info(L"[L]: LogRoll:%s!~", formatRollPolicy(settings.getLogRollPolicy()));
+    }
     logger.info(L"[j]: ServiceName:%s!~", settings.getServiceName());
     logger.info(L"[j]: ServiceDisplayName:%s!~", settings.getServiceDisplayName());
     logger.info(L"[j]: ServiceDescription:%s!~", settings.getServiceDescription());
@@ -65,13 +70,16 @@ int ValidateServiceTaskAction::ExecuteTaskAction(const Argz& arguments, const Se
         logger.info(L"[e]: StartedTimeout:%s!~", timeout->text);
     }
     printRestartPolicy(settings.getRestartPolicy());
+    if (const OutputLogSettings* outputLog = settings.getOutputLog()) {
+        logger.info(L"[e]: OutputLog:%s %s!~", outputLog->file, formatRollPolicy(outputLog->policy));
+    }
     if (const ExecutionSettings* stopCommand = settings.getStopCommand()) {
         printExecution(L"[s]", *stopCommand);
         logger.info(L"[s]: DISABLED:false!~");
     } else {
         logger.info(L"[s]: DISABLED:true!~");
     }
-    acceptWritableFiles(findWritableFiles(settings), true);
+    acceptWritableFiles(findWritableFiles(settings, TrustedAccounts::forInstall(L"")), true);
     logger.debug(L"[?] DEBUG");
     logger.info(L"[?] INFO");
     logger.warn(L"[?] WARN");

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <ntsecapi.h>
+#include <wincrypt.h>
 
 // Owns one operating-system resource and releases it exactly once.
 template <typename Traits>
@@ -120,3 +121,19 @@ struct HeapMemoryTraits {
     static void close(Type h) { HeapFree(GetProcessHeap(), 0, h); }
 };
 using UniqueHeapMemory = UniqueResource<HeapMemoryTraits>;
+
+struct CryptProviderTraits {
+    using Type = HCRYPTPROV;
+    static Type invalid() { return 0; }
+    static bool isValid(Type h) { return h != 0; }
+    static void close(Type h) { CryptReleaseContext(h, 0); }
+};
+using UniqueCryptProvider = UniqueResource<CryptProviderTraits>;
+
+struct CryptHashTraits {
+    using Type = HCRYPTHASH;
+    static Type invalid() { return 0; }
+    static bool isValid(Type h) { return h != 0; }
+    static void close(Type h) { CryptDestroyHash(h); }
+};
+using UniqueCryptHash = UniqueResource<CryptHashTraits>;

@@ -3,10 +3,12 @@
 #include "commandline/ArgumentKeys.h"
 #include "commandline/Argz.h"
 #include "commandline/ConsoleWriter.h"
+#include "install/ServiceAccountKind.h"
 #include "install/CreateServiceCommand.h"
 #include "install/ServiceGrantDACLCommand.h"
-#include "install/WriteAccessCheck.h"
 #include "logging/Logger.h"
+#include "security/TrustedAccounts.h"
+#include "security/WriteAccessCheck.h"
 #include "settings/SettingsInterfaces.h"
 
 namespace {
@@ -50,7 +52,10 @@ int CreateServiceAction::ExecuteCreateAction(const Argz& arguments, const Create
                                              const ServiceTaskSettings& taskSettings)
 {
     // Before anything on the machine changes.
-    if (!acceptWritableFiles(findWritableFiles(taskSettings), arguments.getBool(KEY_ALLOW_WRITABLE_FILES, false))) {
+    const TrustedAccounts trusted =
+        TrustedAccounts::forInstall(createSettings.isRunAsSystem() ? L"" : lookupAccountName(createSettings));
+    if (!acceptWritableFiles(findWritableFiles(taskSettings, trusted),
+                             arguments.getBool(KEY_ALLOW_WRITABLE_FILES, false))) {
         return 1;
     }
     const int checked = CreateServiceCheckAccountAction::ExecuteCreateAction(arguments, createSettings, taskSettings);

@@ -4,6 +4,8 @@
 #include "commandline/Argz.h"
 #include "install/CheckAndGrantLogOnAsServiceCommand.h"
 #include "install/CheckLogonAsServiceCommand.h"
+#include "install/LSAGrantPrivilegeCommand.h"
+#include "install/ServiceAccountKind.h"
 #include "logging/Logger.h"
 #include "settings/SettingsInterfaces.h"
 
@@ -16,6 +18,15 @@ int CreateServiceCheckAccountAction::ExecuteCreateAction(const Argz& arguments,
                                                          const ServiceTaskSettings&)
 {
     if (createSettings.isRunAsSystem() || !arguments.getBool(KEY_CHECK_USER_ACCOUNT, true)) {
+        return 0;
+    }
+    const ServiceAccountKind kind = serviceAccountKind(createSettings);
+    // A managed account has no password to log on with: the right is granted unchecked.
+    if (kind == ServiceAccountKind::MANAGED) {
+        return arguments.getBool(KEY_GIVE_USER_RIGHTS, true) ? LSAGrantPrivilegeCommand(createSettings).execute() : 0;
+    }
+    // Windows gives the built-in service accounts and virtual accounts their logon right itself.
+    if (!needsPassword(kind)) {
         return 0;
     }
     const int checked = checkLogonAsService(createSettings);

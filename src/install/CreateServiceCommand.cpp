@@ -2,6 +2,7 @@
 
 #include "common/UniqueResource.h"
 #include "eventlog/EventSourceCommands.h"
+#include "install/ServiceAccountKind.h"
 #include "install/ServiceDependencies.h"
 #include "install/ShutdownTime.h"
 #include "logging/ErrorText.h"
@@ -12,27 +13,6 @@
 namespace {
 
 const Logger logger(L"CreateServiceCommand");
-
-// Best effort: the service works without a description.
-void writeDescription(const std::wstring& serviceName, const std::wstring& description)
-{
-    logger.debug(L"Updating service description");
-    const std::wstring path = format(L"SYSTEM\\CurrentControlSet\\Services\\%s", serviceName);
-    HKEY opened = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_WRITE, &opened) != ERROR_SUCCESS) {
-        logger.warn(L"Failed to open registry key %s", path);
-        return;
-    }
-    const UniqueRegistryKey key(opened);
-    const DWORD bytes = static_cast<DWORD>((description.size() + 1) * sizeof(wchar_t));
-    if (RegSetValueExW(key.get(), L"Description", 0, REG_SZ, reinterpret_cast<const BYTE*>(description.c_str()),
-                       bytes) != ERROR_SUCCESS) {
-        logger.warn(L"Failed to set %s for %s", L"Description", path);
-        return;
-    }
-    RegFlushKey(key.get());
-    logger.debug(L"Service description is updated");
-}
 
 }  // namespace
 
@@ -65,7 +45,7 @@ int CreateServiceCommand::executeWithManager(SC_HANDLE manager)
 {
     const std::wstring name = createSettings_.getServiceName();
     logger.debug(L"Creating and registering service: name=%s...", name);
-    const std::wstring account = format(L"%s\\%s", createSettings_.getDomain(), createSettings_.getUser());
+    const std::wstring account = registeredAccountName(createSettings_);
     const std::wstring password = createSettings_.getPassword();
     const std::wstring displayName = createSettings_.getServiceDisplayName();
     const std::wstring commandLine = createSettings_.getServiceCommandLine();
@@ -75,7 +55,8 @@ int CreateServiceCommand::executeWithManager(SC_HANDLE manager)
     if (!createSettings_.isRunAsSystem()) {
         logger.info(L"Installing service for user: %s", account);
         accountOrSystem = account.c_str();
-        passwordOrSystem = password.c_str();
+        // Managed and built-in service accounts take no password.
+        passwordOrSystem = needsPassword(serviceAccountKind(createSettings_)) ? password.c_str() : nullptr;
     }
     const DWORD startType = createSettings_.isAutostart() ? SERVICE_AUTO_START : SERVICE_DEMAND_START;
     const std::wstring dependencies = dependencyList(createSettings_.getDependencies());
@@ -92,16 +73,26 @@ int CreateServiceCommand::executeWithManager(SC_HANDLE manager)
         return 1;
     }
     logger.info(L"Service '%s' was created", name);
-    // Before the description: Wine rewrites the service's key from what it
-    // holds when the configuration changes, and the description is only in the key.
+    writeDescription(service.get(), name);
     if (createSettings_.isDelayedAutostart()) {
         delayAutomaticStart(service.get(), name);
     }
     setShutdownTime(service.get(), name);
-    writeDescription(name, createSettings_.getServiceDescription());
     applyRecoveryActionsToErrorStops(service.get(), name);
     AddEventSourceCommand(name).execute();
     return 0;
+}
+
+// Best effort: the service works without a description.
+void CreateServiceCommand::writeDescription(SC_HANDLE service, const std::wstring& name) const
+{
+    std::wstring description = createSettings_.getServiceDescription();
+    SERVICE_DESCRIPTIONW text = {&description[0]};
+    if (!changeConfig2_(service, SERVICE_CONFIG_DESCRIPTION, &text)) {
+        logger.warn(L"Failed to set the description of service '%s': %s", name, lastErrorText());
+        return;
+    }
+    logger.debug(L"Service description is updated");
 }
 
 // Best effort, as the description: the service still starts automatically.

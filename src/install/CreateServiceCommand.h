@@ -21,6 +21,7 @@ protected:
     int executeWithManager(SC_HANDLE manager) override;
 
 private:
+    void writeDescription(SC_HANDLE service, const std::wstring& name) const;
     void delayAutomaticStart(SC_HANDLE service, const std::wstring& name) const;
     void setShutdownTime(SC_HANDLE service, const std::wstring& name) const;
     void applyRecoveryActionsToErrorStops(SC_HANDLE service, const std::wstring& name) const;

@@ -4,6 +4,7 @@
 #include "commandline/Argz.h"
 #include "commandline/ConsoleWriter.h"
 #include "install/DeleteServiceCommand.h"
+#include "install/ServiceControlAction.h"
 #include "logging/Logger.h"
 #include "settings/SimpleSettings.h"
 
@@ -28,6 +29,9 @@ int DeleteByNameAction::execute(const Argz& arguments)
     std::wstring serviceName;
     if (!arguments.getValue(KEY_SERVICE, serviceName)) {
         logger.error(L"Failed to find argument %s", KEY_SERVICE);
+        return 1;
+    }
+    if (!requireServiceName(serviceName)) {
         return 1;
     }
     const SimpleServiceSettings settings(serviceName, serviceName, serviceName, std::wstring());

@@ -25,8 +25,7 @@ struct InstalledService {
     DWORD shutdownTime = 0;
 };
 
-// The key, not QueryServiceConfigW and QueryServiceConfig2W: install writes
-// the description there, and Wine's query reports no dependencies.
+// The key, not QueryServiceConfigW: Wine's query reports no dependencies.
 LSTATUS readInstalled(SC_HANDLE service, const std::wstring& name, InstalledService& installed)
 {
     HKEY opened = nullptr;

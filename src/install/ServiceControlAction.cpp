@@ -16,6 +16,9 @@ int ServiceControlAction::execute(const Argz& arguments)
 {
     std::wstring serviceName;
     if (arguments.getValue(KEY_SERVICE, serviceName)) {
+        if (!requireServiceName(serviceName)) {
+            return 1;
+        }
         const SimpleServiceSettings settings(serviceName, serviceName, serviceName, std::wstring());
         return ExecuteAction(arguments, settings);
     }
@@ -37,6 +40,15 @@ void ServiceControlAction::writeUsage(ConsoleWriter& writer, const std::wstring&
                           KEY_SERVICE, options);
     writer.writeFormatted(L"      %s", description);
     writer.writeEmptyLine();
+}
+
+bool requireServiceName(const std::wstring& name)
+{
+    if (name.empty()) {
+        logger.error(L"The service name in /%s= is empty: write /%s=<service name>", KEY_SERVICE, KEY_SERVICE);
+        return false;
+    }
+    return true;
 }
 
 bool parseWaitSeconds(const Argz& arguments, DWORD& seconds)

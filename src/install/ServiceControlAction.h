@@ -26,3 +26,6 @@ constexpr DWORD DEFAULT_WAIT_SECONDS = 60;
 // The /wait= value: 60 seconds when absent; false, after saying why, when it
 // is not a whole number of seconds.
 bool parseWaitSeconds(const Argz& arguments, DWORD& seconds);
+
+// False, with a message that a name is needed, for an empty /service=.
+bool requireServiceName(const std::wstring& name);

@@ -6,6 +6,7 @@
 
 #include "common/UniqueResource.h"
 #include "install/AccountName.h"
+#include "install/ServiceAccountKind.h"
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
 #include "settings/SettingsInterfaces.h"
@@ -14,7 +15,10 @@ namespace {
 
 const Logger logger(L"ServiceGrantDACLCommand");
 const size_t USER_NAME_CAPACITY = 32767;
-const DWORD START_STOP_ACCESS = SERVICE_START | SERVICE_STOP | DELETE | READ_CONTROL;
+// Querying and interrogating let the account also see the state, as `status`
+// and `start /wait=` do.
+const DWORD START_STOP_ACCESS =
+    SERVICE_START | SERVICE_STOP | SERVICE_QUERY_STATUS | SERVICE_INTERROGATE | DELETE | READ_CONTROL;
 
 // A full-access entry for a well-known account, named by SID since account names are localized.
 struct WellKnownEntry {
@@ -121,7 +125,8 @@ ServiceGrantDACLCommand::ServiceGrantDACLCommand(const CreateServiceSettings& se
 
 int ServiceGrantDACLCommand::executeWithService(SC_HANDLE, SC_HANDLE service)
 {
-    if (createSettings_.isRunAsSystem()) {
+    // An account without a password runs the service; it does not control it.
+    if (createSettings_.isRunAsSystem() || !needsPassword(serviceAccountKind(createSettings_))) {
         return 0;
     }
     logger.debug(L"Going to give service running user account rights to start/stop service");

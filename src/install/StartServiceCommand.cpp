@@ -19,9 +19,16 @@ bool requestStart(SC_HANDLE service, const std::wstring& name)
         return true;
     }
     const DWORD code = GetLastError();
-    // Started by someone else in the meantime: waiting for it is all that is left.
-    if (code == ERROR_SERVICE_ALREADY_RUNNING) {
-        return true;
+    // Started by someone else in the meantime: waiting for it is all that is
+    // left. Windows says the same of a service that began to stop in the
+    // meantime (Wine starts it instead, so no test here shows this).
+    SERVICE_STATUS_PROCESS status = {};
+    if (code == ERROR_SERVICE_ALREADY_RUNNING && queryServiceStatus(service, name, status)) {
+        if (status.dwCurrentState != SERVICE_STOP_PENDING) {
+            return true;
+        }
+        logger.error(L"Failed to start service %s: it is still stopping", name);
+        return false;
     }
     logger.error(L"Failed to start service %s. %s", name, errorText(code));
     return false;
@@ -63,6 +70,10 @@ int StartServiceCommand::executeWithService(SC_HANDLE, SC_HANDLE service)
     }
     // A service that is still stopping cannot be started yet.
     if (status.dwCurrentState == SERVICE_STOP_PENDING && !wait.until(SERVICE_STOPPED, status)) {
+        return 1;
+    }
+    if (status.dwCurrentState == SERVICE_STOP_PENDING) {
+        logger.error(L"Failed to start service %s: it is still stopping", name);
         return 1;
     }
     if (status.dwCurrentState == SERVICE_RUNNING) {

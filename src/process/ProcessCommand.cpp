@@ -15,6 +15,7 @@
 #include "process/OutputReader.h"
 #include "process/Pipe.h"
 #include "process/ProcessInterruptHandler.h"
+#include "process/RunWatcher.h"
 #include "settings/SettingsInterfaces.h"
 
 namespace {
@@ -165,11 +166,17 @@ void ProcessCommand::supervise(const ChildProcess& child, OutputReader& reader)
     bool stopping = false;
     ULONGLONG nextStep = 0;
     reader.start();
+    if (watcher_ != nullptr) {
+        watcher_->onRunStarted();
+    }
     for (;;) {
         DWORD timeout = idleWait;
-        if (!stopping && isInterrupted()) {
+        if (!stopping && (isInterrupted() || stoppedByWatcher_)) {
             logger.debug(L"Interrupted flag is set. Process will be stoped");
             stopping = true;
+            if (watcher_ != nullptr) {
+                watcher_->onRunEnded();
+            }
         }
         if (stopping) {
             if (GetTickCount64() >= nextStep) {
@@ -183,7 +190,11 @@ void ProcessCommand::supervise(const ChildProcess& child, OutputReader& reader)
         std::vector<HANDLE> handles = {child.process()};
         if (!stopping) {
             handles.insert(handles.end(), stopEvents.begin(), stopEvents.end());
+            if (watcher_ != nullptr) {
+                watcher_->addHandles(handles);
+            }
         }
+        const size_t watched = handles.size();
         if (reader.isReading()) {
             handles.push_back(reader.event());
         }
@@ -191,12 +202,18 @@ void ProcessCommand::supervise(const ChildProcess& child, OutputReader& reader)
         if (waited == WAIT_OBJECT_0) {
             break;
         }
-        if (reader.isReading() && waited == WAIT_OBJECT_0 + handles.size() - 1) {
-            reader.onReadCompleted();
-        } else if (waited == WAIT_FAILED) {
+        const size_t index = waited - WAIT_OBJECT_0;
+        if (waited == WAIT_FAILED) {
             logger.warn(L"Failed to wait for the process. %s", lastErrorText());
             Sleep(POLL_INTERVAL);
+        } else if (index >= watched && index < handles.size()) {
+            reader.onReadCompleted();
+        } else if (index > stopEvents.size() && index < watched) {
+            stoppedByWatcher_ = watcher_->onSignalled(handles[index]);
         }
+    }
+    if (watcher_ != nullptr && !stopping) {
+        watcher_->onRunEnded();
     }
     // The output the child wrote before it ended comes first in the log.
     reader.drain();

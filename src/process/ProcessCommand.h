@@ -11,6 +11,7 @@
 
 class ChildProcess;
 class OutputReader;
+class RunWatcher;
 class EnvironmentBlock;
 class ExecutionSettings;
 class PipeReaderCallback;
@@ -39,6 +40,10 @@ public:
     DWORD exitCode() const { return exitCode_; }
     // The event is set once the child runs.
     void signalWhenStarted(HANDLE event) { started_ = event; }
+    // The watcher's handles are waited for with the child's; it may stop the child.
+    void watchWith(RunWatcher* watcher) { watcher_ = watcher; }
+    // True when the watcher had the child stopped.
+    bool stoppedByWatcher() const { return stoppedByWatcher_; }
     // Called with the child's process id once it runs.
     void whenStarted(std::function<void(DWORD processId)> callback) { onStarted_ = std::move(callback); }
 
@@ -57,6 +62,8 @@ private:
     PipeReaderCallback* outputCallback_;
     bool receivesConsoleEvents_;
     HANDLE started_ = nullptr;
+    RunWatcher* watcher_ = nullptr;
+    bool stoppedByWatcher_ = false;
     std::function<void(DWORD)> onStarted_;
     DWORD exitCode_ = 0;
 };

@@ -10,6 +10,7 @@
 
 class EnvironmentBlock;
 class PipeReaderCallback;
+class RunWatcher;
 class ServiceTaskSettings;
 
 // One run of the configured program as the service task settings describe
@@ -32,6 +33,10 @@ public:
     int execute() override;
     // The program's exit code once it has ended.
     DWORD exitCode() const { return exitCode_; }
+    // The watcher's handles are waited for with the program's; it may stop the program.
+    void watchWith(RunWatcher* watcher) { watcher_ = watcher; }
+    // True when the watcher had the program stopped.
+    bool stoppedByWatcher() const { return stoppedByWatcher_; }
     // Called with the program's process id once it runs.
     void whenStarted(std::function<void(DWORD processId)> callback) { onStarted_ = std::move(callback); }
 
@@ -43,6 +48,8 @@ private:
     const ServiceTaskSettings* settings_;
     PipeReaderCallback* outputCallback_;
     const std::atomic<bool>* consoleEventReceived_;
+    RunWatcher* watcher_ = nullptr;
+    bool stoppedByWatcher_ = false;
     std::function<void(DWORD)> onStarted_;
     DWORD exitCode_ = 0;
 };

@@ -3,10 +3,16 @@
 #include "service/ServiceStatus.h"
 #include "service/StatusValue.h"
 
-void ServiceStatusUpdater::reportRunningOnce()
+void ServiceStatusUpdater::conditionHeld()
 {
-    if (!reported_) {
-        reported_ = true;
+    if (unheld_ > 0 && --unheld_ == 0 && !reported_.exchange(true)) {
+        status_->setStatus(StatusValue::RUNNING);
+    }
+}
+
+void ServiceStatusUpdater::reportRunningWithoutConditions()
+{
+    if (unheld_ == 0 && !reported_.exchange(true)) {
         status_->setStatus(StatusValue::RUNNING);
     }
 }
@@ -30,7 +36,7 @@ void TokenFilteringServiceStatusUpdater::onPiece(const std::wstring& piece)
 void TokenFilteringServiceStatusUpdater::watch(const std::wstring& text)
 {
     if (watching_ && !marker_.empty() && text.find(marker_) != std::wstring::npos) {
-        reportRunningOnce();
         watching_ = false;
+        conditionHeld();
     }
 }

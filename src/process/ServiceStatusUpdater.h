@@ -8,30 +8,40 @@
 class ServiceStatus;
 
 // Stands in front of the callback that logs the program's output and decides
-// when the service counts as running.
+// when the service counts as running: once each of its conditions holds.
 class ServiceStatusUpdater : public PipeReaderCallback {
 public:
-    ServiceStatusUpdater(ServiceStatus* status, PipeReaderCallback* target) : status_(status), target_(target) {}
+    ServiceStatusUpdater(ServiceStatus* status, PipeReaderCallback* target, unsigned conditions)
+        : status_(status), target_(target), unheld_(conditions)
+    {
+    }
 
     // True once this updater has reported the service running; any thread may ask.
     bool hasReported() const { return reported_; }
+    // One of the conditions holds; the last one reports the service running.
+    void conditionHeld();
+    // Without conditions the service runs before the program has started.
+    void reportRunningWithoutConditions();
+    // The started marker this updater waits for and has not seen; null: none.
+    virtual const std::wstring* pendingMarker() const { return nullptr; }
 
 protected:
-    void reportRunningOnce();
-
     ServiceStatus* status_;
     PipeReaderCallback* target_;
+    std::atomic<unsigned> unheld_;
     std::atomic<bool> reported_{false};
 };
 
-// The service is running once the program has printed a line that contains
-// the started marker (letter case counts).
+// One of the conditions is a line of the program's that contains the started
+// marker (letter case counts); `otherConditions` are the readiness probes.
 class TokenFilteringServiceStatusUpdater : public ServiceStatusUpdater {
 public:
-    TokenFilteringServiceStatusUpdater(ServiceStatus* status, PipeReaderCallback* target, std::wstring marker)
-        : ServiceStatusUpdater(status, target), marker_(std::move(marker))
+    TokenFilteringServiceStatusUpdater(ServiceStatus* status, PipeReaderCallback* target, std::wstring marker,
+                                       unsigned otherConditions = 0)
+        : ServiceStatusUpdater(status, target, otherConditions + 1), marker_(std::move(marker))
     {
     }
+    const std::wstring* pendingMarker() const override { return watching_ ? &marker_ : nullptr; }
     void onLine(const std::wstring& line) override;
     // The marker may be cut between two pieces of a long line: the end of the
     // pieces so far is searched with the next.
@@ -41,13 +51,14 @@ private:
     void watch(const std::wstring& text);
 
     std::wstring marker_;
-    bool watching_ = true;
+    std::atomic<bool> watching_{true};
     // The end of the pieces of the current line, shorter than the marker.
     std::wstring tail_;
 };
 
-// Only passes the lines on: without a marker the service is reported running
-// before the program starts.
+// Only passes the lines on: without a marker the conditions are the readiness
+// probes, and without those the service is reported running before the
+// program starts.
 class DumpServiceStatsusUpdater : public ServiceStatusUpdater {
 public:
     using ServiceStatusUpdater::ServiceStatusUpdater;

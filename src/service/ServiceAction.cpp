@@ -5,6 +5,8 @@
 #include "commandline/ConsoleWriter.h"
 #include "eventlog/EventLogAppender.h"
 #include "logging/Logger.h"
+#include "security/TrustedAccounts.h"
+#include "security/WriteAccessCheck.h"
 #include "service/ServiceEntry.h"
 #include "service/ServiceMain.h"
 #include "settings/LoggingFromSettings.h"
@@ -38,14 +40,21 @@ int ServiceAction::ExecuteAction(const Argz& arguments, const ServiceSettings& s
     // Attached while the service runs; its destruction detaches it.
     EventLogAppender eventLog(settings);
     LoggerHolder::addAppender(&eventLog);
-    configureLoggingFromSettings(settings);
+    // Before the settings say where the log goes: whoever may change the file
+    // could otherwise have the service append to a file of their choosing.
+    const bool writableFilesAccepted = arguments.getBool(KEY_ALLOW_WRITABLE_FILES, false);
+    const bool settingsTrusted = acceptWritableFiles(
+        findWritableSettingsFile(settings.getSettingsFile(), TrustedAccounts::forService()), writableFilesAccepted);
+    if (settingsTrusted) {
+        configureLoggingFromSettings(settings);
+    }
     logger.debug(L"ExecuteAction entered");
 
     const std::wstring serviceName = settings.getServiceName();
     std::vector<wchar_t> writableName(serviceName.begin(), serviceName.end());
     writableName.push_back(L'\0');
     // Lives until the dispatcher has returned: controls may come until then.
-    ServiceMain service(&settings, arguments.getBool(KEY_ALLOW_WRITABLE_FILES, false));
+    ServiceMain service(&settings, writableFilesAccepted, !settingsTrusted);
     const LPSERVICE_MAIN_FUNCTIONW entry = prepareServiceEntry(instanceNumber(), &service);
     if (entry == nullptr) {
         logger.error(L"Failed to prepare Service Main function");

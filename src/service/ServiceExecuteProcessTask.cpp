@@ -4,12 +4,15 @@
 #include <memory>
 #include <optional>
 
-#include "install/WriteAccessCheck.h"
 #include "logging/FileAppender.h"
 #include "logging/Logger.h"
+#include "logging/OutputLog.h"
 #include "process/LogPipeReader.h"
 #include "process/ServiceProcessCommand.h"
 #include "process/ServiceStatusUpdater.h"
+#include "security/TrustedAccounts.h"
+#include "security/WriteAccessCheck.h"
+#include "service/HealthMonitor.h"
 #include "service/ProgramState.h"
 #include "service/RestartSchedule.h"
 #include "service/ServiceEventContext.h"
@@ -32,35 +35,49 @@ void ServiceExecuteProcessTask::runWithSettings(const ServiceTaskSettings& setti
 {
     ServiceStatus* status = context_->getStatus();
     const std::wstring* marker = settings.getStartedMarker();
-    const Duration* timeout = marker != nullptr ? settings.getStartedTimeout() : nullptr;
+    const unsigned probes = static_cast<unsigned>(settings.getReadinessProbes().size());
+    const Duration* timeout = marker != nullptr || probes > 0 ? settings.getStartedTimeout() : nullptr;
     // The first "starting" report already says how long the start may take.
     if (timeout != nullptr) {
         status->setStartWaitHint(static_cast<DWORD>(timeout->length.count()));
     }
     status->setStatus(StatusValue::STARTING);
-    if (!acceptWritableFiles(findWritableFiles(settings), writableFilesAccepted_)) {
+    // The settings file was checked before its settings were applied.
+    if (!acceptWritableFiles(findWritablePrograms(settings, TrustedAccounts::forService()), writableFilesAccepted_)) {
         logger.error(L"Failed to start process: its files may be changed by ordinary users");
         reportFailure(1);
         return;
     }
-    LogPipeReader output(L"console");
-    std::unique_ptr<ServiceStatusUpdater> updater;
-    std::unique_ptr<StartLimit> startLimit;
-    if (marker != nullptr) {
-        // One updater for every run: the marker counts until it was seen once.
-        updater.reset(new TokenFilteringServiceStatusUpdater(status, &output, *marker));
-        if (timeout != nullptr) {
-            startLimit.reset(new StartLimit(*timeout, updater.get(), this));
-        }
-    } else {
-        updater.reset(new DumpServiceStatsusUpdater(status, &output));
-        status->setStatus(StatusValue::RUNNING);
+    std::optional<OutputLog::Session> outputLog;
+    if (const OutputLogSettings* outputLogSettings = settings.getOutputLog()) {
+        outputLog.emplace(outputLogSettings->file, outputLogSettings->policy);
     }
-    superviseRuns(settings, updater.get(), startLimit.get());
+    LogPipeReader output(L"console");
+    // One updater for every run: the marker and the probes count until each held once.
+    std::unique_ptr<ServiceStatusUpdater> updater;
+    if (marker != nullptr) {
+        updater.reset(new TokenFilteringServiceStatusUpdater(status, &output, *marker, probes));
+    } else {
+        updater.reset(new DumpServiceStatsusUpdater(status, &output, probes));
+    }
+    std::unique_ptr<HealthMonitor> monitor;
+    if (probes > 0 || settings.getHealthCheck() != nullptr) {
+        monitor.reset(new HealthMonitor(settings, updater.get()));
+        if (!monitor->isValid()) {
+            reportFailure(1);
+            return;
+        }
+    }
+    std::unique_ptr<StartLimit> startLimit;
+    if (timeout != nullptr) {
+        startLimit.reset(new StartLimit(*timeout, updater.get(), monitor.get(), this));
+    }
+    updater->reportRunningWithoutConditions();
+    superviseRuns(settings, updater.get(), monitor.get(), startLimit.get());
 }
 
 void ServiceExecuteProcessTask::superviseRuns(const ServiceTaskSettings& settings, ServiceStatusUpdater* updater,
-                                              const StartLimit* startLimit)
+                                              HealthMonitor* monitor, const StartLimit* startLimit)
 {
     RestartSchedule restarts(settings.getRestartPolicy());
     ProgramState state(ProgramState::fileBeside(LoggerHolder::fileAppender().fileName()));
@@ -68,6 +85,7 @@ void ServiceExecuteProcessTask::superviseRuns(const ServiceTaskSettings& setting
     for (;;) {
         const ULONGLONG began = GetTickCount64();
         ServiceProcessCommand command(this, &settings, updater);
+        command.watchWith(monitor);
         command.whenStarted([&state](DWORD processId) { state.started(processId); });
         const int result = command.execute();
         if (result != 0) {
@@ -75,16 +93,22 @@ void ServiceExecuteProcessTask::superviseRuns(const ServiceTaskSettings& setting
             reportFailure(1);
             return;
         }
-        exitCode = command.exitCode();
-        state.ended(exitCode);
+        state.ended(command.exitCode());
+        // A program stopped as unhealthy failed, whatever its exit code says.
+        const bool unhealthy = command.stoppedByWatcher();
+        exitCode = unhealthy && command.exitCode() == 0 ? ERROR_TIMEOUT : command.exitCode();
         if (isInterrupted()) {
             break;
         }
         const std::chrono::milliseconds runTime(GetTickCount64() - began);
         const std::optional<std::chrono::milliseconds> wait = restarts.afterEnd(exitCode, runTime);
         if (!wait) {
-            logger.error(L"Service process exited without service stop request");
-            reportFailure(failureCode(exitCode));
+            if (unhealthy) {
+                logger.error(L"The program was stopped as unhealthy; the service ends");
+            } else {
+                logger.error(L"Service process exited without service stop request");
+            }
+            reportFailure(unhealthy ? ERROR_TIMEOUT : failureCode(exitCode));
             return;
         }
         state.restarting(restarts.restarts());

@@ -2,6 +2,7 @@
 
 #include "service/SettingsServiceTask.h"
 
+class HealthMonitor;
 class ServiceStatusUpdater;
 class StartLimit;
 
@@ -9,7 +10,8 @@ class StartLimit;
 // that ends, or cannot start, ends the service, unless the restart policy
 // starts it again. So does a settings file, a program or a folder of theirs
 // that ordinary users may change, unless `writableFilesAccepted`, and a
-// program that does not print its started marker within its time limit.
+// program that is not ready within its time limit. A program that stops
+// answering its health check is stopped, and restarted as the policy says.
 class ServiceExecuteProcessTask final : public SettingsServiceTask {
 public:
     explicit ServiceExecuteProcessTask(bool writableFilesAccepted = false)
@@ -23,7 +25,7 @@ public:
 private:
     // Runs the program, and again as often as the restart policy says, until
     // the service is to stop.
-    void superviseRuns(const ServiceTaskSettings& settings, ServiceStatusUpdater* updater,
+    void superviseRuns(const ServiceTaskSettings& settings, ServiceStatusUpdater* updater, HealthMonitor* monitor,
                        const StartLimit* startLimit);
 
     bool writableFilesAccepted_;

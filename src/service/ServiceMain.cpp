@@ -12,9 +12,10 @@ namespace {
 const Logger logger(L"ServiceMain");
 }
 
-ServiceMain::ServiceMain(const ServiceSettings* settings, bool writableFilesAccepted)
+ServiceMain::ServiceMain(const ServiceSettings* settings, bool writableFilesAccepted, bool settingsRefused)
     : settings_(settings),
       writableFilesAccepted_(writableFilesAccepted),
+      settingsRefused_(settingsRefused),
       handlers_{&interrogate_, &stop_, &preShutdown_, &shutdown_, &power_, &session_, nullptr},
       collection_(&context_, handlers_)
 {
@@ -35,7 +36,12 @@ void ServiceMain::run()
 
 void ServiceMain::serve(ServiceStatus& status)
 {
-    {
+    if (settingsRefused_) {
+        // Started, then failed: the control manager reports the failure as such.
+        status.setStatus(StatusValue::STARTING);
+        logger.error(L"Failed to start process: its files may be changed by ordinary users");
+        status.setFailureExitCode(1);
+    } else {
         ServiceExecuteProcessTask task(writableFilesAccepted_);
         task.setContext(&context_);
         attach(&status, &task);

@@ -16,8 +16,10 @@ class ServiceStatus;
 // never reaches a destroyed handler.
 class ServiceMain {
 public:
-    // With `writableFilesAccepted` files that ordinary users may change do not stop the start.
-    explicit ServiceMain(const ServiceSettings* settings, bool writableFilesAccepted = false);
+    // With `writableFilesAccepted` files that ordinary users may change do not
+    // stop the start; with `settingsRefused` the service stops as failed at once.
+    explicit ServiceMain(const ServiceSettings* settings, bool writableFilesAccepted = false,
+                         bool settingsRefused = false);
     virtual ~ServiceMain() = default;
     ServiceMain(const ServiceMain&) = delete;
     ServiceMain& operator=(const ServiceMain&) = delete;
@@ -35,6 +37,7 @@ private:
 
     const ServiceSettings* settings_;
     bool writableFilesAccepted_;
+    bool settingsRefused_;
     ServiceEventINRERROGATEHandler interrogate_;
     ServiceEventSTOPHandler stop_;
     ServiceEventPreShutdownHandler preShutdown_;

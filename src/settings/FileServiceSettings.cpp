@@ -1,8 +1,10 @@
 #include "settings/FileServiceSettings.h"
 
+#include "common/WhiteSpace.h"
 #include "logging/Logger.h"
 #include "settings/ParserInput.h"
 #include "settings/Paths.h"
+#include "settings/RollSettings.h"
 #include "settings/SettingsNames.h"
 #include "settings/SimpleSettings.h"
 #include "settings/XmlText.h"
@@ -11,11 +13,13 @@ namespace {
 
 const Logger logger(L"FileServiceSettings");
 
-void readServiceLogging(const XmlNode& root, const std::wstring& settingsFile, SimpleServiceSettings& settings)
+const wchar_t* const SERVICE_LOGGING = L"<hostwell>/<service-logging>";
+
+int readServiceLogging(const XmlNode& root, const std::wstring& settingsFile, SimpleServiceSettings& settings)
 {
     const XmlNode* logging = root.first_node(L"service-logging");
     if (logging == nullptr) {
-        return;
+        return 0;
     }
     logger.debug(L"Processing service-logging settings...");
     if (const auto* level = logging->first_attribute(L"level")) {
@@ -29,6 +33,12 @@ void readServiceLogging(const XmlNode& root, const std::wstring& settingsFile, S
     }
     if (const auto* file = logging->first_attribute(L"file")) {
         const std::wstring value(file->value(), file->value_size());
+        if (trimWhiteSpace(value).empty()) {
+            logger.error(L"Empty file=\"%s\" in %s: write the path of the log file, or leave the attribute out for no "
+                         L"log file",
+                         value, SERVICE_LOGGING);
+            return 1;
+        }
         logger.debug(L"Resolving LogFile from Settings: %s", value);
         std::wstring resolved;
         if (resolvePath(settingsFile, value, false, resolved) == 0) {
@@ -36,6 +46,12 @@ void readServiceLogging(const XmlNode& root, const std::wstring& settingsFile, S
             settings.setLogFile(resolved);
         }
     }
+    RollPolicy policy;
+    if (readRollPolicy(*logging, SERVICE_LOGGING, policy) != 0) {
+        return 1;
+    }
+    settings.setLogRollPolicy(policy);
+    return 0;
 }
 
 int readDependencies(const XmlNode& root, TextPositions& positions, SimpleServiceSettings& settings)
@@ -98,8 +114,7 @@ int FileServiceSettings::parseDocument(XmlDocument& document, TextPositions& pos
     logger.debug(L"Parsed service description: %s", descriptionText);
 
     SimpleServiceSettings settings(serviceName, displayName, descriptionText, path());
-    readServiceLogging(*root, path(), settings);
-    if (readDependencies(*root, positions, settings) != 0) {
+    if (readServiceLogging(*root, path(), settings) != 0 || readDependencies(*root, positions, settings) != 0) {
         return 1;
     }
     return onServiceSettings(settings);

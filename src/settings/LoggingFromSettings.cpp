@@ -9,6 +9,8 @@
 void configureLoggingFromSettings(const LoggerSettings& settings)
 {
     const Logger logger(L"LOG");
+    // Also for a log file named on the command line.
+    LoggerHolder::fileAppender().setPolicy(settings.getLogRollPolicy());
     if (const std::wstring* logFile = settings.getLogFile()) {
         logger.info(L"Settings log file from the settings file: %s", *logFile);
         LoggerHolder::fileAppender().open(*logFile);

@@ -3,8 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "logging/RollPolicy.h"
 #include "settings/Duration.h"
 #include "settings/OutputEncoding.h"
+#include "settings/ProbeTarget.h"
 #include "settings/RestartPolicy.h"
 
 // Read-only views of the settings. A "pointer" getter answers null when the
@@ -15,6 +17,7 @@ public:
     virtual ~LoggerSettings() = default;
     virtual const std::wstring* getLogFile() const = 0;
     virtual const std::wstring* getLogLevel() const = 0;
+    virtual const RollPolicy& getLogRollPolicy() const = 0;
 };
 
 class ServiceSettings : public LoggerSettings {
@@ -62,6 +65,12 @@ struct EnvironmentVariable {
     std::wstring value;
 };
 
+// A file of its own for the program's output lines, as it wrote them.
+struct OutputLogSettings {
+    std::wstring file;
+    RollPolicy policy;
+};
+
 // The console control event a stop request sends the program first.
 enum class ConsoleEvent { None, CtrlC, CtrlBreak };
 
@@ -76,6 +85,13 @@ public:
     virtual const std::vector<EnvironmentVariable>& getEnvironment() const = 0;
     // What the service does when the program ends by itself.
     virtual const RestartPolicy& getRestartPolicy() const = 0;
-    // How long the program may take to print the started marker; null: as long as it takes.
+    // How long the program may take to print the started marker and answer
+    // the readiness probes; null: as long as it takes.
     virtual const Duration* getStartedTimeout() const = 0;
+    // Where the program must answer before the service counts as running.
+    virtual const std::vector<ProbeTarget>& getReadinessProbes() const = 0;
+    // The probe of the running program; null: none.
+    virtual const HealthCheck* getHealthCheck() const = 0;
+    // Where the program's output goes instead of the log; null: to the log.
+    virtual const OutputLogSettings* getOutputLog() const = 0;
 };

@@ -26,7 +26,7 @@ const std::vector<KnownElement>& knownElements()
         {L"hostwell/name", {}},
         {L"hostwell/displayName", {}},
         {L"hostwell/description", {}},
-        {L"hostwell/service-logging", {L"level", L"file"}},
+        {L"hostwell/service-logging", {L"level", L"file", L"max-size", L"keep", L"roll", L"compress"}},
         {L"hostwell/dependencies", {}},
         {L"hostwell/dependencies/service", {}},
         {L"hostwell/execution", {}},
@@ -42,10 +42,16 @@ const std::vector<KnownElement>& knownElements()
         {L"hostwell/execution/copySystemEnvironmentVariables/variable", {}},
         {L"hostwell/execution/status-marker", {L"timeout"}},
         {L"hostwell/execution/status-marker/started", {}},
+        {L"hostwell/execution/status-marker/tcp", {}},
+        {L"hostwell/execution/status-marker/http", {}},
+        {L"hostwell/execution/health", {L"interval", L"timeout", L"failures", L"grace"}},
+        {L"hostwell/execution/health/tcp", {}},
+        {L"hostwell/execution/health/http", {}},
         {L"hostwell/execution/output-encoding", {}},
         {L"hostwell/execution/environment", {}},
         {L"hostwell/execution/environment/variable", {L"name", L"value"}},
         {L"hostwell/execution/restart", {L"when", L"delay", L"max-delay", L"reset", L"max-restarts"}},
+        {L"hostwell/execution/output-log", {L"file", L"max-size", L"keep", L"roll", L"compress"}},
     };
     return elements;
 }

@@ -35,6 +35,11 @@ const Duration* SimpleServiceTaskSettings::getStartedTimeout() const
     return startedTimeout_ ? &*startedTimeout_ : nullptr;
 }
 
+const HealthCheck* SimpleServiceTaskSettings::getHealthCheck() const
+{
+    return healthCheck_ ? &*healthCheck_ : nullptr;
+}
+
 void SimpleServiceTaskSettings::setStopCommand(const ExecutionSettings& stopCommand)
 {
     stopCommand_.setWorkDir(stopCommand.getWorkDir());

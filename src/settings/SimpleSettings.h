@@ -14,13 +14,16 @@ class SimpleLoggerSettings : public LoggerSettings {
 public:
     const std::wstring* getLogFile() const override { return logFile_.empty() ? nullptr : &logFile_; }
     const std::wstring* getLogLevel() const override { return logLevel_.empty() ? nullptr : &logLevel_; }
+    const RollPolicy& getLogRollPolicy() const override { return logRollPolicy_; }
 
     void setLogFile(const std::wstring& value) { logFile_ = value; }
     void setLogLevel(const std::wstring& value) { logLevel_ = value; }
+    void setLogRollPolicy(const RollPolicy& value) { logRollPolicy_ = value; }
 
 private:
     std::wstring logFile_;
     std::wstring logLevel_;
+    RollPolicy logRollPolicy_;
 };
 
 class SimpleServiceSettings : public ServiceSettings, public SimpleLoggerSettings {
@@ -30,6 +33,7 @@ public:
 
     const std::wstring* getLogFile() const override { return SimpleLoggerSettings::getLogFile(); }
     const std::wstring* getLogLevel() const override { return SimpleLoggerSettings::getLogLevel(); }
+    const RollPolicy& getLogRollPolicy() const override { return SimpleLoggerSettings::getLogRollPolicy(); }
     std::wstring getServiceName() const override { return serviceName_; }
     std::wstring getServiceDisplayName() const override { return displayName_; }
     std::wstring getServiceDescription() const override { return description_; }
@@ -70,6 +74,7 @@ public:
 
     const std::wstring* getLogFile() const override { return service_->getLogFile(); }
     const std::wstring* getLogLevel() const override { return service_->getLogLevel(); }
+    const RollPolicy& getLogRollPolicy() const override { return service_->getLogRollPolicy(); }
     std::wstring getServiceName() const override { return service_->getServiceName(); }
     std::wstring getServiceDisplayName() const override { return service_->getServiceDisplayName(); }
     std::wstring getServiceDescription() const override { return service_->getServiceDescription(); }
@@ -140,6 +145,9 @@ public:
     const std::vector<EnvironmentVariable>& getEnvironment() const override { return environment_; }
     const RestartPolicy& getRestartPolicy() const override { return restartPolicy_; }
     const Duration* getStartedTimeout() const override;
+    const std::vector<ProbeTarget>& getReadinessProbes() const override { return readinessProbes_; }
+    const HealthCheck* getHealthCheck() const override;
+    const OutputLogSettings* getOutputLog() const override { return outputLog_ ? &*outputLog_ : nullptr; }
 
     void setStopCommand(const ExecutionSettings& stopCommand);
     void setStopTimeout(int milliseconds) { stopTimeout_ = milliseconds; }
@@ -150,6 +158,9 @@ public:
     void addToEnvironment(const EnvironmentVariable& variable) { environment_.push_back(variable); }
     void setRestartPolicy(const RestartPolicy& policy) { restartPolicy_ = policy; }
     void setStartedTimeout(const Duration& timeout) { startedTimeout_ = timeout; }
+    void addReadinessProbe(const ProbeTarget& target) { readinessProbes_.push_back(target); }
+    void setHealthCheck(const HealthCheck& check) { healthCheck_ = check; }
+    void setOutputLog(const OutputLogSettings& outputLog) { outputLog_ = outputLog; }
 
 private:
     SimpleExecutionSettings stopCommand_;
@@ -162,4 +173,7 @@ private:
     std::vector<EnvironmentVariable> environment_;
     RestartPolicy restartPolicy_;
     std::optional<Duration> startedTimeout_;
+    std::vector<ProbeTarget> readinessProbes_;
+    std::optional<HealthCheck> healthCheck_;
+    std::optional<OutputLogSettings> outputLog_;
 };

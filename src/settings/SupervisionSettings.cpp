@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/WhiteSpace.h"
 #include "logging/Logger.h"
@@ -15,6 +16,8 @@ namespace {
 const Logger logger(L"FileTaskSettings");
 const wchar_t* const RESTART = L"<hostwell>/<execution>/<restart>";
 const wchar_t* const STATUS_MARKER = L"<hostwell>/<execution>/<status-marker>";
+const wchar_t* const HEALTH = L"<hostwell>/<execution>/<health>";
+const unsigned MAX_FAILURES = 1000;
 // More restarts than this in one series are no limit worth writing.
 const size_t MAX_RESTARTS_DIGITS = 9;
 
@@ -81,7 +84,108 @@ int readMaxRestarts(const XmlNode& restart, unsigned& maxRestarts)
     return 0;
 }
 
+// The <tcp> and <http> children of `element`, in their order.
+int readProbeTargets(const XmlNode& element, const wchar_t* path, std::vector<ProbeTarget>& targets)
+{
+    for (const XmlNode* child = element.first_node(); child != nullptr; child = child->next_sibling()) {
+        if (child->type() != rapidxml::node_element) {
+            continue;
+        }
+        const std::wstring name(child->name(), child->name_size());
+        const bool tcp = name == L"tcp";
+        if (!tcp && name != L"http") {
+            continue;
+        }
+        const std::wstring written = elementText(*child);
+        ProbeTarget target;
+        const std::wstring wrong = tcp ? parseTcpTarget(written, target) : parseHttpTarget(written, target);
+        if (!wrong.empty()) {
+            logger.error(L"<%s>%s</%s> in %s %s: write %s", name, written, name, path, wrong,
+                         tcp ? L"host:port, such as 127.0.0.1:8080 or [::1]:8080"
+                             : L"a URL such as http://127.0.0.1:8080/health");
+            return 1;
+        }
+        logger.debug(L"Probe in %s: %s", path, target.name());
+        targets.push_back(target);
+    }
+    return 0;
+}
+
+int readPositiveDuration(const XmlNode& element, const wchar_t* name, std::chrono::milliseconds& length)
+{
+    std::optional<Duration> duration;
+    if (readDuration(element, HEALTH, name, duration) != 0) {
+        return 1;
+    }
+    if (!duration) {
+        return 0;
+    }
+    if (duration->length.count() == 0 && std::wstring(name) != L"grace") {
+        logger.error(L"Duration %s=\"%s\" in %s is zero: write how long, such as 10s", name, duration->text, HEALTH);
+        return 1;
+    }
+    length = duration->length;
+    return 0;
+}
+
+int readFailures(const XmlNode& health, unsigned& failures)
+{
+    const auto* attribute = health.first_attribute(L"failures");
+    if (attribute == nullptr) {
+        return 0;
+    }
+    const std::wstring value = valueOf(*attribute);
+    const std::wstring text = trimWhiteSpace(value);
+    const bool digits = !text.empty() && text.size() <= 4 && text.find_first_not_of(L"0123456789") == std::wstring::npos;
+    if (!digits || std::stoul(text) < 1 || std::stoul(text) > MAX_FAILURES) {
+        logger.error(L"failures \"%s\" in %s is not a whole number from 1 to %d: write how many failed probes in a "
+                     L"row make the program unhealthy",
+                     value, HEALTH, static_cast<int>(MAX_FAILURES));
+        return 1;
+    }
+    failures = static_cast<unsigned>(std::stoul(text));
+    return 0;
+}
+
 }  // namespace
+
+int readReadinessProbes(const XmlNode& execution, SimpleServiceTaskSettings& settings)
+{
+    const XmlNode* statusMarker = execution.first_node(L"status-marker");
+    std::vector<ProbeTarget> targets;
+    if (statusMarker == nullptr || readProbeTargets(*statusMarker, STATUS_MARKER, targets) != 0) {
+        return statusMarker == nullptr ? 0 : 1;
+    }
+    for (const ProbeTarget& target : targets) {
+        settings.addReadinessProbe(target);
+    }
+    return 0;
+}
+
+int readHealthCheck(const XmlNode& execution, SimpleServiceTaskSettings& settings)
+{
+    const XmlNode* health = execution.first_node(L"health");
+    if (health == nullptr) {
+        return 0;
+    }
+    std::vector<ProbeTarget> targets;
+    if (readProbeTargets(*health, HEALTH, targets) != 0) {
+        return 1;
+    }
+    if (targets.size() != 1) {
+        logger.error(L"%s has %d probes: write one <tcp> or one <http>", HEALTH, static_cast<int>(targets.size()));
+        return 1;
+    }
+    HealthCheck check;
+    check.target = targets[0];
+    if (readPositiveDuration(*health, L"interval", check.interval) != 0 ||
+        readPositiveDuration(*health, L"timeout", check.timeout) != 0 ||
+        readPositiveDuration(*health, L"grace", check.grace) != 0 || readFailures(*health, check.failures) != 0) {
+        return 1;
+    }
+    settings.setHealthCheck(check);
+    return 0;
+}
 
 int readRestartPolicy(const XmlNode& execution, SimpleServiceTaskSettings& settings)
 {
@@ -131,7 +235,7 @@ int readStartedTimeout(const XmlNode& execution, SimpleServiceTaskSettings& sett
                      timeout->text, STATUS_MARKER);
         return 1;
     }
-    if (settings.getStartedMarker() == nullptr) {
+    if (settings.getStartedMarker() == nullptr && settings.getReadinessProbes().empty()) {
         logger.warn(L"The timeout of %s has no effect without a <started> marker", STATUS_MARKER);
     }
     settings.setStartedTimeout(*timeout);

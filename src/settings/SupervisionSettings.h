@@ -9,5 +9,9 @@ class SimpleServiceTaskSettings;
 // <execution>/<status-marker>. Each returns 1 when a value is refused, after
 // logging which attribute and value and why; 0 otherwise.
 int readRestartPolicy(const XmlNode& execution, SimpleServiceTaskSettings& settings);
-// Reads after the started marker, which the limit is about.
+// Where the program must answer before the service counts as running.
+int readReadinessProbes(const XmlNode& execution, SimpleServiceTaskSettings& settings);
+// The probe of the running program, <execution>/<health>.
+int readHealthCheck(const XmlNode& execution, SimpleServiceTaskSettings& settings);
+// Reads after the started marker and the readiness probes, which the limit is about.
 int readStartedTimeout(const XmlNode& execution, SimpleServiceTaskSettings& settings);

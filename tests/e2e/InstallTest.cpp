@@ -273,6 +273,13 @@ TEST_F(Install, AsLocalSystemRegistersTheCommandLineAndTheDescriptionAndPrintsTh
     EXPECT_EQ(config.account, L"LocalSystem");
     EXPECT_EQ(config.displayName, service.name() + L" display");
     EXPECT_EQ(readDescription(service.name()), L"Runs the install test");
+
+    // Written the documented way, the description outlives a change of the configuration.
+    writeIdentity(service.name(), L"Other display", L"Runs the install test", L"");
+    const ProcessResult refreshed = run(L"refresh", {L"/settings=app.xml"});
+    ASSERT_EQ(refreshed.exitCode, 0u) << toUtf8(refreshed.output());
+    EXPECT_EQ(queryConfig(service.name()).displayName, L"Other display");
+    EXPECT_EQ(readDescription(service.name()), L"Runs the install test");
 }
 
 TEST_F(Install, LogFileAndDebugAreAddedToTheRegisteredCommandLine)
@@ -355,6 +362,37 @@ TEST_F(Install, UnderAnAccountChecksItAndGivesItStartStopRights)
     EXPECT_TRUE(result.hasLine(L"Installing service under " + currentUserName() + L" (domain=CORP) account"));
     EXPECT_TRUE(result.hasLine(L"Installing service for user: CORP\\" + currentUserName()));
     EXPECT_EQ(queryConfig(domain.name()).account, L"CORP\\" + currentUserName());
+}
+
+TEST_F(Install, UnderAnAccountWithoutPasswordRegistersItWithoutOneOrALogonCheck)
+{
+    const RegisteredService& virtualService = newService();
+    const std::wstring virtualAccount = L"NT SERVICE\\" + virtualService.name();
+    const ProcessResult shown = run(L"validate-create-settings", {L"/settings=app.xml", L"/user=" + virtualAccount});
+    EXPECT_TRUE(shown.hasLine(L"[j]: AccountKind:virtual account!~")) << toUtf8(shown.output());
+    ProcessResult result = install({L"/user=" + virtualAccount});
+    ASSERT_EQ(result.exitCode, 0u) << toUtf8(result.output());
+    EXPECT_TRUE(result.hasLine(L"Installing service for user: " + virtualAccount)) << toUtf8(result.output());
+    // The account runs the service: no logon to check, no right to control it.
+    EXPECT_FALSE(result.contains(L"User logged in as service"));
+    EXPECT_FALSE(result.contains(L"Allowed service running user"));
+    EXPECT_FALSE(result.contains(L"Domain not specified"));
+    EXPECT_EQ(queryConfig(virtualService.name()).account, virtualAccount);
+
+    const RegisteredService& localService = newService();
+    result = install({L"/user=LocalService", L"/password=secret"});
+    ASSERT_EQ(result.exitCode, 0u) << toUtf8(result.output());
+    EXPECT_TRUE(result.hasLine(
+        L"/password= is ignored: NT AUTHORITY\\LocalService is a local service account, which has no password"));
+    EXPECT_EQ(queryConfig(localService.name()).account, L"NT AUTHORITY\\LocalService");
+
+    const RegisteredService& other = newService();
+    result = install({L"/user=NT SERVICE\\SomeOtherService"});
+    EXPECT_EQ(result.exitCode, 1u);
+    EXPECT_TRUE(result.hasLine(L"NT SERVICE\\SomeOtherService is not the virtual account of service " + other.name() +
+                               L": write /user=NT SERVICE\\" + other.name()))
+        << toUtf8(result.output());
+    EXPECT_FALSE(queryConfig(other.name()).found);
 }
 
 TEST_F(Install, PasswordWithBlanksQuotesAndNonAsciiIsTakenAsItIsAndNeverShown)

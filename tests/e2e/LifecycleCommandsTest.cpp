@@ -244,6 +244,25 @@ TEST_F(Lifecycle, StatusShowsWhatTheProgramDoesAsTextAndAsJsonForARunningRestart
         << toUtf8(refused.output());
 }
 
+TEST_F(Lifecycle, StartOfAServiceThatIsStillStoppingIsNotASuccess)
+{
+    // The stop command keeps the service stopping for three seconds.
+    writeSettings(L"sleep 600000", stopCommand(L"sleep 3000", L"0.1"));
+    TestService service(name, hostwellArguments());
+    ASSERT_TRUE(service.start()) << service.startError();
+    ASSERT_EQ(service.waitFor(SERVICE_RUNNING).dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING))
+        << "the service did not start";
+    ASSERT_TRUE(service.requestStop());
+    ASSERT_EQ(service.status().dwCurrentState, static_cast<DWORD>(SERVICE_STOP_PENDING));
+
+    const ProcessResult result = runHostwell({L"start", byName, L"/wait=0"});
+    EXPECT_EQ(result.exitCode, 1u) << toUtf8(result.output());
+    EXPECT_TRUE(result.hasLine(L"Failed to start service " + name + L": it is still stopping"))
+        << toUtf8(result.output());
+    EXPECT_EQ(service.waitFor(SERVICE_STOPPED).dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED))
+        << "the service did not stop after its stop command";
+}
+
 TEST(LifecycleArguments, AnUnknownServiceOrABadWaitFailsWithTheReason)
 {
     const std::wstring missing = TestService::uniqueName(L"HwMissing");
@@ -259,6 +278,13 @@ TEST(LifecycleArguments, AnUnknownServiceOrABadWaitFailsWithTheReason)
         EXPECT_EQ(result.exitCode, 1u);
         EXPECT_TRUE(result.hasLine(std::wstring(wait) +
                                    L" is not a whole number of seconds: write /wait=<seconds>, or /wait=0 not to wait"))
+            << toUtf8(result.output());
+    }
+
+    for (const wchar_t* command : {L"start", L"status", L"deleteByName"}) {
+        const ProcessResult result = runHostwell({command, L"/service="});
+        EXPECT_EQ(result.exitCode, 1u) << toUtf8(command);
+        EXPECT_TRUE(result.hasLine(L"The service name in /service= is empty: write /service=<service name>"))
             << toUtf8(result.output());
     }
 

@@ -214,3 +214,28 @@ TEST_F(StartLimit, CoversTheWaitHintAndAMarkerInTimeKeepsTheServiceRunning)
     ASSERT_TRUE(service.requestStop());
     EXPECT_EQ(service.waitFor(SERVICE_STOPPED).dwWin32ExitCode, 0u);
 }
+
+TEST_F(StartLimit, StopRequestedBeforeTheLimitIsNoFailureThoughTheStopOutlastsIt)
+{
+    const std::wstring pid = dir.file(L"program.pid");
+    const std::wstring stopFlag = dir.file(L"stop.flag");
+    // The program ends once the stop command is over, 2s after the stop request.
+    writeSettings(L"write-pid " + pid + L" wait-file " + stopFlag,
+                  L"<status-marker timeout='1s'><started>Server started</started></status-marker>" +
+                      stopCommand(L"sleep 2000 touch " + stopFlag));
+    TestService service(name, hostwellArguments());
+    // The clock starts after this; a stop asked for within its 1s came before the limit.
+    const ULONGLONG begin = GetTickCount64();
+    ASSERT_TRUE(service.start()) << service.startError();
+    ASSERT_NE(readProcessId(pid), 0u) << "the program did not start";
+    ASSERT_TRUE(service.requestStop());
+    const ULONGLONG asked = GetTickCount64() - begin;
+    ASSERT_LT(asked, 1000u) << "the stop was asked for only after the limit; the case needs it before";
+
+    const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
+    EXPECT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED)) << "the service did not stop";
+    EXPECT_EQ(stopped.dwWin32ExitCode, 0u);
+    EXPECT_EQ(stopped.dwServiceSpecificExitCode, 0u);
+    EXPECT_TRUE(fileExists(stopFlag)) << "the stop command did not run";
+    EXPECT_FALSE(logHas(L"did not report that it started")) << toUtf8(retainedLog());
+}

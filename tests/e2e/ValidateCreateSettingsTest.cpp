@@ -115,16 +115,24 @@ TEST_F(ValidateAccount, CreateSettingsForAnAccountPrintItAndThePasswordAsGiven)
     const std::wstring password = L"p\u00e4ss \"w\u00f6rd\" %s %d \u20ac";
     ProcessResult result = run(L"validate-create-settings", {L"/user=svc", L"/password=" + password});
     ASSERT_EQ(result.exitCode, 0u) << toUtf8(result.output());
-    std::vector<std::wstring> account = {L"[j]: UserName:svc!~", L"[j]: Domain:.!~", L"[j]: Password:" + password + L"!~"};
+    std::vector<std::wstring> account = {L"[j]: AccountKind:user account!~", L"[j]: UserName:svc!~", L"[j]: Domain:.!~",
+                                         L"[j]: Password:" + password + L"!~"};
     EXPECT_EQ(tagged(result), join(join(service(L"true", L"false"), account), execution()));
     EXPECT_TRUE(result.hasLine(NO_DOMAIN));
     EXPECT_TRUE(result.hasLine(L"Installing service under svc (domain=.) account"));
 
     result = run(L"validate-create-settings", {L"/user=svc", L"/domain=CORP", L"/password="});
     ASSERT_EQ(result.exitCode, 0u) << toUtf8(result.output());
-    account = {L"[j]: UserName:svc!~", L"[j]: Domain:CORP!~", L"[j]: Password:!~"};
+    account = {L"[j]: AccountKind:user account!~", L"[j]: UserName:svc!~", L"[j]: Domain:CORP!~", L"[j]: Password:!~"};
     EXPECT_EQ(tagged(result), join(join(service(L"true", L"false"), account), execution()));
     EXPECT_FALSE(result.hasLine(NO_DOMAIN));
+
+    // A group managed service account, written as Windows writes it, needs no password.
+    result = run(L"validate-create-settings", {L"/user=CORP\\app$"});
+    ASSERT_EQ(result.exitCode, 0u) << toUtf8(result.output());
+    account = {L"[j]: AccountKind:group managed service account!~", L"[j]: UserName:app$!~", L"[j]: Domain:CORP!~",
+               L"[j]: Password:!~"};
+    EXPECT_EQ(tagged(result), join(join(service(L"true", L"false"), account), execution()));
 }
 
 TEST_F(ValidateAccount, CreateSettingsShowAutostartOffWhenEitherSwitchIsNotTrue)

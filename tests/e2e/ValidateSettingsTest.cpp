@@ -278,6 +278,10 @@ TEST_F(ValidateSettings, ReadsTheRestartPolicyAndTheStartLimitAndRefusesDuration
         {L"<restart delay='ms'/>", L"Duration delay=\"ms\"" + restart + L"is not a number" + hint},
         {L"<restart delay='99999999999999999999999ms'/>",
          L"Duration delay=\"99999999999999999999999ms\"" + restart + L"is longer than 1000h" + hint},
+        {L"<restart delay='1001h'/>", L"Duration delay=\"1001h\"" + restart + L"is longer than 1000h" + hint},
+        {L"<restart max-delay='60001m'/>",
+         L"Duration max-delay=\"60001m\"" + restart + L"is longer than 1000h" + hint},
+        {L"<restart reset='3600001s'/>", L"Duration reset=\"3600001s\"" + restart + L"is longer than 1000h" + hint},
         {L"<restart delay='1s' max-delay='500ms'/>",
          L"Duration max-delay=\"500ms\"" + restart + L"is shorter than the delay 1s: the waits grow from the delay "
          L"up to max-delay"},
@@ -300,6 +304,60 @@ TEST_F(ValidateSettings, ReadsTheRestartPolicyAndTheStartLimitAndRefusesDuration
         EXPECT_EQ(result.exitCode, 1u) << toUtf8(entry.first);
         EXPECT_TRUE(result.hasLine(entry.second)) << toUtf8(result.output());
     }
+}
+
+TEST_F(ValidateSettings, ReadsHowLogsRollAndRefusesSizesCountsAndNamesOutOfRangeWithTheAcceptedForm)
+{
+    const std::vector<std::pair<std::wstring, std::wstring>> accepted = {
+        {service(L"<service-logging file='s.log' max-size=' 10mb' keep='10' roll='daily' compress='gzip'/>") +
+             minimalExecution(),
+         L"[L]: LogRoll:max-size=10MB keep=10 roll=daily compress=gzip!~"},
+        {service(L"<service-logging max-size='4GB' keep='1000'/>") + minimalExecution(),
+         L"[L]: LogRoll:max-size=4GB keep=1000 roll=size compress=none!~"},
+        {service() + minimalExecution(L"<output-log file='logs\\app.log' max-size='64KB' keep='1'/>"),
+         L"[e]: OutputLog:" + dir.file(L"logs\\app.log") + L" max-size=64KB keep=1 roll=size compress=none!~"},
+    };
+    for (const auto& entry : accepted) {
+        const ProcessResult result = validate(entry.first);
+        EXPECT_EQ(result.exitCode, 0u) << toUtf8(entry.first);
+        EXPECT_TRUE(result.hasLine(entry.second)) << toUtf8(result.output());
+        EXPECT_EQ(result.output().find(L"Unknown attribute"), std::wstring::npos) << toUtf8(result.output());
+    }
+    // The defaults are today's 3MB and 3 backups, not worth a line.
+    EXPECT_EQ(tagged(validate(service(L"<service-logging max-size='3MB' keep='3' roll='size'/>") + minimalExecution())),
+              tagged(validate(service(L"<service-logging/>") + minimalExecution())));
+
+    const std::wstring logging = L" in <hostwell>/<service-logging> ";
+    const std::wstring hint = L": write a whole number and KB, MB or GB, from 64KB to 4GB, such as 10MB";
+    const std::wstring keepHint = L" is not a whole number from 1 to 1000: write how many backups are kept, such as 10";
+    const std::vector<std::pair<std::wstring, std::wstring>> refused = {
+        {L"max-size='63KB'", L"Size max-size=\"63KB\"" + logging + L"is smaller than 64KB" + hint},
+        {L"max-size='4097MB'", L"Size max-size=\"4097MB\"" + logging + L"is larger than 4GB" + hint},
+        {L"max-size='99999999999999999999GB'",
+         L"Size max-size=\"99999999999999999999GB\"" + logging + L"is larger than 4GB" + hint},
+        {L"max-size='10'", L"Size max-size=\"10\"" + logging + L"has no unit" + hint},
+        {L"max-size='1.5MB'", L"Size max-size=\"1.5MB\"" + logging + L"is not a whole number" + hint},
+        {L"max-size='10M'", L"Size max-size=\"10M\"" + logging + L"has the unknown unit \"M\"" + hint},
+        {L"keep='0'", L"keep=\"0\" in <hostwell>/<service-logging>" + keepHint},
+        {L"keep='1001'", L"keep=\"1001\" in <hostwell>/<service-logging>" + keepHint},
+        {L"keep='-1'", L"keep=\"-1\" in <hostwell>/<service-logging>" + keepHint},
+        {L"roll='hourly'", L"Unknown roll=\"hourly\" in <hostwell>/<service-logging>: write size or daily"},
+        {L"compress='zip'", L"Unknown compress=\"zip\" in <hostwell>/<service-logging>: write gzip or none"},
+        {L"file=''", L"Empty file=\"\" in <hostwell>/<service-logging>: write the path of the log file, or leave "
+                     L"the attribute out for no log file"},
+    };
+    for (const auto& entry : refused) {
+        const ProcessResult result = validate(service(L"<service-logging " + entry.first + L"/>") + minimalExecution());
+        EXPECT_EQ(result.exitCode, 1u) << toUtf8(entry.first);
+        EXPECT_TRUE(result.hasLine(entry.second)) << toUtf8(result.output());
+    }
+    const ProcessResult outputLog = validate(service() + minimalExecution(L"<output-log keep='5' roll='weekly'/>"));
+    EXPECT_EQ(outputLog.exitCode, 1u);
+    EXPECT_TRUE(outputLog.hasLine(L"<hostwell>/<execution>/<output-log> has no file: write the path of the file for "
+                                  L"the program's output, such as file=\"logs\\app.log\""))
+        << toUtf8(outputLog.output());
+    EXPECT_TRUE(validate(service() + minimalExecution(L"<output-log file='a.log' roll='weekly'/>"))
+                    .hasLine(L"Unknown roll=\"weekly\" in <hostwell>/<execution>/<output-log>: write size or daily"));
 }
 
 TEST_F(ValidateSettings, FindsABareProgramNameInTheSettingsFolderFirst)
@@ -432,6 +490,31 @@ TEST_F(ValidateSettings, RefusesFilesThatAreNoSettingsWithAClearMessage)
     }
 }
 
+TEST_F(ValidateSettings, MeasuresTheNestingPastADoctypeWhoseBracketsNest)
+{
+    // A DOCTYPE's brackets nest, so its first ']' and the '>' after it lie inside
+    // it: 1,500 openers there are no elements, 150,000 after its end are.
+    std::wstring openers;
+    for (int i = 0; i < 1500; ++i) {
+        openers += L"<a>";
+    }
+    writeUtf8(settings, L"<?xml version=\"1.0\"?>\n<!DOCTYPE x [[]" + openers + L"]>\n<hostwell>" + service() +
+                            minimalExecution() + L"</hostwell>");
+    const ProcessResult hidden = validateFile(settings);
+    EXPECT_EQ(hidden.exitCode, 0u) << toUtf8(hidden.output()).substr(0, 400);
+    EXPECT_TRUE(hidden.hasLine(L"[j]: ServiceName:Svc!~"));
+
+    std::wstring deep = L"<!DOCTYPE x [[]>]>";
+    for (int i = 0; i < 100; ++i) {
+        deep += openers;
+    }
+    writeUtf8(settings, deep);
+    const ProcessResult refused = validateFile(settings);
+    EXPECT_EQ(refused.exitCode, 1u);
+    EXPECT_TRUE(refused.contains(L"Failed to parse document. elements are nested deeper than 1000 levels"))
+        << toUtf8(refused.output()).substr(0, 400);
+}
+
 TEST_F(ValidateSettings, RefusesFilesThatCannotBeRead)
 {
     const ProcessResult missing = validateFile(dir.file(L"missing.xml"));
@@ -460,4 +543,32 @@ TEST_F(ValidateSettings, HandlesA50MegabyteFile)
     const ProcessResult result = validateFile(settings);
     EXPECT_EQ(result.exitCode, 0u);
     EXPECT_TRUE(result.hasLine(L"[j]: ServiceName:Big!~"));
+}
+
+TEST_F(ValidateSettings, RefusesProbesAndHealthChecksWithTheValueAndTheAcceptedForm)
+{
+    const auto refused = [this](const std::wstring& inner, const std::wstring& message) {
+        const ProcessResult result = validate(service(minimalExecution(inner)));
+        EXPECT_EQ(result.exitCode, 1u) << toUtf8(inner);
+        EXPECT_TRUE(result.hasLine(message)) << toUtf8(result.output());
+    };
+    refused(L"<status-marker><tcp>localhost</tcp></status-marker>",
+            L"<tcp>localhost</tcp> in <hostwell>/<execution>/<status-marker> has no port: write host:port, such as "
+            L"127.0.0.1:8080 or [::1]:8080");
+    refused(L"<health><http>ftp://host/</http></health>",
+            L"<http>ftp://host/</http> in <hostwell>/<execution>/<health> does not begin with http:// or https://: "
+            L"write a URL such as http://127.0.0.1:8080/health");
+    refused(L"<health/>", L"<hostwell>/<execution>/<health> has 0 probes: write one <tcp> or one <http>");
+    refused(L"<health failures='0'><tcp>h:1</tcp></health>",
+            L"failures \"0\" in <hostwell>/<execution>/<health> is not a whole number from 1 to 1000: write how many "
+            L"failed probes in a row make the program unhealthy");
+    refused(L"<health interval='0s'><tcp>h:1</tcp></health>",
+            L"Duration interval=\"0s\" in <hostwell>/<execution>/<health> is zero: write how long, such as 10s");
+
+    const ProcessResult accepted = validate(service(minimalExecution(
+        L"<status-marker timeout='1m'><tcp>[::1]:8080</tcp></status-marker>"
+        L"<health interval='5s' timeout='1s' failures='2' grace='30s'><http>https://h/health</http></health>")));
+    EXPECT_EQ(accepted.exitCode, 0u) << toUtf8(accepted.output());
+    EXPECT_FALSE(accepted.hasLine(L"The timeout of <hostwell>/<execution>/<status-marker> has no effect without a "
+                                  L"<started> marker"));
 }

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "common/TextConversion.h"
 #include "support/ProcessRunner.h"
 #include "support/TestFiles.h"
 #include "support/TestService.h"
@@ -20,6 +21,7 @@ void waitForFile(const std::wstring& path)
     for (int i = 0; i < 1500 && !fileExists(path); ++i) {
         Sleep(20);
     }
+    EXPECT_TRUE(fileExists(path)) << "the file " << toUtf8(path) << " did not appear within 30 s";
 }
 
 }  // namespace

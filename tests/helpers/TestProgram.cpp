@@ -18,6 +18,9 @@
 //   close-stdout       close standard output
 //   crash              access violation
 //   exit N             end with exit code N
+//   serve-http PORT P  serve HTTP on 127.0.0.1:PORT for good: 200, 503 while the file P.503
+//                      exists, no answer while P.hang exists
+#include <winsock2.h>
 #include <windows.h>
 
 #include <stdio.h>
@@ -25,6 +28,7 @@
 #include <string.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -92,6 +96,43 @@ void startGrandchild(const wchar_t* pidFile)
 }
 
 }  // namespace
+
+bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void serveHttp(const wchar_t* port, const std::wstring& control)
+{
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    const SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<u_short>(wcstoul(port, nullptr, 10)));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(listener, 16) != 0) {
+        writeOut("cannot listen\n");
+        ExitProcess(3);
+    }
+    writeOut("serving\n");
+    std::vector<SOCKET> unanswered;
+    for (;;) {
+        const SOCKET client = accept(listener, nullptr, nullptr);
+        if (client == INVALID_SOCKET) {
+            continue;
+        }
+        char request[4096];
+        recv(client, request, sizeof request, 0);
+        if (exists(control + L".hang")) {
+            unanswered.push_back(client);
+            continue;
+        }
+        const std::string answer = exists(control + L".503")
+                                       ? "HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"
+                                       : "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok";
+        send(client, answer.data(), static_cast<int>(answer.size()), 0);
+        shutdown(client, SD_SEND);
+        closesocket(client);
+    }
+}
 
 int wmain(int argc, wchar_t* argv[])
 {
@@ -170,6 +211,8 @@ int wmain(int argc, wchar_t* argv[])
             --i;
         } else if (step == L"crash") {
             *static_cast<volatile int*>(nullptr) = 1;
+        } else if (step == L"serve-http") {
+            serveHttp(value, i + 2 < argc ? argv[i + 2] : L"");
         } else if (step == L"exit") {
             return static_cast<int>(wcstol(value, nullptr, 10));
         } else {

@@ -1,5 +1,6 @@
 #include "support/ServiceTestCase.h"
 
+#include "common/TextConversion.h"
 #include "support/ProcessRunner.h"
 #include "support/TestService.h"
 
@@ -32,6 +33,7 @@ void ServiceTestCase::waitForLogLine(const std::wstring& text) const
     for (int i = 0; i < 1500 && !logHas(text); ++i) {
         Sleep(20);
     }
+    EXPECT_TRUE(logHas(text)) << "the log did not get \"" << toUtf8(text) << "\" within 30 s";
 }
 
 std::wstring ServiceTestCase::retainedLog() const
@@ -44,6 +46,7 @@ void ServiceTestCase::waitForFile(const std::wstring& path)
     for (int i = 0; i < 1500 && !fileExists(path); ++i) {
         Sleep(20);
     }
+    EXPECT_TRUE(fileExists(path)) << "the file " << toUtf8(path) << " did not appear within 30 s";
 }
 
 DWORD ServiceTestCase::readProcessId(const std::wstring& path)

@@ -173,7 +173,8 @@ std::vector<BYTE> currentUserSid()
 
 TEST(AccountRights, StartStopDaclKeepsSystemAndAdministratorsWhenTheServiceHadNone)
 {
-    const long long startStop = SERVICE_START | SERVICE_STOP | DELETE | READ_CONTROL;
+    const long long startStop =
+        SERVICE_START | SERVICE_STOP | SERVICE_QUERY_STATUS | SERVICE_INTERROGATE | DELETE | READ_CONTROL;
     const std::wstring user = qualifiedAccountName(account(currentUser()));
 
     UniqueLocalMemory fromNone;

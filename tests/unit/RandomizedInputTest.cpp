@@ -107,6 +107,7 @@ const std::vector<std::wstring> XML_PIECES = {
 const std::vector<std::wstring> CONTENT_PIECES = {
     L"text", L" \t\n", L"&lt;&gt;&amp;&apos;&quot;", L"&#60;a&#x3e;", L"a > b", L"]]>", L"\u0120\u4E01",
     L"<!-- <a> -- -->", L"<![CDATA[<a></b>]]>", L"<?pi <a> ?>", L"<!x [<a>]>", L"<!x[>", L"<!DOCTYPE\u0120[<a>]>",
+    L"<!DOCTYPE x [[]>]<a>]>",
 };
 
 const std::vector<std::wstring> ATTRIBUTES = {
@@ -151,7 +152,9 @@ std::wstring craftedSettingsText(std::mt19937& random)
         }
         return text;
     }
-    text = pick(random, {L"", L"<?xml version=\"1.0\"?>\n", L"<!DOCTYPE r [<!ENTITY e \"<a>\">]>", L"<!-- > -->"});
+    // A DOCTYPE's brackets nest: its first ']' and '>' may lie inside it.
+    text = pick(random, {L"", L"<?xml version=\"1.0\"?>\n", L"<!DOCTYPE r [<!ENTITY e \"<a>\">]>",
+                         L"<!DOCTYPE r [[]>]<a>]>", L"<!-- > -->"});
     text += L"<r>";
     appendContent(random, text, 6);
     text += L"</r>";

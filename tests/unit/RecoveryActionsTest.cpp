@@ -22,6 +22,7 @@ namespace {
 
 struct Recorded {
     std::vector<DWORD> infoLevels;
+    std::wstring description;
     std::wstring displayName;  // of the service whose handle was passed
     BOOL nonCrashFailures = FALSE;
     BOOL delayedAutostart = FALSE;
@@ -42,6 +43,9 @@ std::wstring displayNameOf(SC_HANDLE service)
 BOOL WINAPI recordChangeConfig2(SC_HANDLE service, DWORD infoLevel, LPVOID info)
 {
     recorded.infoLevels.push_back(infoLevel);
+    if (infoLevel == SERVICE_CONFIG_DESCRIPTION) {
+        recorded.description = static_cast<SERVICE_DESCRIPTIONW*>(info)->lpDescription;
+    }
     if (infoLevel == SERVICE_CONFIG_FAILURE_ACTIONS_FLAG) {
         recorded.displayName = displayNameOf(service);
         recorded.nonCrashFailures = static_cast<SERVICE_FAILURE_ACTIONS_FLAG*>(info)->fFailureActionsOnNonCrashFailures;
@@ -77,7 +81,7 @@ private:
 
 }  // namespace
 
-TEST(RecoveryActions, InstallAppliesThemToStopsWithAnErrorAndOnlyWarnsWhenWindowsRefuses)
+TEST(RecoveryActions, InstallSetsTheDescriptionAndAppliesThemToStopsWithAnErrorAndOnlyWarnsWhenWindowsRefuses)
 {
     const std::wstring name = format(L"HwUnitRecovery%lu", GetCurrentProcessId());
     LoggingCapture capture(LEVEL_DEBUG);
@@ -86,7 +90,9 @@ TEST(RecoveryActions, InstallAppliesThemToStopsWithAnErrorAndOnlyWarnsWhenWindow
         CreatedService service(name);
         ASSERT_EQ(service.create(), 0);
         EXPECT_EQ(recorded.infoLevels,
-                  (std::vector<DWORD>{SERVICE_CONFIG_PRESHUTDOWN_INFO, SERVICE_CONFIG_FAILURE_ACTIONS_FLAG}));
+                  (std::vector<DWORD>{SERVICE_CONFIG_DESCRIPTION, SERVICE_CONFIG_PRESHUTDOWN_INFO,
+                                      SERVICE_CONFIG_FAILURE_ACTIONS_FLAG}));
+        EXPECT_EQ(recorded.description, L"Description");
         EXPECT_EQ(recorded.displayName, name + L" display");
         EXPECT_EQ(recorded.nonCrashFailures, TRUE);
         EXPECT_TRUE(capture.has(L"Recovery actions of service '" + name + L"' apply when it stops with an error"));
@@ -95,6 +101,8 @@ TEST(RecoveryActions, InstallAppliesThemToStopsWithAnErrorAndOnlyWarnsWhenWindow
     recorded.answer = FALSE;
     CreatedService service(name);
     EXPECT_EQ(service.create(), 0);
+    EXPECT_TRUE(capture.has(L"Failed to set the description of service '" + name + L"': " +
+                            errorText(ERROR_INVALID_LEVEL)));
     EXPECT_TRUE(capture.has(L"Recovery actions of service '" + name +
                             L"' will apply only when it crashes, not when it stops with an error: " +
                             errorText(ERROR_INVALID_LEVEL)));
@@ -110,7 +118,7 @@ TEST(RecoveryActions, InstallAsksForADelayedStartAndTheShutdownTimeOfTheStopTime
     service.settings().setDelayedAutostart(true);
     service.settings().setStopTimeout(45000);
     ASSERT_EQ(service.create(), 0);
-    EXPECT_EQ(recorded.infoLevels, (std::vector<DWORD>{SERVICE_CONFIG_DELAYED_AUTO_START_INFO,
+    EXPECT_EQ(recorded.infoLevels, (std::vector<DWORD>{SERVICE_CONFIG_DESCRIPTION, SERVICE_CONFIG_DELAYED_AUTO_START_INFO,
                                                        SERVICE_CONFIG_PRESHUTDOWN_INFO,
                                                        SERVICE_CONFIG_FAILURE_ACTIONS_FLAG}));
     EXPECT_EQ(recorded.delayedAutostart, TRUE);

@@ -8,6 +8,7 @@
 #include "logging/ErrorText.h"
 #include "logging/FileAppender.h"
 #include "logging/LogLevel.h"
+#include "logging/RollPolicy.h"
 #include "logging/Logger.h"
 #include "support/LoggingCapture.h"
 #include "support/TestFiles.h"
@@ -49,15 +50,51 @@ std::wstring withoutTimestamps(const std::wstring& content)
     return std::regex_replace(content, std::wregex(L"(^|\n)\\[[^\\]]+\\] "), L"$1");
 }
 
-// The writer's clock, moved on by the test instead of waiting.
+// The writer's clocks, moved on by the test instead of waiting, and its
+// writes, made to fail with `failWith`.
 template <typename Writer>
 class ClockedWriter : public Writer {
 public:
+    using Writer::Writer;
     unsigned long long now = 0;
+    SYSTEMTIME today = {2026, 12, 1, 7, 10, 0, 0, 0};
+    DWORD failWith = ERROR_SUCCESS;
 
 protected:
     unsigned long long tickCount() const override { return now; }
+    SYSTEMTIME localTime() const override { return today; }
+    BOOL writeFile(HANDLE file, const char* data, DWORD size, DWORD* written) override
+    {
+        if (failWith != ERROR_SUCCESS) {
+            SetLastError(failWith);
+            return FALSE;
+        }
+        return Writer::writeFile(file, data, size, written);
+    }
 };
+
+RollPolicy smallFiles(int keep = 3)
+{
+    RollPolicy policy;
+    policy.maxSize = 65536;
+    policy.keep = keep;
+    return policy;
+}
+
+// Writes records of about 1 KiB until the live file has rolled over once;
+// the number of the next record.
+int writeUntilRolled(RollFileWriter& writer, const std::wstring& file, int record)
+{
+    const std::wstring padding(1000, L'p');
+    for (size_t previous = 0;; ++record) {
+        writer.write(L"P ", format(L"record %d %s", record, padding));
+        const size_t size = fileSize(file);
+        if (size < previous) {
+            return record + 1;
+        }
+        previous = size;
+    }
+}
 
 int firstRecordNumber(const std::string& content)
 {
@@ -227,8 +264,8 @@ TEST(RollFileWriter, ReopeningTheSameFileDoesNothingAndAFailedOpenKeepsThePrevio
     // The folder that could not be created is the reason, not the path it left missing.
     writeUtf8(dir.file(L"blocker"), L"x");
     appender.open(dir.file(L"blocker\\logs\\service.log"));
-    EXPECT_TRUE(capture.has(L"Failed to open log file " + dir.file(L"blocker\\logs\\service.log") + L": " +
-                            errorText(ERROR_ALREADY_EXISTS)));
+    EXPECT_TRUE(capture.has(L"Failed to open log file " + dir.file(L"blocker\\logs\\service.log") +
+                            L": the folder " + dir.file(L"blocker") + L" is a file"));
 }
 
 TEST(RollFileWriter, AFileThatCannotBeOpenedIsNamedWithItsReasonRetriedEveryTenSecondsAndItsLossCounted)
@@ -265,6 +302,185 @@ TEST(RollFileWriter, AFileThatCannotBeOpenedIsNamedWithItsReasonRetriedEveryTenS
                                          L"Logging will be redirected to: " + file, lost}));
     EXPECT_EQ(withoutTimestamps(readUtf8(file)), ROLL_FILE_WRITER_WARN + lost + L"\r\nprobe" +
                                                     std::wstring(28, L' ') + L" [Info] written\r\n");
+}
+
+TEST(RollFileWriter, AFreshCopyThatCannotBeRenamedLosesNoGenerationWhileTheRollOverIsRetried)
+{
+    TemporaryDirectory dir;
+    const std::wstring file = dir.file(L"service.log");
+    writeBytes(file + L".1", "one");
+    writeBytes(file + L".2", "two");
+    writeBytes(file + L".3", "three");
+    LoggingCapture capture(LEVEL_WARN);
+    ClockedWriter<RollFileWriter> writer;
+    writer.setPolicy(smallFiles());
+    writer.open(file);
+    const std::wstring padding(1000, L'p');
+    int record = 0;
+    {
+        // A virus scanner reads the fresh copy and keeps it from being renamed.
+        UniqueHandle scanner(CreateFileW((file + L".1.tmp").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                         nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(scanner);
+        while (fileSize(file) < 65536) {
+            writer.write(L"P ", format(L"record %d %s", record++, padding));
+        }
+        for (int retry = 0; retry < 3; ++retry) {
+            writer.now += 30000;
+            writer.write(L"P ", format(L"record %d %s", record++, padding));
+        }
+        EXPECT_EQ(firstRecordNumber(readBytes(file)), 0);
+    }
+    EXPECT_EQ(capture.messages(), (std::vector<std::wstring>{L"Failed to roll over log file " + file +
+                                                             L", it keeps growing: " + file + L".1.tmp: " +
+                                                             errorText(ERROR_SHARING_VIOLATION)}));
+    writer.now += 30000;
+    writer.write(L"P ", format(L"record %d %s", record, padding));
+    const std::string backup = readBytes(file + L".1");
+    EXPECT_EQ(firstRecordNumber(backup), 0);
+    EXPECT_NE(backup.find("record " + std::to_string(record) + " "), std::string::npos);
+    EXPECT_EQ(readBytes(file + L".2"), "one");
+    EXPECT_EQ(readBytes(file + L".3"), "two");
+    EXPECT_FALSE(fileExists(file + L".4"));
+    EXPECT_FALSE(fileExists(file + L".1.tmp"));
+}
+
+TEST(RollFileWriter, ASecondFailedRollOverWaitsAnotherMegabyteFromItsOwnSize)
+{
+    TemporaryDirectory dir;
+    const std::wstring file = dir.file(L"service.log");
+    writeBytes(file + L".1", "one");
+    ClockedWriter<RollFileWriter> writer;  // its clock stands still: only the size counts
+    writer.setPolicy(smallFiles());
+    writer.open(file);
+    const std::wstring padding(1000, L'p');
+    int record = 0;
+    {
+        UniqueHandle viewer(CreateFileW((file + L".1").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(viewer);
+        // Fails at 64 KiB, and again a megabyte later.
+        while (fileSize(file) < 65536 + 1048576 + 102400) {
+            writer.write(L"P ", format(L"record %d %s", record++, padding));
+        }
+    }
+    ASSERT_EQ(readBytes(file + L".1"), "one");
+    while (fileSize(file) < 65536 + 2 * 1048576 - 4096) {
+        writer.write(L"P ", format(L"record %d %s", record++, padding));
+        ASSERT_EQ(readBytes(file + L".1"), "one") << "rolled over before a megabyte after the second failure";
+    }
+    while (readBytes(file + L".1") == "one") {
+        ASSERT_LT(fileSize(file), 65536u + 2 * 1048576 + 4096) << "no roll-over a megabyte after the second failure";
+        writer.write(L"P ", format(L"record %d %s", record++, padding));
+    }
+    EXPECT_EQ(readBytes(file + L".2"), "one");
+}
+
+TEST(RollFileWriter, AWriteErrorOfTheHandleReopensTheFileAfterTenSecondsAndReportsTheLossOnce)
+{
+    TemporaryDirectory dir;
+    const std::wstring file = dir.file(L"service.log");
+    LoggingCapture capture(LEVEL_WARN);
+    ClockedWriter<RollFileWriter> writer;
+    writer.open(file);
+    writer.write(L"P ", L"before");
+    // A share that disconnects.
+    writer.failWith = ERROR_NETNAME_DELETED;
+    writer.write(L"P ", L"lost one");
+    writer.failWith = ERROR_SUCCESS;
+    writer.now = 9999;
+    writer.write(L"P ", L"lost two");  // not tried before ten seconds are over
+    writer.now = 10000;
+    writer.write(L"P ", L"after one");
+    writer.write(L"P ", L"after two");
+    EXPECT_EQ(writer.fileName(), file);
+
+    const std::wstring lost = L"2 log records were lost: " + errorText(ERROR_NETNAME_DELETED);
+    EXPECT_EQ(withoutTimestamps(readUtf8(file)),
+              L"P before\r\n" + ROLL_FILE_WRITER_WARN + lost + L"\r\nP after one\r\nP after two\r\n");
+    EXPECT_EQ(capture.messages(), (std::vector<std::wstring>{L"Failed to write to log file " + file + L": " +
+                                                                 errorText(ERROR_NETNAME_DELETED),
+                                                             lost}));
+}
+
+TEST(RollFileWriter, RawLinesGoAsTheyAreAndTheirLossIsReportedOnlyToTheLog)
+{
+    TemporaryDirectory dir;
+    const std::wstring file = dir.file(L"app.log");
+    LoggingCapture capture(LEVEL_INFO);
+    ClockedWriter<RollFileWriter> writer(RollFileWriter::Layout::Raw);
+    writer.open(file);
+    writer.writeLine(L"{\"level\":\"info\",\"msg\":\"caf\u00e9\"}");
+    writer.failWith = ERROR_DISK_FULL;
+    writer.writeLine(L"lost");
+    writer.failWith = ERROR_SUCCESS;
+    writer.writeLine(L"after");
+    EXPECT_EQ(readBytes(file), "{\"level\":\"info\",\"msg\":\"caf\xC3\xA9\"}\r\nafter\r\n");
+    EXPECT_EQ(capture.messages(),
+              (std::vector<std::wstring>{L"Program output will be written to: " + file,
+                                         L"Failed to write to log file " + file + L": " + errorText(ERROR_DISK_FULL),
+                                         L"1 line of program output was lost: " + errorText(ERROR_DISK_FULL)}));
+}
+
+TEST(RollFileWriter, DailyBackupsAreNamedByTheDayOfTheirRecordsAndKeepCountsThemAll)
+{
+    TemporaryDirectory dir;
+    const std::wstring file = dir.file(L"service.log");
+    // Left from the 5th: the first record of a later day rolls it over.
+    writeBytes(file, "from the 5th\r\n");
+    {
+        UniqueHandle handle(CreateFileW(file.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        const SYSTEMTIME fifth = {2026, 12, 6, 5, 12, 0, 0, 0};
+        FILETIME local = {};
+        FILETIME utc = {};
+        ASSERT_TRUE(SystemTimeToFileTime(&fifth, &local) && LocalFileTimeToFileTime(&local, &utc) &&
+                    SetFileTime(handle.get(), nullptr, nullptr, &utc));
+    }
+    ClockedWriter<RollFileWriter> writer;
+    RollPolicy policy = smallFiles(3);
+    policy.roll = RollPolicy::Roll::Daily;
+    writer.setPolicy(policy);
+    writer.today.wDay = 6;
+    writer.open(file);
+    const int record = writeUntilRolled(writer, file, 0);
+    EXPECT_EQ(readBytes(file + L".2026-12-05.1"), "from the 5th\r\n");
+    EXPECT_EQ(firstRecordNumber(readBytes(file + L".2026-12-06.1")), 0);
+    writer.write(L"P ", L"last of the 6th");
+    writer.today.wDay = 7;
+    writer.write(L"P ", L"first of the 7th");
+    EXPECT_NE(readUtf8(file + L".2026-12-06.2").find(L"P last of the 6th\r\n"), std::wstring::npos);
+    EXPECT_EQ(withoutTimestamps(readUtf8(file)), L"P first of the 7th\r\n");
+    // A size roll-over within the day takes the day's next number; the oldest backups go.
+    writeUntilRolled(writer, file, record);
+    EXPECT_TRUE(fileExists(file + L".2026-12-07.1"));
+    EXPECT_FALSE(fileExists(file + L".2026-12-05.1"));
+    EXPECT_TRUE(fileExists(file + L".2026-12-06.1"));
+    EXPECT_TRUE(fileExists(file + L".2026-12-06.2"));
+}
+
+TEST(RollFileWriter, ABackupThatCannotBeCompressedStaysPlainWithOneWarning)
+{
+    TemporaryDirectory dir;
+    const std::wstring file = dir.file(L"service.log");
+    LoggingCapture capture(LEVEL_WARN);
+    RollFileWriter writer;
+    RollPolicy policy = smallFiles();
+    policy.compress = true;
+    writer.setPolicy(policy);
+    writer.open(file);
+    CreateDirectoryW((file + L".1.gz.tmp").c_str(), nullptr);
+    writeUntilRolled(writer, file, 0);
+    const std::wstring warning = L"Failed to compress log backup " + file + L".1, it stays as it is: " +
+                                 errorText(ERROR_ACCESS_DENIED);
+    // The warning comes with the first record after the compression gave up.
+    for (int i = 0; i < 500 && !capture.has(warning); ++i) {
+        Sleep(10);
+        writer.write(L"P ", L"tick");
+    }
+    ASSERT_TRUE(capture.has(warning)) << "no warning within 5 s";
+    EXPECT_EQ(firstRecordNumber(readBytes(file + L".1")), 0);
+    EXPECT_FALSE(fileExists(file + L".1.gz"));
+    EXPECT_EQ(capture.messages(), std::vector<std::wstring>{warning});
 }
 
 // Runs on a small file system of its own that it fills; tests/unit/full-disk.sh

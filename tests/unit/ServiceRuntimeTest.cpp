@@ -19,11 +19,15 @@
 #include "service/ServiceStatus.h"
 #include "service/StatusValue.h"
 #include "settings/SimpleSettings.h"
+#include "support/BoundedCall.h"
 #include "support/LoggingCapture.h"
 #include "support/ProcessRunner.h"
 #include "support/TestFiles.h"
 
 namespace {
+
+// Far more than any service run here takes, even on a loaded machine.
+const DWORD RUN_BOUND = 60;
 
 CriticalSection reportsLock;
 std::vector<SERVICE_STATUS> reports;
@@ -166,7 +170,7 @@ protected:
                 controlHandlerEx(SERVICE_CONTROL_STOP, 0, nullptr, service.controls());
             }
         });
-        service.serve(status);
+        callWithin(RUN_BOUND, "ServiceMain::serve()", [&] { service.serve(status); });
         controls.join();
     }
 };
@@ -269,7 +273,7 @@ TEST_F(ServiceTaskRun, StopBeforeTheStartKeepsTheProgramFromStarting)
         LoggingCapture capture(LEVEL_WARN);
         task.CallStopService();
         task.CallStartService();
-        task.waitUntilFinished();
+        callWithin(RUN_BOUND, "ThreadedServiceTask::waitUntilFinished()", [&] { task.waitUntilFinished(); });
         EXPECT_TRUE(capture.has(L"No service process thread is running. Will report stopped"));
         EXPECT_TRUE(capture.has(L"There is a stopping process"));
     }
@@ -278,7 +282,7 @@ TEST_F(ServiceTaskRun, StopBeforeTheStartKeepsTheProgramFromStarting)
         EXPECT_NE(sent.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED)) << "stopped before the service ended";
     }
     status.setStatus(StatusValue::STOPPED);
-    status.waitUntilStopped();
+    callWithin(RUN_BOUND, "ServiceStatus::waitUntilStopped()", [&] { status.waitUntilStopped(); });
 }
 
 namespace {

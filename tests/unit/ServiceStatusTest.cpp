@@ -6,8 +6,11 @@
 #include <vector>
 
 #include "logging/CriticalSection.h"
+#include "logging/LogLevel.h"
 #include "service/ServiceStatus.h"
 #include "service/StatusValue.h"
+#include "support/BoundedCall.h"
+#include "support/LoggingCapture.h"
 
 namespace {
 
@@ -130,4 +133,27 @@ TEST_F(ServiceStatusProtocol, ReportsAFailureOnlyInTheFinalStoppedRecord)
     EXPECT_EQ(reports.back().status.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
     EXPECT_EQ(reports.back().status.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
     EXPECT_EQ(reports.back().status.dwServiceSpecificExitCode, 3u);
+}
+
+TEST_F(ServiceStatusProtocol, SetStatusReturnsOnlyOnceItsValueIsReportedOrItsWaitForThatIsOver)
+{
+    const std::wstring notReported = L"Status not reported within 2000 ms";
+    LoggingCapture capture(LEVEL_DEBUG);
+    ServiceStatus status(nullptr, 0x1C5, recordStatus);
+    // The status thread is held inside the report, so the call can only give up waiting for it.
+    ResetEvent(record.release);
+    callWithin(10, "setStatus while its report was held", [&status] { status.setStatus(StatusValue::STARTING); });
+    EXPECT_TRUE(capture.has(notReported)) << "setStatus returned before its value was reported";
+
+    SetEvent(record.release);
+    callWithin(10, "setStatus", [&status] { status.setStatus(StatusValue::STOPPING); });
+    const std::vector<Report> reports = record.snapshot();
+    ASSERT_FALSE(reports.empty());
+    EXPECT_EQ(reports.back().status.dwCurrentState, static_cast<DWORD>(SERVICE_STOP_PENDING));
+    int waitsGivenUp = 0;
+    for (const std::wstring& message : capture.messages()) {
+        waitsGivenUp += message == notReported ? 1 : 0;
+    }
+    EXPECT_EQ(waitsGivenUp, 1) << "a report that was made was not waited for as such";
+    status.setStatus(StatusValue::STOPPED);
 }

@@ -2,49 +2,42 @@
 
 #include <windows.h>
 
+#include <sddl.h>
+
 #include <string>
 #include <vector>
 
-#include "install/WriteAccessCheck.h"
+#include "common/UniqueResource.h"
+#include "security/TrustedAccounts.h"
+#include "security/WriteAccessCheck.h"
 
 namespace {
 
-struct Entry {
-    bool allow;
-    WELL_KNOWN_SID_TYPE who;
-    ACCESS_MASK rights;
-    BYTE flags;
-};
+const wchar_t* const DOMAIN_USERS = L"S-1-5-21-1-2-3-513";
+const wchar_t* const NAMED_USER = L"S-1-5-21-1-2-3-1001";
 
-// A DACL made of the entries in order, as icacls or an inheritance would leave it.
-class Dacl {
-public:
-    explicit Dacl(const std::vector<Entry>& entries) : buffer_(4096)
-    {
-        auto* acl = reinterpret_cast<ACL*>(buffer_.data());
-        InitializeAcl(acl, static_cast<DWORD>(buffer_.size()), ACL_REVISION);
-        for (const Entry& entry : entries) {
-            BYTE sid[SECURITY_MAX_SID_SIZE];
-            DWORD size = sizeof sid;
-            CreateWellKnownSid(entry.who, nullptr, sid, &size);
-            if (entry.allow) {
-                AddAccessAllowedAceEx(acl, ACL_REVISION, entry.flags, entry.rights, sid);
-            } else {
-                AddAccessDeniedAceEx(acl, ACL_REVISION, entry.flags, entry.rights, sid);
-            }
-        }
-    }
-    const ACL* get() const { return reinterpret_cast<const ACL*>(buffer_.data()); }
-
-private:
-    std::vector<BYTE> buffer_;
-};
-
-std::vector<std::wstring> scanned(const std::vector<Entry>& entries, bool isFolder = false)
+// The findings for a descriptor written in SDDL, as "account: rights".
+std::vector<std::wstring> scanned(const std::wstring& sddl, WriteReach reach = WriteReach::WHOLE_FILE,
+                                  const TrustedAccounts& trusted = TrustedAccounts(),
+                                  bool firstIsCallback = false)
 {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    EXPECT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor,
+                                                                     nullptr))
+        << "SDDL " << std::string(sddl.begin(), sddl.end());
+    const UniqueLocalMemory owner(descriptor);
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL dacl = nullptr;
+    void* first = nullptr;
+    if (firstIsCallback && GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) && dacl != nullptr &&
+        GetAce(dacl, 0, &first)) {
+        // A callback entry keeps the layout of a plain one; SDDL parsers differ in writing it.
+        static_cast<ACE_HEADER*>(first)->AceType = ACCESS_ALLOWED_CALLBACK_ACE_TYPE;
+    }
     std::vector<std::wstring> texts;
-    for (const WriteAccessFinding& finding : scanDacl(Dacl(entries).get(), isFolder)) {
-        texts.push_back(finding.group + L": " + finding.rights);
+    for (const WriteAccessFinding& finding : scanSecurity(L"C:\\x", ERROR_SUCCESS, descriptor, reach, trusted)) {
+        texts.push_back(finding.account + L": " + finding.rights);
     }
     return texts;
 }
@@ -53,32 +46,85 @@ using Texts = std::vector<std::wstring>;
 
 }  // namespace
 
-TEST(WriteAccessCheck, FindsOrdinaryGroupsThatMayReplaceWhatTheServiceRuns)
+TEST(WriteAccessCheck, FindsEveryAccountOutsideTheTrustedOnesThatMayReplaceAFile)
 {
-    const BYTE inheritOnly = OBJECT_INHERIT_ACE | INHERIT_ONLY_ACE;
-    // Administrators and SYSTEM may write; everyone else reads.
-    EXPECT_EQ(scanned({{true, WinBuiltinAdministratorsSid, FILE_ALL_ACCESS, 0},
-                       {true, WinLocalSystemSid, GENERIC_ALL, 0},
-                       {true, WinWorldSid, FILE_GENERIC_READ | FILE_GENERIC_EXECUTE, 0}}),
+    // Administrators, SYSTEM and TrustedInstaller may write; everyone else reads.
+    EXPECT_EQ(scanned(L"O:BAD:(A;;FA;;;BA)(A;;GA;;;SY)(A;;FRFX;;;WD)"
+                      L"(A;;FA;;;S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464)"),
               Texts{});
-    EXPECT_EQ(scanned({{true, WinBuiltinUsersSid, FILE_GENERIC_WRITE, 0}}), Texts{L"Users: write data, append data"});
-    // Attributes alone do not replace content.
-    EXPECT_EQ(scanned({{true, WinWorldSid, FILE_WRITE_ATTRIBUTES | FILE_WRITE_EA, 0}}), Texts{});
-    EXPECT_EQ(scanned({{true, WinAuthenticatedUserSid, GENERIC_ALL, inheritOnly},
-                       {true, WinInteractiveSid, GENERIC_WRITE | WRITE_DAC, 0}}),
-              Texts{L"Interactive: WRITE_DAC, GENERIC_WRITE"});
-    // A deny entry counts only where it comes first.
-    EXPECT_EQ(scanned({{false, WinWorldSid, FILE_WRITE_DATA | FILE_APPEND_DATA, 0},
-                       {true, WinBuiltinUsersSid, FILE_WRITE_DATA | FILE_APPEND_DATA, 0}}),
+    // A domain group ("Domain Users: Modify") and a named user with Full control.
+    EXPECT_EQ(scanned(L"O:BAD:(A;;0x1301bf;;;" + std::wstring(DOMAIN_USERS) + L")"),
+              Texts{std::wstring(DOMAIN_USERS) + L": write data, append data, DELETE"});
+    EXPECT_EQ(scanned(L"O:BAD:(A;;FA;;;" + std::wstring(NAMED_USER) + L")"),
+              Texts{std::wstring(NAMED_USER) + L": write data, append data, DELETE, WRITE_DAC, WRITE_OWNER"});
+    // ... unless that user is the service's account.
+    const TrustedAccounts serviceAccount({sidOfString(NAMED_USER)});
+    EXPECT_EQ(scanned(L"O:BAD:(A;;FA;;;" + std::wstring(NAMED_USER) + L")", WriteReach::WHOLE_FILE, serviceAccount),
               Texts{});
-    EXPECT_EQ(scanned({{true, WinBuiltinGuestsSid, DELETE, 0}, {false, WinBuiltinGuestsSid, DELETE, 0}}),
-              Texts{L"Guests: DELETE"});
-    // Folders: adding, and deleting what is inside.
-    EXPECT_EQ(scanned({{true, WinAnonymousSid, FILE_ADD_FILE | FILE_DELETE_CHILD, 0}}, true),
-              Texts{L"Anonymous: add file, delete child"});
-    EXPECT_EQ(scanned({{true, WinAnonymousSid, FILE_DELETE_CHILD, 0}}, false), Texts{});
+    // Generic rights count as what they map to; attributes alone do not replace content.
+    EXPECT_EQ(scanned(L"O:BAD:(A;;GW;;;NS)(A;;0x180;;;WD)"), Texts{L"NT AUTHORITY\\NETWORK SERVICE: write data, append data"});
+    // Inherited-only entries and the inheritance placeholders grant nothing here.
+    EXPECT_EQ(scanned(L"O:BAD:(A;OICIIO;GA;;;AU)(A;;GA;;;CO)"), Texts{});
+    // A deny entry counts only where it comes first; Everyone's covers every account.
+    EXPECT_EQ(scanned(L"O:BAD:(D;;FW;;;WD)(A;;FW;;;BU)"), Texts{});
+    EXPECT_EQ(scanned(L"O:BAD:(A;;SD;;;BG)(D;;SD;;;BG)"), Texts{L"BUILTIN\\Guests: DELETE"});
+    // A conditional entry may apply, so it counts.
+    EXPECT_EQ(scanned(L"O:BAD:(A;;FW;;;IU)", WriteReach::WHOLE_FILE, TrustedAccounts(), true),
+              Texts{L"NT AUTHORITY\\INTERACTIVE: write data, append data"});
+    // No DACL gives everyone everything.
+    SECURITY_DESCRIPTOR open;
+    InitializeSecurityDescriptor(&open, SECURITY_DESCRIPTOR_REVISION);
+    SetSecurityDescriptorDacl(&open, TRUE, nullptr, FALSE);
+    const std::vector<WriteAccessFinding> all =
+        scanSecurity(L"C:\\x", ERROR_SUCCESS, &open, WriteReach::WHOLE_FILE, TrustedAccounts());
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_EQ(findingText(all[0]), L"C:\\x can be changed by Everyone (full control: no DACL)");
+}
 
-    const std::vector<WriteAccessFinding> open = scanDacl(nullptr, false);
-    ASSERT_EQ(open.size(), 1u);
-    EXPECT_EQ(open[0].group, L"Everyone");
+TEST(WriteAccessCheck, CountsTheOwnerUnlessAnOwnerRightsEntryLimitsIt)
+{
+    const std::wstring owner = L"O:" + std::wstring(NAMED_USER);
+    EXPECT_EQ(scanned(owner + L"D:(A;;FA;;;BA)"), Texts{std::wstring(NAMED_USER) + L": WRITE_DAC, owner"});
+    EXPECT_EQ(scanned(owner + L"D:(A;;FR;;;OW)(A;;FA;;;BA)"), Texts{});
+    EXPECT_EQ(scanned(owner + L"D:(A;;FW;;;OW)(A;;FA;;;BA)"), Texts{std::wstring(NAMED_USER) + L": write data, append data"});
+    EXPECT_EQ(scanned(L"O:SYD:(A;;FA;;;BA)"), Texts{});
+}
+
+TEST(WriteAccessCheck, AboveTheOwnFolderOnlyTheRightsToReplaceAFolderCount)
+{
+    const std::wstring addFiles = L"O:BAD:(A;;0x6;;;WD)";
+    EXPECT_EQ(scanned(addFiles, WriteReach::OWN_FOLDER), Texts{L"Everyone: add file, add subfolder"});
+    EXPECT_EQ(scanned(addFiles, WriteReach::FOLDER_ABOVE), Texts{});
+    EXPECT_EQ(scanned(L"O:BAD:(A;;0x1301ff;;;WD)", WriteReach::FOLDER_ABOVE), Texts{L"Everyone: delete child, DELETE"});
+    EXPECT_EQ(scanned(L"O:BAD:(A;;WDWO;;;BU)", WriteReach::FOLDER_ABOVE), Texts{L"BUILTIN\\Users: WRITE_DAC, WRITE_OWNER"});
+    // Windows' own ACL of C:\: Authenticated Users may create folders in it, not replace one.
+    const std::wstring root = L"O:SYD:(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)"
+                              L"(A;OICIIO;SDGXGWGR;;;AU)(A;;0x4;;;AU)";
+    EXPECT_EQ(scanned(root, WriteReach::FOLDER_ABOVE), Texts{});
+    EXPECT_EQ(scanned(root, WriteReach::OWN_FOLDER), Texts{L"NT AUTHORITY\\Authenticated Users: add subfolder"});
+}
+
+TEST(WriteAccessCheck, APathWhosePermissionsCannotBeReadIsAFinding)
+{
+    const std::vector<WriteAccessFinding> denied =
+        scanSecurity(L"C:\\svc", ERROR_ACCESS_DENIED, nullptr, WriteReach::OWN_FOLDER, TrustedAccounts());
+    ASSERT_EQ(denied.size(), 1u);
+    EXPECT_EQ(findingText(denied[0]).rfind(L"Failed to read the permissions of C:\\svc: ", 0), 0u);
+    EXPECT_NE(findingText(denied[0]).find(L"(5)"), std::wstring::npos);
+    // What does not exist yet is reported where it is used.
+    EXPECT_TRUE(scanSecurity(L"C:\\svc\\a.exe", ERROR_FILE_NOT_FOUND, nullptr, WriteReach::WHOLE_FILE,
+                             TrustedAccounts())
+                    .empty());
+}
+
+TEST(WriteAccessCheck, TrustsTheVirtualAccountOfTheServiceByItsComputedSid)
+{
+    // Windows' own TrustedInstaller is the virtual account of that service.
+    const SidBytes trustedInstaller = sidOfString(L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464");
+    EXPECT_EQ(virtualAccountSid(L"TrustedInstaller"), trustedInstaller);
+    EXPECT_EQ(sidOfAccount(L"nt service\\trustedinstaller"), trustedInstaller);
+    EXPECT_NE(virtualAccountSid(L"OtherService"), trustedInstaller);
+    const TrustedAccounts installing = TrustedAccounts::forInstall(L"NT SERVICE\\HwApp");
+    EXPECT_TRUE(installing.contains(virtualAccountSid(L"HwApp").data()));
+    EXPECT_FALSE(installing.contains(virtualAccountSid(L"HwOther").data()));
 }

@@ -1,0 +1,32 @@
+#include "logging/OutputLog.h"
+
+OutputLog& OutputLog::ofProcess()
+{
+    static OutputLog instance;
+    return instance;
+}
+
+void OutputLog::open(const std::wstring& file, const RollPolicy& policy)
+{
+    ScopedLock lock(lock_);
+    writer_.setPolicy(policy);
+    writer_.open(file);
+    open_ = true;
+}
+
+void OutputLog::close()
+{
+    ScopedLock lock(lock_);
+    writer_.close();
+    open_ = false;
+}
+
+bool OutputLog::write(const std::wstring& line)
+{
+    ScopedLock lock(lock_);
+    if (!open_) {
+        return false;
+    }
+    writer_.writeLine(line);
+    return true;
+}

@@ -1,0 +1,149 @@
+#include "service/HttpProbe.h"
+
+#include <atomic>
+#include <memory>
+
+#include "common/Format.h"
+#include "logging/ErrorText.h"
+
+std::wstring httpErrorText(DWORD code)
+{
+    switch (code) {
+    case ERROR_WINHTTP_CANNOT_CONNECT: return format(L"cannot connect (%d)", static_cast<int>(code));
+    case ERROR_WINHTTP_TIMEOUT: return format(L"timed out (%d)", static_cast<int>(code));
+    case ERROR_WINHTTP_NAME_NOT_RESOLVED: return format(L"cannot find the host (%d)", static_cast<int>(code));
+    case ERROR_WINHTTP_CONNECTION_ERROR: return format(L"connection reset (%d)", static_cast<int>(code));
+    case ERROR_WINHTTP_SECURE_FAILURE: return format(L"certificate not accepted (%d)", static_cast<int>(code));
+    case ERROR_WINHTTP_INVALID_SERVER_RESPONSE: return format(L"not an HTTP answer (%d)", static_cast<int>(code));
+    default: return errorText(code);
+    }
+}
+
+// What the callbacks of one request use; freed by the last of them.
+struct HttpProbe::Request {
+    UniqueHandle answered{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    std::atomic<DWORD> statusCode{0};
+    std::atomic<DWORD> failure{0};
+
+    void answer(DWORD error)
+    {
+        failure = error;
+        SetEvent(answered.get());
+    }
+};
+
+HttpProbe::HttpProbe(const ProbeTarget& target, DWORD timeoutMs) : target_(target)
+{
+    session_.reset(WinHttpOpen(L"Hostwell health probe", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                               WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC));
+    if (!session_) {
+        return;
+    }
+    const int timeout = static_cast<int>(timeoutMs);
+    WinHttpSetTimeouts(session_.get(), timeout, timeout, timeout, timeout);
+    connection_.reset(WinHttpConnect(session_.get(), target_.host.c_str(), target_.port, 0));
+}
+
+HttpProbe::~HttpProbe() { close(); }
+
+HANDLE HttpProbe::event() const { return context_ != nullptr ? context_->answered.get() : nullptr; }
+
+bool HttpProbe::begin()
+{
+    close();
+    std::unique_ptr<Request> context(new Request);
+    if (!context->answered) {
+        return fail(GetLastError());
+    }
+    request_ = WinHttpOpenRequest(connection_.get(), L"GET", target_.path.c_str(), nullptr, WINHTTP_NO_REFERER,
+                                  WINHTTP_DEFAULT_ACCEPT_TYPES, target_.secure ? WINHTTP_FLAG_SECURE : 0);
+    if (request_ == nullptr) {
+        return fail(GetLastError());
+    }
+    // The context is set before the callback, so that every callback of the request finds it.
+    DWORD_PTR value = reinterpret_cast<DWORD_PTR>(context.get());
+    if (!WinHttpSetOption(request_, WINHTTP_OPTION_CONTEXT_VALUE, &value, sizeof value) ||
+        WinHttpSetStatusCallback(request_, onStatus, WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES,
+                                 0) == WINHTTP_INVALID_STATUS_CALLBACK) {
+        const DWORD error = GetLastError();
+        // Without the callback nothing frees the context but this.
+        WinHttpCloseHandle(request_);
+        request_ = nullptr;
+        return fail(error);
+    }
+    context_ = context.release();
+    if (!WinHttpSendRequest(request_, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, value)) {
+        return fail(GetLastError());
+    }
+    return true;
+}
+
+bool HttpProbe::finish()
+{
+    const DWORD failure = context_ != nullptr ? context_->failure.load() : ERROR_INVALID_HANDLE;
+    const DWORD status = context_ != nullptr ? context_->statusCode.load() : 0;
+    close();
+    if (failure != 0) {
+        error_ = httpErrorText(failure);
+        return false;
+    }
+    if (status < 200 || status > 299) {
+        error_ = format(L"answered %d", static_cast<int>(status));
+        return false;
+    }
+    return true;
+}
+
+void HttpProbe::cancel() { close(); }
+
+bool HttpProbe::fail(DWORD error)
+{
+    error_ = httpErrorText(error);
+    close();
+    return false;
+}
+
+void HttpProbe::close()
+{
+    if (request_ != nullptr) {
+        WinHttpCloseHandle(request_);
+    }
+    request_ = nullptr;
+    context_ = nullptr;
+}
+
+void CALLBACK HttpProbe::onStatus(HINTERNET handle, DWORD_PTR context, DWORD status, LPVOID information, DWORD)
+{
+    auto* request = reinterpret_cast<Request*>(context);
+    if (request == nullptr) {
+        return;
+    }
+    switch (status) {
+    case WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE:
+        if (!WinHttpReceiveResponse(handle, nullptr)) {
+            request->answer(GetLastError());
+        }
+        break;
+    case WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE: {
+        DWORD code = 0;
+        DWORD size = sizeof code;
+        if (WinHttpQueryHeaders(handle, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                                WINHTTP_HEADER_NAME_BY_INDEX, &code, &size, WINHTTP_NO_HEADER_INDEX)) {
+            request->statusCode = code;
+            request->answer(0);
+        } else {
+            request->answer(GetLastError());
+        }
+        break;
+    }
+    case WINHTTP_CALLBACK_STATUS_REQUEST_ERROR:
+        request->answer(static_cast<const WINHTTP_ASYNC_RESULT*>(information)->dwError);
+        break;
+    case WINHTTP_CALLBACK_STATUS_HANDLE_CLOSING:
+        // The last callback of the request.
+        delete request;
+        break;
+    default:
+        break;
+    }
+}

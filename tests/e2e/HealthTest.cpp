@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <string>
+
+#include "common/Format.h"
+#include "common/TextConversion.h"
+#include "support/ServiceTestCase.h"
+#include "support/TestFiles.h"
+#include "support/TestService.h"
+
+// Readiness and health probes of a program that serves HTTP, under Wine's
+// service control manager.
+
+namespace {
+
+// A port nobody listens on now, for the test program to serve on.
+int freePort()
+{
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    const SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int size = sizeof address;
+    bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size);
+    closesocket(probe);
+    return ntohs(address.sin_port);
+}
+
+class Health : public ServiceTestCase {
+protected:
+    const int port = freePort();
+    const std::wstring address = format(L"127.0.0.1:%d", port);
+    const std::wstring url = L"http://" + address + L"/health";
+    const std::wstring control = dir.file(L"server");
+
+    std::wstring serve(const std::wstring& before = L"") const
+    {
+        return before + format(L"serve-http %d ", port) + control;
+    }
+};
+
+}  // namespace
+
+TEST_F(Health, TheServiceRunsOnlyOnceThePortAnswersAndTheLimitNamesWhatDidNot)
+{
+    const std::wstring go = dir.file(L"go");
+    writeSettings(serve(L"wait-file " + go + L" "), L"<status-marker timeout='60s'><tcp>" + address +
+                                                       L"</tcp><http>" + url + L"</http></status-marker>");
+    {
+        TestService service(name, hostwellArguments());
+        ASSERT_TRUE(service.start()) << service.startError();
+        Sleep(1500);
+        EXPECT_EQ(service.status().dwCurrentState, static_cast<DWORD>(SERVICE_START_PENDING));
+        writeBytes(go, "x");
+        EXPECT_EQ(service.waitFor(SERVICE_RUNNING).dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING))
+            << toUtf8(retainedLog());
+        EXPECT_TRUE(logHas(L"The program answers http " + url));
+        ASSERT_TRUE(service.requestStop());
+        EXPECT_EQ(service.waitFor(SERVICE_STOPPED).dwWin32ExitCode, 0u);
+    }
+
+    writeBytes(control + L".503", "x");
+    writeSettings(serve(), L"<status-marker timeout='2s'><started>serving</started><tcp>" + address +
+                               L"</tcp><http>" + url + L"</http></status-marker>");
+    TestService service(name, hostwellArguments());
+    ASSERT_TRUE(service.start()) << service.startError();
+    const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
+    EXPECT_EQ(stopped.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
+    EXPECT_EQ(stopped.dwServiceSpecificExitCode, 42u);
+    EXPECT_TRUE(logHas(L"The program was not ready within 2s (http " + url + L": answered 503); it is stopped and "
+                       L"the service ends"))
+        << toUtf8(retainedLog());
+}
+
+TEST_F(Health, AProgramThatStopsAnsweringIsRestartedOrEndsTheServiceWith1460)
+{
+    const std::wstring health = L"<health interval='200ms' timeout='300ms' failures='2'><http>" + url + L"</http></health>";
+    {
+        writeSettings(serve(L"write-pid " + dir.file(L"pid") + L" "),
+                      health + L"<restart when='failure' delay='100ms'/>");
+        TestService service(name, hostwellArguments());
+        ASSERT_TRUE(service.start()) << service.startError();
+        ASSERT_EQ(service.waitFor(SERVICE_RUNNING).dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+        writeBytes(control + L".503", "x");
+        waitForLogLine(L"The program did not answer http " + url +
+                       L": 2 probes failed, the last: answered 503; it is stopped and restarted");
+        DeleteFileW((control + L".503").c_str());
+        waitForLogLine(L"restart 1 in 100ms");
+        EXPECT_TRUE(logHas(L"Process exited with code: 42"));
+        EXPECT_EQ(service.status().dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+        ASSERT_TRUE(service.requestStop());
+        EXPECT_EQ(service.waitFor(SERVICE_STOPPED).dwWin32ExitCode, 0u);
+    }
+
+    // A server that takes the connection and never answers; no restart.
+    writeSettings(serve(), health);
+    TestService service(name, hostwellArguments());
+    ASSERT_TRUE(service.start()) << service.startError();
+    ASSERT_EQ(service.waitFor(SERVICE_RUNNING).dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+    writeBytes(control + L".hang", "x");
+    const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
+    EXPECT_EQ(stopped.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
+    EXPECT_EQ(stopped.dwServiceSpecificExitCode, static_cast<DWORD>(ERROR_TIMEOUT));
+    EXPECT_TRUE(logHas(L"2 probes failed, the last: timed out")) << toUtf8(retainedLog());
+}
+
+TEST_F(Health, AStopDuringAProbeEndsItAtOnce)
+{
+    writeBytes(control + L".hang", "x");
+    writeSettings(serve(), L"<health interval='100ms' timeout='10m'><http>" + url + L"</http></health>");
+    TestService service(name, hostwellArguments());
+    ASSERT_TRUE(service.start()) << service.startError();
+    ASSERT_EQ(service.waitFor(SERVICE_RUNNING).dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+    Sleep(500);  // the first probe waits for an answer that never comes
+    ASSERT_TRUE(service.requestStop());
+    // Within waitFor's 30 s, not the probe's 10 minutes.
+    const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
+    EXPECT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(stopped.dwWin32ExitCode, 0u);
+}
