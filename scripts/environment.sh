@@ -5,7 +5,8 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="$ROOT/build"
 
 PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine cmake make googletest
-          librapidxml-dev libz-mingw-w64-dev openjdk-17-jdk-headless clang lld wixl zip unzip)
+          librapidxml-dev libz-mingw-w64-dev openjdk-17-jdk-headless clang lld wixl zip unzip
+          osslsigncode openssl libxml2-utils icoutils msitools python3)
 
 install_missing_packages() {
     local missing=()

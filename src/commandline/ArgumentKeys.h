@@ -18,12 +18,14 @@ constexpr const wchar_t* KEY_CHANGE_DACL = L"changeDACL";
 constexpr const wchar_t* KEY_ALLOW_WRITABLE_FILES = L"allowWritableFiles";
 constexpr const wchar_t* KEY_SERVICE = L"service";
 constexpr const wchar_t* KEY_WAIT = L"wait";
+constexpr const wchar_t* KEY_FORMAT = L"format";
 constexpr const wchar_t* KEY_SEVERITY = L"severity";
 constexpr const wchar_t* KEY_MESSAGE = L"message";
 constexpr const wchar_t* KEY_INIT_SERVICE_LOGGING = L"initServiceLogging";
 constexpr const wchar_t* KEY_WEAVER_DEBUG = L"this-is-commandline-weaver-debug";
 
-enum class OptionKind { Flag, Value, Boolean };
+// StartType: a Boolean that may also be "delayed".
+enum class OptionKind { Flag, Value, Boolean, StartType };
 
 struct KnownOption {
     const wchar_t* name;  // a flag with its "/", a key without
@@ -42,14 +44,15 @@ constexpr KnownOption KNOWN_OPTIONS[] = {
     {KEY_USER, OptionKind::Value, L"<user>"},
     {KEY_DOMAIN, OptionKind::Value, L"<domain>"},
     {KEY_PASSWORD, OptionKind::Value, L"<password>"},
-    {KEY_AUTOSTART, OptionKind::Boolean, L"<true or false>"},
-    {KEY_AUTORUN, OptionKind::Boolean, L"<true or false>"},
+    {KEY_AUTOSTART, OptionKind::StartType, L"<true, false or delayed>"},
+    {KEY_AUTORUN, OptionKind::StartType, L"<true, false or delayed>"},
     {KEY_CHECK_USER_ACCOUNT, OptionKind::Boolean, L"<true or false>"},
     {KEY_GIVE_USER_RIGHTS, OptionKind::Boolean, L"<true or false>"},
     {KEY_CHANGE_DACL, OptionKind::Boolean, L"<true or false>"},
     {KEY_ALLOW_WRITABLE_FILES, OptionKind::Boolean, L"<true or false>"},
     {KEY_SERVICE, OptionKind::Value, L"<service name>"},
     {KEY_WAIT, OptionKind::Value, L"<seconds>"},
+    {KEY_FORMAT, OptionKind::Value, L"json"},
     {KEY_SEVERITY, OptionKind::Value, L"<severity>"},
     {KEY_MESSAGE, OptionKind::Value, L"<message>"},
     {KEY_INIT_SERVICE_LOGGING, OptionKind::Boolean, L"<true or false>"},

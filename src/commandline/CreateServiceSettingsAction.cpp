@@ -4,14 +4,34 @@
 
 #include "commandline/ArgumentKeys.h"
 #include "commandline/Argz.h"
+#include "common/TextConversion.h"
 #include "install/ServiceAccountKind.h"
 #include "logging/Logger.h"
 #include "service/ServiceAction.h"
 #include "settings/SimpleSettings.h"
 
 namespace {
+
 const Logger logger(L"CreateServiceSettingsAction");
+
+bool isDelayed(const Argz& arguments, const wchar_t* key)
+{
+    std::wstring value;
+    return arguments.getValue(key, value) && lowerCaseAscii(value) == L"delayed";
 }
+
+// Either argument with a value other than "true" or "delayed" switches
+// automatic start off; "delayed" on either delays it.
+void setStartType(const Argz& arguments, SimpleCreateServiceSettings& createSettings)
+{
+    const bool delayed = isDelayed(arguments, KEY_AUTOSTART) || isDelayed(arguments, KEY_AUTORUN);
+    const bool autostart = (isDelayed(arguments, KEY_AUTOSTART) || arguments.getBool(KEY_AUTOSTART, true)) &&
+                           (isDelayed(arguments, KEY_AUTORUN) || arguments.getBool(KEY_AUTORUN, true));
+    createSettings.setAutostart(autostart);
+    createSettings.setDelayedAutostart(autostart && delayed);
+}
+
+}  // namespace
 
 int CreateServiceSettingsAction::ExecuteTaskAction(const Argz& arguments, const ServiceTaskSettings& settings)
 {
@@ -44,7 +64,7 @@ int CreateServiceSettingsAction::ExecuteTaskAction(const Argz& arguments, const 
         logger.info(L"Installing service under %s (domain=%s) account", createSettings.getUser(),
                     createSettings.getDomain());
     }
-    // Either argument with a value other than "true" switches automatic start off.
-    createSettings.setAutostart(arguments.getBool(KEY_AUTOSTART, true) && arguments.getBool(KEY_AUTORUN, true));
+    setStartType(arguments, createSettings);
+    createSettings.setStopTimeout(settings.getStopTimeout());
     return ExecuteCreateAction(arguments, createSettings, settings);
 }

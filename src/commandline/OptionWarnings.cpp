@@ -58,10 +58,11 @@ void warnAbout(const std::wstring& argument)
         logger.warn(L"%s takes no value: write %s", argument, written(*option));
     } else if (option->kind != OptionKind::Flag && !hasValue) {
         logger.warn(L"%s needs a value: write %s%s", argument, written(*option), option->valueForm);
-    } else if (option->kind == OptionKind::Boolean) {
+    } else if (option->kind == OptionKind::Boolean || option->kind == OptionKind::StartType) {
         const std::wstring value = lowerCaseAscii(argument.substr(equals + 1));
-        if (value != L"true" && value != L"false") {
-            logger.warn(L"%s counts as false; write true or false", argument);
+        const bool startType = option->kind == OptionKind::StartType;
+        if (value != L"true" && value != L"false" && !(startType && value == L"delayed")) {
+            logger.warn(L"%s counts as false; write %s", argument, startType ? L"true, false or delayed" : L"true or false");
         }
     }
 }

@@ -1,19 +1,26 @@
+#include "commandline/ArgumentKeys.h"
 #include "commandline/Argz.h"
 #include "commandline/ConsoleWriter.h"
 #include "commandline/HostwellRunner.h"
 #include "commandline/JavaServiceWrapperWeaver.h"
 #include "commandline/LoggingFromArguments.h"
 #include "commandline/Version.h"
+#include "common/TextConversion.h"
+#include "logging/StandardOutput.h"
 #include "logging/ThreadFailure.h"
 
 namespace {
 
 int run(int argc, wchar_t* argv[])
 {
+    const Argz arguments(argc, argv);
+    // Output for programs to parse keeps standard output to itself.
+    std::wstring outputFormat;
+    if (arguments.getValue(KEY_FORMAT, outputFormat) && lowerCaseAscii(outputFormat) == L"json") {
+        sendLinesToStandardError();
+    }
     SimpleConsoleWriter writer;
     writer.writeLine(bannerText());
-
-    const Argz arguments(argc, argv);
     configureLoggingFromArguments(arguments);
 
     JavaServiceWrapperWeaver weaver;

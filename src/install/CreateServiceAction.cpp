@@ -37,12 +37,12 @@ void CreateServiceAction::printUsage(ConsoleWriter& writer)
                           UserSettingsParser::userUsage());
     writer.writeLine(L"      installs service to the system to run under given user/password,");
     writer.writeLine(L"      where <extra> may contain the following:");
-    writer.writeFormatted(L"        %s", makeBoolArgument(KEY_AUTORUN, false));
+    writer.writeFormatted(L"        %s|delayed", makeBoolArgument(KEY_AUTORUN, false));
     writer.writeFormatted(L"        %s", makeBoolArgument(KEY_CHECK_USER_ACCOUNT, false));
     writer.writeFormatted(L"        %s", makeBoolArgument(KEY_GIVE_USER_RIGHTS, false));
     writer.writeFormatted(L"        %s", makeBoolArgument(KEY_CHANGE_DACL, false));
     writer.writeEmptyLine();
-    writer.writeFormatted(L"    %s /%s=<path to settings file> /runAsSystem [%s]", name(), KEY_SETTINGS,
+    writer.writeFormatted(L"    %s /%s=<path to settings file> /runAsSystem [%s|delayed]", name(), KEY_SETTINGS,
                           makeBoolArgument(KEY_AUTORUN, false));
     writer.writeLine(L"      installs service to the system to run under local system");
     writer.writeEmptyLine();

@@ -4,8 +4,10 @@
 #include "eventlog/EventSourceCommands.h"
 #include "install/ServiceAccountKind.h"
 #include "install/ServiceDependencies.h"
+#include "install/ShutdownTime.h"
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
+#include "settings/Duration.h"
 #include "settings/SettingsInterfaces.h"
 
 namespace {
@@ -72,6 +74,10 @@ int CreateServiceCommand::executeWithManager(SC_HANDLE manager)
     }
     logger.info(L"Service '%s' was created", name);
     writeDescription(service.get(), name);
+    if (createSettings_.isDelayedAutostart()) {
+        delayAutomaticStart(service.get(), name);
+    }
+    setShutdownTime(service.get(), name);
     applyRecoveryActionsToErrorStops(service.get(), name);
     AddEventSourceCommand(name).execute();
     return 0;
@@ -87,6 +93,32 @@ void CreateServiceCommand::writeDescription(SC_HANDLE service, const std::wstrin
         return;
     }
     logger.debug(L"Service description is updated");
+}
+
+// Best effort, as the description: the service still starts automatically.
+void CreateServiceCommand::delayAutomaticStart(SC_HANDLE service, const std::wstring& name) const
+{
+    SERVICE_DELAYED_AUTO_START_INFO delayed = {};
+    delayed.fDelayedAutostart = TRUE;
+    if (!changeConfig2_(service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &delayed)) {
+        logger.warn(L"Service '%s' will start with the other automatic services, not after them: %s", name,
+                    lastErrorText());
+        return;
+    }
+    logger.info(L"Service '%s' will start shortly after the other automatic services", name);
+}
+
+void CreateServiceCommand::setShutdownTime(SC_HANDLE service, const std::wstring& name) const
+{
+    SERVICE_PRESHUTDOWN_INFO info = {};
+    info.dwPreshutdownTimeout = preshutdownTimeout(createSettings_.getStopTimeout());
+    const std::wstring time = formatDuration(std::chrono::milliseconds(info.dwPreshutdownTimeout));
+    if (!changeConfig2_(service, SERVICE_CONFIG_PRESHUTDOWN_INFO, &info)) {
+        logger.warn(L"Service '%s' has only the default 10 s to stop at shutdown, not %s: %s", name, time,
+                    lastErrorText());
+        return;
+    }
+    logger.debug(L"Service '%s' has %s to stop at shutdown", name, time);
 }
 
 // Windows applies the actions of the Recovery tab to crashes only, unless

@@ -9,8 +9,9 @@ class CreateServiceSettings;
 using ChangeServiceConfig2Call = BOOL(WINAPI*)(SC_HANDLE service, DWORD infoLevel, LPVOID info);
 
 // Registers the service with the control manager, writes its description,
-// lets its recovery actions apply to stops with an error and registers its
-// event log source.
+// delays its automatic start when asked, gives it the time its stop sequence
+// needs at shutdown, lets its recovery actions apply to stops with an error
+// and registers its event log source.
 class CreateServiceCommand : public ServiceControlManagerCommand {
 public:
     explicit CreateServiceCommand(const CreateServiceSettings& settings,
@@ -21,6 +22,8 @@ protected:
 
 private:
     void writeDescription(SC_HANDLE service, const std::wstring& name) const;
+    void delayAutomaticStart(SC_HANDLE service, const std::wstring& name) const;
+    void setShutdownTime(SC_HANDLE service, const std::wstring& name) const;
     void applyRecoveryActionsToErrorStops(SC_HANDLE service, const std::wstring& name) const;
 
     const CreateServiceSettings& createSettings_;

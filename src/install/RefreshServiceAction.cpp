@@ -4,16 +4,16 @@
 #include "commandline/ConsoleWriter.h"
 #include "install/RefreshServiceCommand.h"
 
-RefreshServiceAction::RefreshServiceAction() : SimpleConsoleAction(L"refresh") {}
+RefreshServiceAction::RefreshServiceAction() : ServiceSettingsAction(L"refresh") {}
 
 void RefreshServiceAction::printUsage(ConsoleWriter& writer)
 {
     writer.writeFormatted(L"    %s /%s=<path to settings file>", name(), KEY_SETTINGS);
-    writer.writeLine(L"      applies display name, description and dependencies to installed service");
+    writer.writeLine(L"      applies display name, description, dependencies and shutdown time to installed service");
     writer.writeEmptyLine();
 }
 
-int RefreshServiceAction::ExecuteAction(const Argz&, const ServiceSettings& settings)
+int RefreshServiceAction::ExecuteTaskAction(const Argz&, const ServiceTaskSettings& settings)
 {
     return RefreshServiceCommand(settings).execute();
 }

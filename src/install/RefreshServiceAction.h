@@ -1,12 +1,12 @@
 #pragma once
 
-#include "commandline/SimpleConsoleAction.h"
+#include "commandline/ServiceSettingsAction.h"
 
-// refresh: gives the installed service the display name, description and
-// dependencies of the settings file.
-class RefreshServiceAction : public SimpleConsoleAction {
+// refresh: gives the installed service the display name, description,
+// dependencies and time to stop at shutdown of the settings file.
+class RefreshServiceAction : public ServiceSettingsAction {
 public:
     RefreshServiceAction();
     void printUsage(ConsoleWriter& writer) override;
-    int ExecuteAction(const Argz& arguments, const ServiceSettings& settings) override;
+    int ExecuteTaskAction(const Argz& arguments, const ServiceTaskSettings& settings) override;
 };

@@ -5,9 +5,12 @@
 #include <vector>
 
 #include "common/UniqueResource.h"
+#include "install/RegistryValue.h"
 #include "install/ServiceDependencies.h"
+#include "install/ShutdownTime.h"
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
+#include "settings/Duration.h"
 #include "settings/SettingsInterfaces.h"
 
 namespace {
@@ -19,27 +22,11 @@ struct InstalledService {
     std::wstring displayName;
     std::wstring description;
     std::vector<std::wstring> dependencies;
+    DWORD shutdownTime = 0;
 };
 
-// A value of the key with its terminating NULs; empty when there is none.
-std::wstring readValue(HKEY key, const wchar_t* name, DWORD types)
-{
-    DWORD size = 0;
-    if (RegGetValueW(key, nullptr, name, types, nullptr, nullptr, &size) != ERROR_SUCCESS) {
-        return std::wstring();
-    }
-    std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
-    size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-    if (RegGetValueW(key, nullptr, name, types, nullptr, &value[0], &size) != ERROR_SUCCESS) {
-        return std::wstring();
-    }
-    return value;
-}
-
-// The key, not QueryServiceConfigW and QueryServiceConfig2W: install writes
-// the description there, and Wine's query reports no dependencies. Groups are
-// named with the "+" that marks them in a dependency list.
-LSTATUS readInstalled(const std::wstring& name, InstalledService& installed)
+// The key, not QueryServiceConfigW: Wine's query reports no dependencies.
+LSTATUS readInstalled(SC_HANDLE service, const std::wstring& name, InstalledService& installed)
 {
     HKEY opened = nullptr;
     const std::wstring path = L"SYSTEM\\CurrentControlSet\\Services\\" + name;
@@ -48,12 +35,14 @@ LSTATUS readInstalled(const std::wstring& name, InstalledService& installed)
         return status;
     }
     const UniqueRegistryKey key(opened);
-    installed.displayName = readValue(key.get(), L"DisplayName", RRF_RT_REG_SZ).c_str();
-    installed.description = readValue(key.get(), L"Description", RRF_RT_REG_SZ).c_str();
-    installed.dependencies = dependencyNames(readValue(key.get(), L"DependOnService", RRF_RT_REG_MULTI_SZ).c_str());
-    for (const std::wstring& group :
-         dependencyNames(readValue(key.get(), L"DependOnGroup", RRF_RT_REG_MULTI_SZ).c_str())) {
-        installed.dependencies.push_back(SC_GROUP_IDENTIFIERW + group);
+    installed.displayName = registryValue(key.get(), L"DisplayName", RRF_RT_REG_SZ).c_str();
+    installed.description = registryValue(key.get(), L"Description", RRF_RT_REG_SZ).c_str();
+    installed.dependencies = registeredDependencies(key.get());
+    SERVICE_PRESHUTDOWN_INFO info = {};
+    DWORD needed = 0;
+    if (QueryServiceConfig2W(service, SERVICE_CONFIG_PRESHUTDOWN_INFO, reinterpret_cast<BYTE*>(&info), sizeof info,
+                             &needed)) {
+        installed.shutdownTime = info.dwPreshutdownTimeout;
     }
     return ERROR_SUCCESS;
 }
@@ -116,9 +105,25 @@ bool changeDescription(SC_HANDLE service, const InstalledService& installed, con
     return true;
 }
 
-bool hasTheSettings(const InstalledService& installed, const ServiceSettings& settings)
+bool changeShutdownTime(SC_HANDLE service, const InstalledService& installed, const std::wstring& name,
+                        DWORD shutdownTime)
 {
-    return installed.displayName == settings.getServiceDisplayName() &&
+    if (installed.shutdownTime == shutdownTime) {
+        return true;
+    }
+    SERVICE_PRESHUTDOWN_INFO info = {shutdownTime};
+    if (!ChangeServiceConfig2W(service, SERVICE_CONFIG_PRESHUTDOWN_INFO, &info)) {
+        return false;
+    }
+    logger.info(L"Time to stop at shutdown of service '%s' changed from %s to %s", name,
+                formatDuration(std::chrono::milliseconds(installed.shutdownTime)),
+                formatDuration(std::chrono::milliseconds(shutdownTime)));
+    return true;
+}
+
+bool hasTheSettings(const InstalledService& installed, const ServiceSettings& settings, DWORD shutdownTime)
+{
+    return installed.shutdownTime == shutdownTime && installed.displayName == settings.getServiceDisplayName() &&
            installed.description == settings.getServiceDescription() &&
            sameDependencies(installed.dependencies, settings.getDependencies());
 }
@@ -137,8 +142,8 @@ FailureMessage refreshServiceFailure(const std::wstring& text, DWORD code)
     }
 }
 
-RefreshServiceCommand::RefreshServiceCommand(const ServiceSettings& settings)
-    : ServiceCommand(SERVICE_RIGHTS_CHANGE_CONFIG, settings)
+RefreshServiceCommand::RefreshServiceCommand(const ServiceTaskSettings& settings)
+    : ServiceCommand(SERVICE_RIGHTS_CHANGE_CONFIG, settings), shutdownTime_(preshutdownTimeout(settings.getStopTimeout()))
 {
 }
 
@@ -147,19 +152,20 @@ int RefreshServiceCommand::executeWithService(SC_HANDLE, SC_HANDLE service)
     const std::wstring name = settings().getServiceName();
     logger.debug(L"Refreshing %s service", name);
     InstalledService installed;
-    const LSTATUS status = readInstalled(name, installed);
+    const LSTATUS status = readInstalled(service, name, installed);
     if (status != ERROR_SUCCESS) {
         logger.error(L"Failed to read the configuration of service %s. %s", name,
                      errorText(static_cast<DWORD>(status)));
         return 1;
     }
-    if (hasTheSettings(installed, settings())) {
-        logger.info(L"Service '%s' already has the display name, description and dependencies of %s: nothing "
-                    L"changed",
+    if (hasTheSettings(installed, settings(), shutdownTime_)) {
+        logger.info(L"Service '%s' already has the display name, description, dependencies and time to stop at "
+                    L"shutdown of %s: nothing changed",
                     name, settings().getSettingsFile());
         return 0;
     }
-    if (!changeConfig(service, installed, settings()) || !changeDescription(service, installed, settings())) {
+    if (!changeConfig(service, installed, settings()) || !changeDescription(service, installed, settings()) ||
+        !changeShutdownTime(service, installed, name, shutdownTime_)) {
         const FailureMessage failure =
             refreshServiceFailure(format(L"Failed to change service %s.", name), GetLastError());
         logger.log(failure.level, failure.text);

@@ -7,7 +7,7 @@ RestartServiceAction::RestartServiceAction() : ServiceControlAction(L"restart") 
 
 void RestartServiceAction::printUsage(ConsoleWriter& writer)
 {
-    writeUsage(writer, true, L"stops the service and starts it again");
+    writeUsage(writer, waitOption(), L"stops the service and starts it again");
 }
 
 int RestartServiceAction::ExecuteAction(const Argz& arguments, const ServiceSettings& settings)

@@ -31,10 +31,13 @@ int ServiceControlAction::execute(const Argz& arguments)
     return SimpleConsoleAction::execute(arguments);
 }
 
-void ServiceControlAction::writeUsage(ConsoleWriter& writer, bool takesWait, const wchar_t* description) const
+std::wstring ServiceControlAction::waitOption() { return format(L" [/%s=<seconds>]", KEY_WAIT); }
+
+void ServiceControlAction::writeUsage(ConsoleWriter& writer, const std::wstring& options,
+                                      const wchar_t* description) const
 {
     writer.writeFormatted(L"    %s /%s=<path to settings file>|/%s=<service name>%s", name(), KEY_SETTINGS,
-                          KEY_SERVICE, takesWait ? format(L" [/%s=<seconds>]", KEY_WAIT) : std::wstring());
+                          KEY_SERVICE, options);
     writer.writeFormatted(L"      %s", description);
     writer.writeEmptyLine();
 }

@@ -15,8 +15,10 @@ public:
     int execute(const Argz& arguments) override;
 
 protected:
-    // The command's usage block: how to name the service, and what it does.
-    void writeUsage(ConsoleWriter& writer, bool takesWait, const wchar_t* description) const;
+    // The command's usage block: how to name the service, its `options`
+    // (" [/wait=<seconds>]"), and what it does.
+    void writeUsage(ConsoleWriter& writer, const std::wstring& options, const wchar_t* description) const;
+    static std::wstring waitOption();
 };
 
 constexpr DWORD DEFAULT_WAIT_SECONDS = 60;

@@ -2,6 +2,8 @@
 
 #include <cwchar>
 
+#include "install/RegistryValue.h"
+
 std::wstring dependencyList(const std::vector<std::wstring>& names)
 {
     std::wstring list;
@@ -35,4 +37,15 @@ std::wstring dependencyText(const std::vector<std::wstring>& names)
         text += text.empty() ? name : L", " + name;
     }
     return text;
+}
+
+std::vector<std::wstring> registeredDependencies(HKEY serviceKey)
+{
+    std::vector<std::wstring> names =
+        dependencyNames(registryValue(serviceKey, L"DependOnService", RRF_RT_REG_MULTI_SZ).c_str());
+    for (const std::wstring& group :
+         dependencyNames(registryValue(serviceKey, L"DependOnGroup", RRF_RT_REG_MULTI_SZ).c_str())) {
+        names.push_back(SC_GROUP_IDENTIFIERW + group);
+    }
+    return names;
 }

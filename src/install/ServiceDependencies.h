@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -13,3 +15,6 @@ std::wstring dependencyList(const std::vector<std::wstring>& names);
 std::vector<std::wstring> dependencyNames(const wchar_t* list);
 // "Tcpip, Afd", or "(none)".
 std::wstring dependencyText(const std::vector<std::wstring>& names);
+// What the service's registry key names, groups with the "+" that marks them
+// in a dependency list. Wine's QueryServiceConfigW reports none.
+std::vector<std::wstring> registeredDependencies(HKEY serviceKey);

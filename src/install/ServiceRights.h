@@ -27,7 +27,11 @@ inline constexpr ServiceRights SERVICE_RIGHTS_START{&MANAGER_RIGHTS_CONNECT, SER
                                                     L"Start"};
 inline constexpr ServiceRights SERVICE_RIGHTS_STOP{&MANAGER_RIGHTS_CONNECT, SERVICE_STOP | SERVICE_QUERY_STATUS,
                                                    L"Stop"};
-inline constexpr ServiceRights SERVICE_RIGHTS_QUERY_STATUS{&MANAGER_RIGHTS_CONNECT, SERVICE_QUERY_STATUS,
+// status shows the configuration too.
+inline constexpr ServiceRights SERVICE_RIGHTS_QUERY_STATUS{&MANAGER_RIGHTS_CONNECT,
+                                                           SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG,
                                                            L"Query status"};
-inline constexpr ServiceRights SERVICE_RIGHTS_CHANGE_CONFIG{&MANAGER_RIGHTS_ENUMERATE_SERVICE, SERVICE_CHANGE_CONFIG,
+// Refreshing reads the time to stop at shutdown before it changes it.
+inline constexpr ServiceRights SERVICE_RIGHTS_CHANGE_CONFIG{&MANAGER_RIGHTS_ENUMERATE_SERVICE,
+                                                            SERVICE_CHANGE_CONFIG | SERVICE_QUERY_CONFIG,
                                                             L"Change config"};

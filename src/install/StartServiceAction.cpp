@@ -6,7 +6,7 @@ StartServiceAction::StartServiceAction() : ServiceControlAction(L"start") {}
 
 void StartServiceAction::printUsage(ConsoleWriter& writer)
 {
-    writeUsage(writer, true, L"starts the service and waits until it runs");
+    writeUsage(writer, waitOption(), L"starts the service and waits until it runs");
 }
 
 int StartServiceAction::ExecuteAction(const Argz& arguments, const ServiceSettings& settings)

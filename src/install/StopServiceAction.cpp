@@ -6,7 +6,7 @@ StopServiceAction::StopServiceAction() : ServiceControlAction(L"stop") {}
 
 void StopServiceAction::printUsage(ConsoleWriter& writer)
 {
-    writeUsage(writer, true, L"stops the service and waits until it has stopped");
+    writeUsage(writer, waitOption(), L"stops the service and waits until it has stopped");
 }
 
 int StopServiceAction::ExecuteAction(const Argz& arguments, const ServiceSettings& settings)

@@ -133,6 +133,9 @@ int ProcessCommand::runWithToken(HANDLE token)
     if (started_ != nullptr) {
         SetEvent(started_);
     }
+    if (onStarted_) {
+        onStarted_(process.dwProcessId);
+    }
     input.closeChildEnd();
     output.closeChildEnds();
     input.close(input.parentEnd());

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "common/Command.h"
@@ -43,6 +44,8 @@ public:
     void watchWith(RunWatcher* watcher) { watcher_ = watcher; }
     // True when the watcher had the child stopped.
     bool stoppedByWatcher() const { return stoppedByWatcher_; }
+    // Called with the child's process id once it runs.
+    void whenStarted(std::function<void(DWORD processId)> callback) { onStarted_ = std::move(callback); }
 
 private:
     int runWithToken(HANDLE token);
@@ -61,6 +64,7 @@ private:
     HANDLE started_ = nullptr;
     RunWatcher* watcher_ = nullptr;
     bool stoppedByWatcher_ = false;
+    std::function<void(DWORD)> onStarted_;
     DWORD exitCode_ = 0;
 };
 

@@ -33,7 +33,7 @@ private:
     void waitForStopCommand();
 
     const EnvironmentBlock* environment_;
-    ProcessInterruptTerminateHandler stopCommandKiller_;
+    ProcessInterruptTerminateHandler stopCommandKiller_{L"Stop command process"};
     InterruptHolder stopHolder_;
     // Set once the stop command's process runs.
     UniqueHandle started_;

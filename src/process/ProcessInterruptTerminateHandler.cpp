@@ -1,5 +1,6 @@
 #include "process/ProcessInterruptTerminateHandler.h"
 
+#include "common/TextConversion.h"
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
 #include "process/ChildProcess.h"
@@ -13,9 +14,9 @@ DWORD ProcessInterruptTerminateHandler::handle(const ChildProcess& child)
     if (isInterrupted()) {
         return INFINITE;
     }
-    logger.info(L"Service process will be killed, exit code would be 42");
+    logger.info(L"%s will be killed, exit code would be 42", killed_);
     if (!child.terminate(TERMINATED_EXIT_CODE)) {
-        logger.warn(L"Failed to terminate service process. %s", lastErrorText());
+        logger.warn(L"Failed to terminate %s. %s", lowerCaseAscii(killed_), lastErrorText());
         return RETRY_INTERVAL;
     }
     interrupt();

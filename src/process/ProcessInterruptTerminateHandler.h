@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "common/InterruptHolder.h"
 #include "process/ProcessInterruptHandler.h"
 
@@ -11,5 +13,11 @@ public:
     static const unsigned int TERMINATED_EXIT_CODE = 42;
     static const DWORD RETRY_INTERVAL = 500;
 
+    // `killed` names the child in the log: "Service process", "Stop command process".
+    explicit ProcessInterruptTerminateHandler(std::wstring killed = L"Service process") : killed_(std::move(killed)) {}
+
     DWORD handle(const ChildProcess& child) override;
+
+private:
+    std::wstring killed_;
 };

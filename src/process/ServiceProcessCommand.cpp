@@ -81,6 +81,7 @@ int ServiceProcessCommand::execute()
     ProcessCommand command(this, settings_, &environment, settings_->getOutputEncoding(), handler, outputCallback_,
                            consoleEvent);
     command.watchWith(watcher_);
+    command.whenStarted(onStarted_);
     const int result = command.execute();
     exitCode_ = command.exitCode();
     stoppedByWatcher_ = command.stoppedByWatcher();

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 
 #include "common/Command.h"
 #include "common/InterruptHolder.h"
@@ -36,6 +37,8 @@ public:
     void watchWith(RunWatcher* watcher) { watcher_ = watcher; }
     // True when the watcher had the program stopped.
     bool stoppedByWatcher() const { return stoppedByWatcher_; }
+    // Called with the program's process id once it runs.
+    void whenStarted(std::function<void(DWORD processId)> callback) { onStarted_ = std::move(callback); }
 
 private:
     void copySystemEnvironmentVariables(EnvironmentBlock& environment) const;
@@ -47,5 +50,6 @@ private:
     const std::atomic<bool>* consoleEventReceived_;
     RunWatcher* watcher_ = nullptr;
     bool stoppedByWatcher_ = false;
+    std::function<void(DWORD)> onStarted_;
     DWORD exitCode_ = 0;
 };

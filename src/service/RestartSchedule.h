@@ -17,6 +17,8 @@ public:
     // The wait before the next start of a program that ended with `exitCode`
     // after running for `runTime`; nothing when it is not started again.
     std::optional<std::chrono::milliseconds> afterEnd(DWORD exitCode, std::chrono::milliseconds runTime);
+    // The restarts of the current series.
+    unsigned restarts() const { return restarts_; }
 
 private:
     bool wanted(DWORD exitCode) const;

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 
+#include "logging/FileAppender.h"
 #include "logging/Logger.h"
 #include "logging/OutputLog.h"
 #include "process/LogPipeReader.h"
@@ -12,6 +13,7 @@
 #include "security/TrustedAccounts.h"
 #include "security/WriteAccessCheck.h"
 #include "service/HealthMonitor.h"
+#include "service/ProgramState.h"
 #include "service/RestartSchedule.h"
 #include "service/ServiceEventContext.h"
 #include "service/ServiceStatus.h"
@@ -78,17 +80,20 @@ void ServiceExecuteProcessTask::superviseRuns(const ServiceTaskSettings& setting
                                               HealthMonitor* monitor, const StartLimit* startLimit)
 {
     RestartSchedule restarts(settings.getRestartPolicy());
+    ProgramState state(ProgramState::fileBeside(LoggerHolder::fileAppender().fileName()));
     DWORD exitCode = 0;
     for (;;) {
         const ULONGLONG began = GetTickCount64();
         ServiceProcessCommand command(this, &settings, updater);
         command.watchWith(monitor);
+        command.whenStarted([&state](DWORD processId) { state.started(processId); });
         const int result = command.execute();
         if (result != 0) {
             logger.error(L"Failed to start process: %d", result);
             reportFailure(1);
             return;
         }
+        state.ended(command.exitCode());
         // A program stopped as unhealthy failed, whatever its exit code says.
         const bool unhealthy = command.stoppedByWatcher();
         exitCode = unhealthy && command.exitCode() == 0 ? ERROR_TIMEOUT : command.exitCode();
@@ -106,6 +111,7 @@ void ServiceExecuteProcessTask::superviseRuns(const ServiceTaskSettings& setting
             reportFailure(unhealthy ? ERROR_TIMEOUT : failureCode(exitCode));
             return;
         }
+        state.restarting(restarts.restarts());
         if (waitForInterrupt(static_cast<DWORD>(wait->count()))) {
             break;
         }

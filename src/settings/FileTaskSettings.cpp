@@ -306,10 +306,13 @@ void readStartedMarker(const XmlNode& execution, SimpleServiceTaskSettings& sett
         return;
     }
     const std::wstring marker = elementText(*started);
-    if (!marker.empty()) {
-        logger.debug(L"Service started marker: %s", marker);
-        settings.setStartedMarker(marker);
+    if (marker.empty()) {
+        logger.warn(L"<hostwell>/<execution>/<status-marker>/<started> is empty: no marker is used, the service runs "
+                    L"as soon as the program does");
+        return;
     }
+    logger.debug(L"Service started marker: %s", marker);
+    settings.setStartedMarker(marker);
 }
 
 int readOutputLog(const XmlNode& execution, const std::wstring& settingsFile, SimpleServiceTaskSettings& settings)

@@ -42,7 +42,11 @@ public:
 class CreateServiceSettings : public ServiceSettings, public UserSettings {
 public:
     virtual bool isAutostart() const = 0;
+    // Started shortly after the other automatic services.
+    virtual bool isDelayedAutostart() const = 0;
     virtual bool isRunAsSystem() const = 0;
+    // The program's stop timeout, which the time to stop at shutdown must cover.
+    virtual int getStopTimeout() const = 0;
     virtual std::wstring getServiceCommandLine() const = 0;
 };
 

@@ -28,6 +28,25 @@ bool looksLikeUtf16(const std::string& bytes)
     return littleEndian || bigEndian;
 }
 
+// UTF-32 writes the byte-order mark FF FE 00 00 or 00 00 FE FF.
+bool hasUtf32Mark(const std::string& bytes)
+{
+    return bytes.compare(0, 4, std::string("\xFF\xFE\0\0", 4)) == 0 ||
+           bytes.compare(0, 4, std::string("\0\0\xFE\xFF", 4)) == 0;
+}
+
+// The encodings read besides UTF-16 with a byte-order mark; an ASCII file is
+// UTF-8 too, and UTF-16 names the file a mark already says is so.
+bool isReadableEncoding(const std::wstring& encoding)
+{
+    for (const wchar_t* readable : {L"", L"utf-8", L"us-ascii", L"utf-16", L"windows-1252", L"iso-8859-1"}) {
+        if (encoding == readable) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // The encoding named in the XML declaration, in lower case; empty without one.
 std::wstring declaredEncoding(const std::string& bytes)
 {
@@ -126,6 +145,11 @@ std::wstring decodeSettingsText(const std::wstring& path, const std::string& byt
     const bool utf8Marked = bytes.compare(0, 3, UTF8_MARK) == 0;
     // A byte-order mark says more than the declaration.
     const std::wstring encoding = utf8Marked ? std::wstring() : declaredEncoding(bytes);
+    if (hasUtf32Mark(bytes)) {
+        return format(L"Settings file %s is UTF-32, which is not supported (save it as UTF-8, or as UTF-16 with a "
+                      L"byte-order mark)",
+                      path);
+    }
     if (bytes.size() >= 2 && byteAt(bytes, 0) == 0xFF && byteAt(bytes, 1) == 0xFE) {
         text = decodeText(bytes);
     } else if (looksLikeUtf16(bytes)) {
@@ -139,6 +163,13 @@ std::wstring decodeSettingsText(const std::wstring& path, const std::string& byt
     } else {
         const size_t from = utf8Marked ? 3 : 0;
         const size_t invalid = firstInvalidUtf8(bytes, from);
+        // A file in another encoding that is ASCII as a whole reads as it always did.
+        if (invalid != std::string::npos && !isReadableEncoding(encoding)) {
+            return format(L"Settings file %s names the encoding %s in its XML declaration, which is not supported "
+                          L"(save it as UTF-8, windows-1252 or iso-8859-1 and name that encoding, or as UTF-16 with a "
+                          L"byte-order mark)",
+                          path, encoding);
+        }
         if (invalid != std::string::npos) {
             return invalidUtf8Message(path, bytes, from, invalid);
         }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "settings/SettingsInterfaces.h"
+#include "settings/StopTimeout.h"
 
 // Value holders behind the settings interfaces. The wrapping holders forward
 // the service values to a ServiceSettings they do not own, which must outlive them.
@@ -93,16 +94,22 @@ public:
     std::wstring getDomain() const override { return SimpleUserSettings::getDomain(); }
     std::wstring getPassword() const override { return SimpleUserSettings::getPassword(); }
     bool isAutostart() const override { return autostart_; }
+    bool isDelayedAutostart() const override { return delayedAutostart_; }
     bool isRunAsSystem() const override { return runAsSystem_; }
+    int getStopTimeout() const override { return stopTimeout_; }
     std::wstring getServiceCommandLine() const override { return serviceCommandLine_; }
 
     void setAutostart(bool value) { autostart_ = value; }
+    void setDelayedAutostart(bool value) { delayedAutostart_ = value; }
     void setRunAsSystem(bool value) { runAsSystem_ = value; }
+    void setStopTimeout(int milliseconds) { stopTimeout_ = milliseconds; }
 
 private:
     std::wstring serviceCommandLine_;
     bool autostart_ = true;
+    bool delayedAutostart_ = false;
     bool runAsSystem_ = false;
+    int stopTimeout_ = DEFAULT_STOP_TIMEOUT;
 };
 
 class SimpleExecutionSettings : public ExecutionSettings {

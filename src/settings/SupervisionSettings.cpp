@@ -68,11 +68,16 @@ int readMaxRestarts(const XmlNode& restart, unsigned& maxRestarts)
     }
     const std::wstring value = valueOf(*attribute);
     const std::wstring text = trimWhiteSpace(value);
-    if (text.empty() || text.size() > MAX_RESTARTS_DIGITS ||
-        text.find_first_not_of(L"0123456789") != std::wstring::npos) {
+    if (text.empty() || text.find_first_not_of(L"0123456789") != std::wstring::npos) {
         logger.error(L"max-restarts \"%s\" in %s is not a whole number: write how many restarts in a row are "
                      L"allowed, or 0 for no limit",
                      value, RESTART);
+        return 1;
+    }
+    if (text.find_first_not_of(L'0') != std::wstring::npos &&
+        text.size() - text.find_first_not_of(L'0') > MAX_RESTARTS_DIGITS) {
+        logger.error(L"max-restarts \"%s\" in %s is too large: write a number from 1 to %s, or 0 for no limit",
+                     value, RESTART, std::wstring(MAX_RESTARTS_DIGITS, L'9'));
         return 1;
     }
     maxRestarts = static_cast<unsigned>(std::stoul(text));

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cwchar>
 #include <vector>
 
 #include "common/TextConversion.h"
@@ -17,6 +18,30 @@ const Logger logger(L"FileServiceSettings");
 
 // The parser recurses once per level; deeper documents would overflow the stack.
 const int MAX_NESTING_DEPTH = 1000;
+
+// The first attribute or text value, in document order, that holds the
+// character 0 (written as &#0;); null when none does.
+const wchar_t* valueWithZero(const XmlNode& element)
+{
+    for (const auto* attribute = element.first_attribute(); attribute != nullptr;
+         attribute = attribute->next_attribute()) {
+        if (std::wmemchr(attribute->value(), L'\0', attribute->value_size()) != nullptr) {
+            return attribute->value();
+        }
+    }
+    for (const XmlNode* child = element.first_node(); child != nullptr; child = child->next_sibling()) {
+        if (child->type() == rapidxml::node_data &&
+            std::wmemchr(child->value(), L'\0', child->value_size()) != nullptr) {
+            return child->value();
+        }
+        if (child->type() == rapidxml::node_element) {
+            if (const wchar_t* found = valueWithZero(*child)) {
+                return found;
+            }
+        }
+    }
+    return nullptr;
+}
 
 }  // namespace
 
@@ -37,6 +62,12 @@ std::wstring parseSettingsText(const std::wstring& text, std::vector<wchar_t>& b
         return L"Failed to parse document";
     }
     decodeParsedDocument(document);
+    // Every reader of a value would see it end there.
+    if (const wchar_t* zero = valueWithZero(document)) {
+        const TextPosition at = TextPositions(text, buffer.data()).of(zero);
+        return format(L"Failed to parse document. a value holds the character 0 (written &#0;) at line %d, column %d",
+                      at.line, at.column);
+    }
     return std::wstring();
 }
 

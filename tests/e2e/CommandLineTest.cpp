@@ -24,12 +24,12 @@ const std::vector<std::wstring> INSTALL_BLOCK = {
     L"    install /settings=<path to settings file> /user=<user> [/domain=<domain>] /password=<password> [<extra>]",
     L"      installs service to the system to run under given user/password,",
     L"      where <extra> may contain the following:",
-    L"        /autorun=false",
+    L"        /autorun=false|delayed",
     L"        /checkUserAccount=false",
     L"        /giveUserRights=false",
     L"        /changeDACL=false",
     L"",
-    L"    install /settings=<path to settings file> /runAsSystem [/autorun=false]",
+    L"    install /settings=<path to settings file> /runAsSystem [/autorun=false|delayed]",
     L"      installs service to the system to run under local system",
     L"",
 };
@@ -44,8 +44,8 @@ const std::vector<std::wstring> LIFECYCLE_BLOCKS = {
     L"    restart /settings=<path to settings file>|/service=<service name> [/wait=<seconds>]",
     L"      stops the service and starts it again",
     L"",
-    L"    status /settings=<path to settings file>|/service=<service name>",
-    L"      shows the state of the service; exit code 0 when it runs, 3 when it does not",
+    L"    status /settings=<path to settings file>|/service=<service name> [/format=json]",
+    L"      shows the state of the service and its program; exit code 0 when it runs, 3 when it does not",
     L"",
 };
 
@@ -69,7 +69,7 @@ std::vector<std::wstring> publicBlocks()
         L"      gives user rights to start/stop the service",
         L"",
         L"    refresh /settings=<path to settings file>",
-        L"      applies display name, description and dependencies to installed service",
+        L"      applies display name, description, dependencies and shutdown time to installed service",
         L"",
     };
     lines.insert(lines.end(), rest.begin(), rest.end());

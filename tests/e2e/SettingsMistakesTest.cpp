@@ -170,7 +170,7 @@ TEST_F(SettingsMistakes, OptionsNoCommandReadsAndBooleansNeitherTrueNorFalseAreW
     const std::vector<std::wstring> warnings = {
         L"Unknown option /autostrat= (did you mean /autostart=?)",
         L"Unknown option /runasystem (did you mean /runAsSystem?)",
-        L"/autorun=yes counts as false; write true or false",
+        L"/autorun=yes counts as false; write true, false or delayed",
         L"/debug=true takes no value: write /debug",
         L"Unknown option /pasword= (did you mean /password=?)",
     };
@@ -216,6 +216,16 @@ TEST_F(SettingsMistakes, FileErrorsNameTheFileAndWhere)
         {"<hostwell>\r\n<name>\xC3\xA9" "caf\xE9</name>",
          L"Settings file " + settings + L" is not valid UTF-8: byte 0xE9 at line 2, column 11 (save it as UTF-8, or "
                                        L"name its encoding in the XML declaration)"},
+        {"<?xml version='1.0' encoding='KOI8-R'?>\n<hostwell><name>\xF0\xD2</name></hostwell>",
+         L"Settings file " + settings + L" names the encoding koi8-r in its XML declaration, which is not supported "
+                                       L"(save it as UTF-8, windows-1252 or iso-8859-1 and name that encoding, or as "
+                                       L"UTF-16 with a byte-order mark)"},
+        {"<hostwell>\n  <name>x</name>\n  <description a='b'>cut&#0;here</description>\n</hostwell>",
+         L"Failed to parse document. a value holds the character 0 (written &#0;) at line 3, column 22 in " +
+             settings},
+        {std::string("\xFF\xFE\0\0<\0\0\0", 8),
+         L"Settings file " + settings + L" is UTF-32, which is not supported (save it as UTF-8, or as UTF-16 with a "
+                                       L"byte-order mark)"},
     };
     for (const std::wstring& command : COMMANDS) {
         for (const auto& entry : cases) {

@@ -261,6 +261,12 @@ TEST_F(ValidateSettings, ReadsTheRestartPolicyAndTheStartLimitAndRefusesDuration
     }
     EXPECT_EQ(tagged(validate(service(minimalExecution(L"<restart delay='1s'/>")))),
               tagged(validate(service(minimalExecution()))));
+    const ProcessResult emptyMarker =
+        validate(service(minimalExecution(L"<status-marker><started></started></status-marker>")));
+    EXPECT_TRUE(emptyMarker.hasLine(L"<hostwell>/<execution>/<status-marker>/<started> is empty: no marker is used, "
+                                    L"the service runs as soon as the program does"))
+        << toUtf8(emptyMarker.output());
+    EXPECT_EQ(tagged(emptyMarker), tagged(validate(service(minimalExecution()))));
 
     const std::wstring hint = L": write a whole number and a unit (ms, s, m or h), such as 5s";
     const std::wstring restart = L" in <hostwell>/<execution>/<restart> ";
@@ -284,6 +290,9 @@ TEST_F(ValidateSettings, ReadsTheRestartPolicyAndTheStartLimitAndRefusesDuration
         {L"<restart max-restarts='three'/>",
          L"max-restarts \"three\" in <hostwell>/<execution>/<restart> is not a whole number: write how many "
          L"restarts in a row are allowed, or 0 for no limit"},
+        {L"<restart max-restarts='99999999999'/>",
+         L"max-restarts \"99999999999\" in <hostwell>/<execution>/<restart> is too large: write a number from 1 to "
+         L"999999999, or 0 for no limit"},
         {L"<status-marker timeout='2'><started>up</started></status-marker>",
          L"Duration timeout=\"2\" in <hostwell>/<execution>/<status-marker> has no unit" + hint},
         {L"<status-marker timeout='0s'><started>up</started></status-marker>",
@@ -562,4 +571,13 @@ TEST_F(ValidateSettings, RefusesProbesAndHealthChecksWithTheValueAndTheAcceptedF
     EXPECT_EQ(accepted.exitCode, 0u) << toUtf8(accepted.output());
     EXPECT_FALSE(accepted.hasLine(L"The timeout of <hostwell>/<execution>/<status-marker> has no effect without a "
                                   L"<started> marker"));
+}
+
+TEST_F(ValidateSettings, ReadsAnAsciiFileWhateverEncodingItsDeclarationNames)
+{
+    writeBytes(settings, "<?xml version='1.0' encoding='koi8-r'?>\n<hostwell><name>Svc</name><description>d"
+                         "</description><execution><program>C:\\windows\\system32\\cmd.exe</program></execution>"
+                         "</hostwell>");
+    const ProcessResult result = validateFile(settings);
+    EXPECT_EQ(result.exitCode, 0u) << toUtf8(result.output());
 }

@@ -15,6 +15,9 @@ name="hostwell-$version-win64"
 [ "$(cut -d' ' -f3 "$dist/SHA256SUMS")" = "$name.zip
 $name.msi" ] || fail "SHA256SUMS names: $(cat "$dist/SHA256SUMS")"
 (cd "$dist" && sha256sum --check --strict SHA256SUMS) || fail "checksums"
+# Made without a release address, the manifests say so.
+grep -q '"url": "https://example.invalid/SET-HOSTWELL_RELEASE_URL/' "$dist/scoop/hostwell.json" ||
+    fail "the Scoop manifest of an unset HOSTWELL_RELEASE_URL: $(cat "$dist/scoop/hostwell.json")"
 
 unzip -q "$dist/$name.zip" -d "$dir"
 diff <(cd "$dir" && find . -type f | sed 's#^\./##' | LC_ALL=C sort) "$here/release-files.txt" ||

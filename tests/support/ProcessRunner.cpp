@@ -150,12 +150,17 @@ ProcessResult runProcess(const std::wstring& program, const std::vector<std::wst
     SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(inputWrite.get(), HANDLE_FLAG_INHERIT, 0);
 
+    UniqueHandle errorFile;
+    if (!options.errorFile.empty()) {
+        errorFile.reset(CreateFileW(options.errorFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    }
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = inputRead.get();
     startup.hStdOutput = writeEnd.get();
-    startup.hStdError = writeEnd.get();
+    startup.hStdError = errorFile ? errorFile.get() : writeEnd.get();
     PROCESS_INFORMATION process = {};
     std::wstring commandLine = buildCommandLine(program, arguments);
     std::wstring environment = environmentBlock(options.environment);
@@ -163,6 +168,7 @@ ProcessResult runProcess(const std::wstring& program, const std::vector<std::wst
         nullptr, &commandLine[0], nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT, &environment[0],
         options.workDir.empty() ? nullptr : options.workDir.c_str(), &startup, &process);
     writeEnd.reset();
+    errorFile.reset();
     inputRead.reset();
     inputWrite.reset();
     if (!created) {

@@ -11,6 +11,8 @@ struct ProcessOptions {
     DWORD timeoutMs = 60000;
     // Variables set (or, with an empty value, removed) for the child only.
     std::vector<std::pair<std::wstring, std::wstring>> environment;
+    // When given, standard error goes to this file and the output is standard output's alone.
+    std::wstring errorFile;
 };
 
 struct ProcessResult {

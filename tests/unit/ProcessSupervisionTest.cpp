@@ -262,6 +262,9 @@ TEST_F(Supervision, KillsAHangingStopCommandAndTheProgramWhenTheTimeIsUp)
     EXPECT_EQ(command.exitCode(), 42u);
     EXPECT_LT(GetTickCount() - begin, 30000u);
     EXPECT_TRUE(capture.has(L"Failed to wait for process to exit..."));
+    // Each killed process is named for what it is.
+    EXPECT_TRUE(capture.has(L"Stop command process will be killed, exit code would be 42"));
+    EXPECT_TRUE(capture.has(L"Service process will be killed, exit code would be 42"));
     const DWORD stopCommand = static_cast<DWORD>(std::stoul(readBytes(stopPid)));
     EXPECT_FALSE(processAlive(stopCommand));
 }

@@ -14,7 +14,8 @@
 #include "settings/SimpleSettings.h"
 #include "support/LoggingCapture.h"
 
-// Wine refuses SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, so a stand-in for
+// Wine refuses SERVICE_CONFIG_FAILURE_ACTIONS_FLAG and
+// SERVICE_CONFIG_DELAYED_AUTO_START_INFO, so a stand-in for
 // ChangeServiceConfig2W records what install asks for.
 
 namespace {
@@ -24,6 +25,8 @@ struct Recorded {
     std::wstring description;
     std::wstring displayName;  // of the service whose handle was passed
     BOOL nonCrashFailures = FALSE;
+    BOOL delayedAutostart = FALSE;
+    DWORD shutdownTime = 0;
     BOOL answer = TRUE;
 };
 Recorded recorded;
@@ -46,6 +49,10 @@ BOOL WINAPI recordChangeConfig2(SC_HANDLE service, DWORD infoLevel, LPVOID info)
     if (infoLevel == SERVICE_CONFIG_FAILURE_ACTIONS_FLAG) {
         recorded.displayName = displayNameOf(service);
         recorded.nonCrashFailures = static_cast<SERVICE_FAILURE_ACTIONS_FLAG*>(info)->fFailureActionsOnNonCrashFailures;
+    } else if (infoLevel == SERVICE_CONFIG_DELAYED_AUTO_START_INFO) {
+        recorded.delayedAutostart = static_cast<SERVICE_DELAYED_AUTO_START_INFO*>(info)->fDelayedAutostart;
+    } else if (infoLevel == SERVICE_CONFIG_PRESHUTDOWN_INFO) {
+        recorded.shutdownTime = static_cast<SERVICE_PRESHUTDOWN_INFO*>(info)->dwPreshutdownTimeout;
     }
     SetLastError(ERROR_INVALID_LEVEL);
     return recorded.answer;
@@ -65,6 +72,7 @@ public:
     CreatedService& operator=(const CreatedService&) = delete;
 
     int create() { return CreateServiceCommand(create_, recordChangeConfig2).execute(); }
+    SimpleCreateServiceSettings& settings() { return create_; }
 
 private:
     SimpleServiceSettings service_;
@@ -82,7 +90,8 @@ TEST(RecoveryActions, InstallSetsTheDescriptionAndAppliesThemToStopsWithAnErrorA
         CreatedService service(name);
         ASSERT_EQ(service.create(), 0);
         EXPECT_EQ(recorded.infoLevels,
-                  (std::vector<DWORD>{SERVICE_CONFIG_DESCRIPTION, SERVICE_CONFIG_FAILURE_ACTIONS_FLAG}));
+                  (std::vector<DWORD>{SERVICE_CONFIG_DESCRIPTION, SERVICE_CONFIG_PRESHUTDOWN_INFO,
+                                      SERVICE_CONFIG_FAILURE_ACTIONS_FLAG}));
         EXPECT_EQ(recorded.description, L"Description");
         EXPECT_EQ(recorded.displayName, name + L" display");
         EXPECT_EQ(recorded.nonCrashFailures, TRUE);
@@ -97,4 +106,26 @@ TEST(RecoveryActions, InstallSetsTheDescriptionAndAppliesThemToStopsWithAnErrorA
     EXPECT_TRUE(capture.has(L"Recovery actions of service '" + name +
                             L"' will apply only when it crashes, not when it stops with an error: " +
                             errorText(ERROR_INVALID_LEVEL)));
+}
+
+TEST(RecoveryActions, InstallAsksForADelayedStartAndTheShutdownTimeOfTheStopTimeoutAndWarnsWhenRefused)
+{
+    const std::wstring name = format(L"HwUnitDelayed%lu", GetCurrentProcessId());
+    LoggingCapture capture(LEVEL_DEBUG);
+    recorded = Recorded();
+    recorded.answer = FALSE;
+    CreatedService service(name);
+    service.settings().setDelayedAutostart(true);
+    service.settings().setStopTimeout(45000);
+    ASSERT_EQ(service.create(), 0);
+    EXPECT_EQ(recorded.infoLevels, (std::vector<DWORD>{SERVICE_CONFIG_DESCRIPTION, SERVICE_CONFIG_DELAYED_AUTO_START_INFO,
+                                                       SERVICE_CONFIG_PRESHUTDOWN_INFO,
+                                                       SERVICE_CONFIG_FAILURE_ACTIONS_FLAG}));
+    EXPECT_EQ(recorded.delayedAutostart, TRUE);
+    EXPECT_EQ(recorded.shutdownTime, 55000u);
+    const std::wstring refused = errorText(ERROR_INVALID_LEVEL);
+    EXPECT_TRUE(capture.has(L"Service '" + name + L"' will start with the other automatic services, not after them: " +
+                            refused));
+    EXPECT_TRUE(capture.has(L"Service '" + name + L"' has only the default 10 s to stop at shutdown, not 55s: " +
+                            refused));
 }
