@@ -130,9 +130,6 @@ int ProcessCommand::runWithToken(HANDLE token)
         return 1;
     }
 
-    if (started_ != nullptr) {
-        SetEvent(started_);
-    }
     if (onStarted_) {
         onStarted_(process.dwProcessId);
     }

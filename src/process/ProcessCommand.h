@@ -38,8 +38,6 @@ public:
     int execute() override;
     // The child's exit code, 0 until it has ended.
     DWORD exitCode() const { return exitCode_; }
-    // The event is set once the child runs.
-    void signalWhenStarted(HANDLE event) { started_ = event; }
     // The watcher's handles are waited for with the child's; it may stop the child.
     void watchWith(RunWatcher* watcher) { watcher_ = watcher; }
     // True when the watcher had the child stopped.
@@ -61,7 +59,6 @@ private:
     ProcessInterruptHandler* interruptHandler_;
     PipeReaderCallback* outputCallback_;
     bool receivesConsoleEvents_;
-    HANDLE started_ = nullptr;
     RunWatcher* watcher_ = nullptr;
     bool stoppedByWatcher_ = false;
     std::function<void(DWORD)> onStarted_;

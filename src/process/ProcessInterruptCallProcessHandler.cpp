@@ -65,7 +65,7 @@ void ProcessInterruptCallProcessHandler::runStopCommand()
     LogPipeReader output(L"stop_console");
     ProcessCommand command(&stopHolder_, stopCommand, environment_, settings_->getOutputEncoding(), &stopCommandKiller_,
                            &output);
-    command.signalWhenStarted(started_.get());
+    command.whenStarted([this](DWORD) { SetEvent(started_.get()); });
     command.execute();
 }
 

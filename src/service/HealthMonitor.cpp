@@ -5,6 +5,7 @@
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
 #include "process/ServiceStatusUpdater.h"
+#include "service/ProgramState.h"
 #include "settings/SettingsInterfaces.h"
 
 namespace {
@@ -176,7 +177,11 @@ bool HealthMonitor::conclude(Watched& watched, bool held, const std::wstring& er
         if (!held) {
             logger.warn(L"Probe %s failed: %s", watched.target.name(), error);
         }
-        return verdict_->onResult(held, error);
+        const bool unhealthy = verdict_->onResult(held, error);
+        if (state_ != nullptr) {
+            state_->healthChanged(held ? L"healthy" : unhealthy ? L"unhealthy" : L"failing");
+        }
+        return unhealthy;
     }
     if (held) {
         logger.info(L"The program answers %s", watched.target.name());

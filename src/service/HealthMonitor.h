@@ -13,6 +13,7 @@
 #include "service/LivenessCheck.h"
 #include "service/Probe.h"
 
+class ProgramState;
 class ServiceStatusUpdater;
 class ServiceTaskSettings;
 
@@ -33,6 +34,8 @@ public:
     void addHandles(std::vector<HANDLE>& handles) override;
     bool onSignalled(HANDLE handle) override;
     void onRunEnded() override;
+    // The health check's verdicts go to `state` too.
+    void reportTo(ProgramState* state) { state_ = state; }
     // The readiness probes that have not held, with their last errors:
     // "tcp 127.0.0.1:8080: connection refused (10061)"; any thread may ask.
     std::vector<std::wstring> unready() const;
@@ -60,6 +63,7 @@ private:
     void schedule(ULONGLONG tick);
 
     ServiceStatusUpdater* updater_;
+    ProgramState* state_ = nullptr;
     std::vector<Watched> readiness_;
     std::optional<Watched> health_;
     std::optional<HealthCheck> healthCheck_;

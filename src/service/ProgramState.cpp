@@ -168,6 +168,14 @@ void ProgramState::restarting(unsigned restarts)
     save();
 }
 
+void ProgramState::healthChanged(const std::wstring& health)
+{
+    if (health_ != health) {
+        health_ = health;
+        save();
+    }
+}
+
 std::wstring ProgramState::json() const
 {
     return format(L"{\"processId\": %s, \"startedAt\": %s, \"restarts\": %u, \"lastExitCode\": %s, \"health\": %s}",

@@ -23,6 +23,8 @@ public:
     void ended(DWORD exitCode);
     // `restarts` counts the restarts of the current series.
     void restarting(unsigned restarts);
+    // What the health check says: healthy, failing or unhealthy; saved when it changes.
+    void healthChanged(const std::wstring& health);
 
     // The JSON object: processId, startedAt (ISO 8601 UTC), restarts,
     // lastExitCode and health, null where there is nothing to say.

@@ -81,6 +81,9 @@ void ServiceExecuteProcessTask::superviseRuns(const ServiceTaskSettings& setting
 {
     RestartSchedule restarts(settings.getRestartPolicy());
     ProgramState state(ProgramState::fileBeside(LoggerHolder::fileAppender().fileName()));
+    if (monitor != nullptr) {
+        monitor->reportTo(&state);
+    }
     DWORD exitCode = 0;
     for (;;) {
         const ULONGLONG began = GetTickCount64();

@@ -108,6 +108,8 @@ TEST_F(Health, AProgramThatStopsAnsweringIsRestartedOrEndsTheServiceWith1460)
     EXPECT_EQ(stopped.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
     EXPECT_EQ(stopped.dwServiceSpecificExitCode, static_cast<DWORD>(ERROR_TIMEOUT));
     EXPECT_TRUE(logHas(L"2 probes failed, the last: timed out")) << toUtf8(retainedLog());
+    // status shows what the health check said last.
+    EXPECT_NE(readBytes(log + L".state.json").find("\"health\": \"unhealthy\""), std::string::npos);
 }
 
 TEST_F(Health, AStopDuringAProbeEndsItAtOnce)
