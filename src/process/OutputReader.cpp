@@ -17,7 +17,8 @@ const size_t MAX_DRAIN = 64 * 1024 * 1024;
 ReadResult readResult(bool completed, DWORD bytes, DWORD error)
 {
     if (completed) {
-        // A zero-byte read is a zero-byte write, not the end of the pipe.
+        // A zero-byte read is a zero-byte write, not the end of the pipe
+        // (Windows delivers such writes; Wine drops them, so only a unit test shows it).
         return bytes > 0 ? ReadResult::Data : ReadResult::Nothing;
     }
     switch (error) {
