@@ -227,7 +227,7 @@ void ProcessCommand::reportEnd(const ChildProcess& child)
     }
     // A program that ended by itself may have left processes behind; a stopped
     // one had them ended with it.
-    const DWORD left = isInterrupted() ? 0 : child.runningDescendants();
+    const DWORD left = isInterrupted() || stoppedByWatcher_ ? 0 : child.runningDescendants();
     if (left > 0) {
         logger.warn(L"%d process(es) started by the program were still running; they are ended with it",
                     static_cast<int>(left));
