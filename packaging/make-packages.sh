@@ -44,7 +44,7 @@ rm -rf "$out/$name.zip" "$out/$name.msi" "$out/SHA256SUMS" "$out/winget" "$out/s
 cd "$stage"
 sign Hostwell.exe
 sign Corvane.Breakline64.dll
-zip -q -X "$out/$name.zip" *
+zip -q -X -r "$out/$name.zip" *
 # A new product code for every build, named in the winget manifest. wixl
 # looks for the files the source names in the current folder.
 product_code="{$(tr a-f A-F </proc/sys/kernel/random/uuid)}"

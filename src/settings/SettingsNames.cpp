@@ -22,7 +22,8 @@ struct KnownElement {
 const std::vector<KnownElement>& knownElements()
 {
     static const std::vector<KnownElement> elements = {
-        {L"hostwell", {}},
+        // The two attributes that point XML editors at hostwell.xsd.
+        {L"hostwell", {L"xmlns:xsi", L"xsi:noNamespaceSchemaLocation"}},
         {L"hostwell/name", {}},
         {L"hostwell/displayName", {}},
         {L"hostwell/description", {}},

@@ -76,7 +76,8 @@ protected:
 TEST_F(SettingsMistakes, UnknownNamesAreWarnedAboutOnceWithTheirLineAndTheNameMeant)
 {
     writeUtf8(settings, L"<?xml version=\"1.0\"?>\n"
-                        L"<hostwell>\n"
+                        L"<hostwell xmlns:xsi='http://www.w3.org/2001/XMLSchema-instance'"
+                        L" xsi:noNamespaceSchemaLocation='hostwell.xsd' xsi:schemaLocation='x'>\n"
                         L"  <name>" + name + L"</name><description>d</description>\n"
                         L"  <service-logging level='debug' file='logs\\service.log'/>\n"
                         L"  <service-loging level='info'/>\n"
@@ -86,6 +87,7 @@ TEST_F(SettingsMistakes, UnknownNamesAreWarnedAboutOnceWithTheirLineAndTheNameMe
                         L"  </execution>\n"
                         L"</hostwell>\n");
     const std::vector<std::wstring> warnings = {
+        L"Unknown attribute xsi:schemaLocation of <hostwell> at line 2",
         L"Unknown element <service-loging> at line 5 (did you mean <service-logging>?)",
         L"Unknown element <argument> at line 7 (did you mean <arguments>?)",
         L"Unknown attribute timout of <termination> at line 7 (did you mean timeout?)",
