@@ -164,15 +164,24 @@ ProcessResult runProcess(const std::wstring& program, const std::vector<std::wst
     PROCESS_INFORMATION process = {};
     std::wstring commandLine = buildCommandLine(program, arguments);
     std::wstring environment = environmentBlock(options.environment);
-    const BOOL created = CreateProcessW(
-        nullptr, &commandLine[0], nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT, &environment[0],
-        options.workDir.empty() ? nullptr : options.workDir.c_str(), &startup, &process);
+    // Under load Wine now and then fails to create a process that exists; a
+    // program that cannot start fails every attempt.
+    BOOL created = FALSE;
+    for (int attempt = 0; attempt < 3 && !created; ++attempt) {
+        if (attempt > 0) {
+            Sleep(200);
+        }
+        created = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
+                                 &environment[0], options.workDir.empty() ? nullptr : options.workDir.c_str(),
+                                 &startup, &process);
+    }
+    const DWORD createError = GetLastError();
     writeEnd.reset();
     errorFile.reset();
     inputRead.reset();
     inputWrite.reset();
     if (!created) {
-        result.rawOutput = "CreateProcess failed";
+        result.rawOutput = "CreateProcess failed: " + std::to_string(createError);
         return result;
     }
     UniqueHandle processHandle(process.hProcess);
