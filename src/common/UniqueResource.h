@@ -63,6 +63,14 @@ struct HandleTraits {
 };
 using UniqueHandle = UniqueResource<HandleTraits>;
 
+struct ModuleTraits {
+    using Type = HMODULE;
+    static Type invalid() { return nullptr; }
+    static bool isValid(Type h) { return h != nullptr; }
+    static void close(Type h) { FreeLibrary(h); }
+};
+using UniqueModule = UniqueResource<ModuleTraits>;
+
 struct LocalMemoryTraits {
     using Type = HLOCAL;
     static Type invalid() { return nullptr; }
