@@ -5,6 +5,7 @@
 #include <stdlib.h>
 
 #include <atomic>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "process/PipeReaderCallback.h"
 #include "process/ProcessAction.h"
 #include "process/ProcessCommand.h"
+#include "process/RunWatcher.h"
 #include "process/ServiceProcessCommand.h"
 #include "settings/SimpleSettings.h"
 #include "support/BoundedCall.h"
@@ -68,6 +70,18 @@ private:
     InterruptHolder* holder_;
     std::wstring path_;
     UniqueHandle thread_;
+};
+
+// Has the program stopped as soon as it runs, as a health check that finds it unhealthy does.
+class UnhealthyAtOnce : public RunWatcher {
+public:
+    void onRunStarted() override {}
+    void addHandles(std::vector<HANDLE>& handles) override { handles.push_back(due_.get()); }
+    bool onSignalled(HANDLE) override { return true; }
+    void onRunEnded() override {}
+
+private:
+    UniqueHandle due_{CreateEventW(nullptr, TRUE, TRUE, nullptr)};
 };
 
 // Far more than any of these runs takes, even on a loaded machine.
@@ -200,6 +214,35 @@ TEST_F(Supervision, EndsAndCountsWhatAProgramThatEndsByItselfLeftRunning)
     EXPECT_EQ(WaitForSingleObject(process.get(), 5000), WAIT_OBJECT_0) << "the grandchild outlived the run";
     EXPECT_TRUE(capture.has(L"1 process(es) started by the program were still running; they are ended with it"));
     TerminateProcess(process.get(), 0);
+}
+
+TEST_F(Supervision, AProgramStoppedByItsHealthCheckOrAStopRequestIsNotSaidToLeaveProcessesBehind)
+{
+    // The program ends by itself once the stop command has seen its grandchild start.
+    const std::wstring pidFile = dir.file(L"grandchild.pid");
+    const std::wstring stopFile = dir.file(L"stop.flag");
+    settings.setArguments(L"grandchild " + pidFile + L" wait-file " + stopFile + L" exit 0");
+    setStopCommand(L"wait-file " + pidFile + L" touch " + stopFile);
+    const auto saidToLeaveProcesses = [&](bool byHealthCheck) {
+        DeleteFileW(pidFile.c_str());
+        DeleteFileW(stopFile.c_str());
+        LoggingCapture capture(LEVEL_INFO);
+        ServiceProcessCommand command(&root, &settings, &output);
+        UnhealthyAtOnce healthCheck;
+        std::optional<InterruptWhenFileAppears> stopRequest;
+        if (byHealthCheck) {
+            command.watchWith(&healthCheck);
+        } else {
+            stopRequest.emplace(&root, pidFile);
+        }
+        EXPECT_EQ(run(command), 0);
+        EXPECT_EQ(command.stoppedByWatcher(), byHealthCheck);
+        EXPECT_TRUE(capture.has(L"Process exited with code: 0")) << "the program did not end by itself";
+        return capture.has(L"1 process(es) started by the program were still running; they are ended with it");
+    };
+    // The stop request last: it stays with the holder.
+    EXPECT_FALSE(saidToLeaveProcesses(true));
+    EXPECT_FALSE(saidToLeaveProcesses(false));
 }
 
 TEST_F(Supervision, CloseEventReturnsOnlyWhenTheStopSequenceIsOver)

@@ -10,6 +10,7 @@
 #include "common/UniqueResource.h"
 #include "security/TrustedAccounts.h"
 #include "security/WriteAccessCheck.h"
+#include "support/TestFiles.h"
 
 namespace {
 
@@ -63,6 +64,10 @@ TEST(WriteAccessCheck, FindsEveryAccountOutsideTheTrustedOnesThatMayReplaceAFile
               Texts{});
     // Generic rights count as what they map to; attributes alone do not replace content.
     EXPECT_EQ(scanned(L"O:BAD:(A;;GW;;;NS)(A;;0x180;;;WD)"), Texts{L"NT AUTHORITY\\NETWORK SERVICE: write data, append data"});
+    // LocalService runs exactly the services handed less trusted code: trusted only as the service's own account.
+    EXPECT_EQ(scanned(L"O:BAD:(A;;FW;;;LS)"), Texts{L"NT AUTHORITY\\LOCAL SERVICE: write data, append data"});
+    const SidBytes localService = sidOfString(L"S-1-5-19");
+    EXPECT_FALSE(TrustedAccounts::forInstall(L"NT SERVICE\\HwApp").contains(localService.data()));
     // Inherited-only entries and the inheritance placeholders grant nothing here.
     EXPECT_EQ(scanned(L"O:BAD:(A;OICIIO;GA;;;AU)(A;;GA;;;CO)"), Texts{});
     // A deny entry counts only where it comes first; Everyone's covers every account.
@@ -101,7 +106,28 @@ TEST(WriteAccessCheck, AboveTheOwnFolderOnlyTheRightsToReplaceAFolderCount)
     const std::wstring root = L"O:SYD:(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)"
                               L"(A;OICIIO;SDGXGWGR;;;AU)(A;;0x4;;;AU)";
     EXPECT_EQ(scanned(root, WriteReach::FOLDER_ABOVE), Texts{});
+    // One that lets Everyone delete any folder in it is another matter.
+    EXPECT_EQ(scanned(root + L"(A;;0x40;;;WD)", WriteReach::FOLDER_ABOVE), Texts{L"Everyone: delete child"});
     EXPECT_EQ(scanned(root, WriteReach::OWN_FOLDER), Texts{L"NT AUTHORITY\\Authenticated Users: add subfolder"});
+}
+
+TEST(WriteAccessCheck, ChecksTheFileItsFolderAndEveryFolderAboveUpToTheVolumeRoot)
+{
+    TemporaryDirectory dir;
+    const std::wstring file = dir.file(L"app.xml");
+    writeUtf8(file, L"<hostwell/>");
+    // Under Wine everything belongs to the Wine user, whom only the service's
+    // own account would make trusted: each path checked is a finding.
+    std::vector<std::wstring> checked;
+    for (const WriteAccessFinding& finding : findWritableSettingsFile(file, TrustedAccounts())) {
+        if (checked.empty() || checked.back() != finding.path) {
+            checked.push_back(finding.path);
+        }
+    }
+    ASSERT_GE(checked.size(), 3u);
+    EXPECT_EQ(checked[0], file);
+    EXPECT_EQ(checked[1], dir.path());
+    EXPECT_EQ(checked.back(), file.substr(0, 3));
 }
 
 TEST(WriteAccessCheck, APathWhosePermissionsCannotBeReadIsAFinding)
