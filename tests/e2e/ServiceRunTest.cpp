@@ -245,10 +245,11 @@ TEST_F(ServiceRun, KilledWrapperTakesTheProgramAndWhatItStartedAlong)
 
 TEST_F(ServiceRun, ConsoleEventStopsAProgramGentlyAndTheTimeoutEndsOneThatIgnoresIt)
 {
-    // Stops the program once it has written its line: a program that has not
-    // set up its console yet cannot be sent the event.
-    const auto stopAfter = [this](const std::wstring& line, const std::wstring& then) {
-        writeSettings(L"text " + line + L" " + then, L"<termination timeout=\"0.05\" console-event=\"ctrl-c\"/>");
+    // Stops the program once it has written its line, after it has chosen what
+    // to do with the event: one that has not set up its console yet cannot be sent it.
+    const auto stopAfter = [this](const std::wstring& line, const std::wstring& onTheEvent) {
+        writeSettings(onTheEvent + L" text " + line + L" sleep 600000",
+                      L"<termination timeout=\"0.05\" console-event=\"ctrl-c\"/>");
         TestService service(name, hostwellArguments());
         EXPECT_TRUE(service.start()) << service.startError();
         service.waitFor(SERVICE_RUNNING);
@@ -256,7 +257,7 @@ TEST_F(ServiceRun, ConsoleEventStopsAProgramGentlyAndTheTimeoutEndsOneThatIgnore
         EXPECT_TRUE(service.requestStop());
         return service.waitFor(SERVICE_STOPPED);
     };
-    const SERVICE_STATUS_PROCESS gentle = stopAfter(L"working", L"exit-on-ctrl sleep 600000");
+    const SERVICE_STATUS_PROCESS gentle = stopAfter(L"working", L"exit-on-ctrl");
     EXPECT_EQ(gentle.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
     EXPECT_EQ(gentle.dwWin32ExitCode, 0u);
     EXPECT_TRUE(logHas(L"Sending Ctrl+C to the process"));
@@ -264,7 +265,7 @@ TEST_F(ServiceRun, ConsoleEventStopsAProgramGentlyAndTheTimeoutEndsOneThatIgnore
     EXPECT_TRUE(logHas(L"Process exited with code: 0"));
     EXPECT_FALSE(logHas(L"Service process will be killed"));
 
-    const SERVICE_STATUS_PROCESS killed = stopAfter(L"still-working", L"ignore-ctrl sleep 600000");
+    const SERVICE_STATUS_PROCESS killed = stopAfter(L"still-working", L"ignore-ctrl");
     EXPECT_EQ(killed.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
     EXPECT_TRUE(logHas(L"Waiting for process to exit..."));
     EXPECT_TRUE(logHas(L"Service process will be killed, exit code would be 42"));
