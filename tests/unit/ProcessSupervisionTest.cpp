@@ -87,10 +87,11 @@ private:
 // Far more than any of these runs takes, even on a loaded machine.
 const DWORD RUN_BOUND = 60;
 
-bool processAlive(DWORD pid)
+// True while the process runs, or still runs after `ms` of waiting for its end.
+bool processAlive(DWORD pid, DWORD ms = 0)
 {
     UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, pid));
-    return process && WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
+    return process && WaitForSingleObject(process.get(), ms) == WAIT_TIMEOUT;
 }
 
 class Supervision : public ::testing::Test {
@@ -180,8 +181,7 @@ TEST_F(Supervision, TerminatesTheProgramAndWhatItStartedWithExitCode42)
     EXPECT_TRUE(capture.has(L"Service process will be killed, exit code would be 42"));
     EXPECT_TRUE(capture.has(L"Process exited with code: 42"));
     const DWORD grandchild = static_cast<DWORD>(std::stoul(readBytes(pidFile)));
-    Sleep(200);
-    EXPECT_FALSE(processAlive(grandchild));
+    EXPECT_FALSE(processAlive(grandchild, 10000));
 }
 
 TEST_F(Supervision, SendsNoSecondConsoleEventToAProgramThatHadTheConsolesOwn)
@@ -211,7 +211,7 @@ TEST_F(Supervision, EndsAndCountsWhatAProgramThatEndsByItselfLeftRunning)
     EXPECT_EQ(run(command), 0);
     const DWORD grandchild = static_cast<DWORD>(std::stoul(readBytes(pidFile)));
     UniqueHandle process(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, grandchild));
-    EXPECT_EQ(WaitForSingleObject(process.get(), 5000), WAIT_OBJECT_0) << "the grandchild outlived the run";
+    EXPECT_EQ(WaitForSingleObject(process.get(), 10000), WAIT_OBJECT_0) << "the grandchild outlived the run";
     EXPECT_TRUE(capture.has(L"1 process(es) started by the program were still running; they are ended with it"));
     TerminateProcess(process.get(), 0);
 }
@@ -249,8 +249,9 @@ TEST_F(Supervision, CloseEventReturnsOnlyWhenTheStopSequenceIsOver)
 {
     const std::wstring pidFile = dir.file(L"program.pid");
     const std::wstring stopped = dir.file(L"stop-command.ran");
-    settings.setArguments(L"write-pid " + pidFile + L" ignore-ctrl sleep 600000");
-    settings.setStopTimeout(1500);
+    // The program ends once the stop command has run; the stop timeout only bounds that.
+    settings.setArguments(L"write-pid " + pidFile + L" wait-file " + stopped + L" exit 0");
+    settings.setStopTimeout(30000);
     setStopCommand(L"sleep 500 touch " + stopped);
     ProcessAction action;
     std::thread console([&] { action.ExecuteTaskAction(Argz(0, nullptr), settings); });
@@ -295,8 +296,8 @@ TEST_F(Supervision, KillsAHangingStopCommandAndTheProgramWhenTheTimeIsUp)
     const std::wstring started = dir.file(L"started");
     const std::wstring stopPid = dir.file(L"stop.pid");
     settings.setArguments(L"touch " + started + L" ignore-ctrl sleep 600000");
-    // Time enough for the stop command to say who it is.
-    settings.setStopTimeout(1000);
+    // Time enough for a loaded machine to start the stop command, which says who it is at once.
+    settings.setStopTimeout(3000);
     setStopCommand(L"write-pid " + stopPid + L" sleep 600000");
     ServiceProcessCommand command(&root, &settings, &output);
     InterruptWhenFileAppears stopper(&root, started);
@@ -309,7 +310,7 @@ TEST_F(Supervision, KillsAHangingStopCommandAndTheProgramWhenTheTimeIsUp)
     EXPECT_TRUE(capture.has(L"Stop command process will be killed, exit code would be 42"));
     EXPECT_TRUE(capture.has(L"Service process will be killed, exit code would be 42"));
     const DWORD stopCommand = static_cast<DWORD>(std::stoul(readBytes(stopPid)));
-    EXPECT_FALSE(processAlive(stopCommand));
+    EXPECT_FALSE(processAlive(stopCommand, 10000));
 }
 
 TEST_F(Supervision, CopiesListedSystemVariablesUnexpanded)
