@@ -49,7 +49,7 @@ TEST_F(ServiceRun, WithMarkerStaysStartingUntilTheProgramPrintsIt)
     ASSERT_TRUE(service.start()) << service.startError();
     // The first report already says how long the start may take.
     SERVICE_STATUS_PROCESS pending = service.status();
-    for (int i = 0; i < 500 && pending.dwCheckPoint < 43; ++i) {
+    for (int i = 0; i < 1500 && pending.dwCheckPoint < 43; ++i) {
         Sleep(20);
         pending = service.status();
     }

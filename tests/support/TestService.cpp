@@ -93,7 +93,10 @@ SERVICE_STATUS_PROCESS TestService::waitFor(DWORD state, DWORD timeoutMs) const
 std::wstring TestService::uniqueName(const std::wstring& prefix)
 {
     static int counter = 0;
-    return format(L"%s%lu_%d", prefix, GetCurrentProcessId(), ++counter);
+    // Wine gives the ids of ended processes to new ones: the start time keeps
+    // a name apart from one that a test program which crashed left registered.
+    static const unsigned long started = static_cast<unsigned long>(GetTickCount64() % 1000000);
+    return format(L"%s%lu_%lu_%d", prefix, GetCurrentProcessId(), started, ++counter);
 }
 
 bool isProcessAlive(DWORD processId)
