@@ -33,6 +33,12 @@ bool OutputLog::write(const std::wstring& line)
     return true;
 }
 
+bool OutputLog::isOpen()
+{
+    ScopedLock lock(lock_);
+    return open_;
+}
+
 void OutputLog::scheduleRetry()
 {
     const DWORD wait = writer_.millisecondsToRetry();

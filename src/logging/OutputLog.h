@@ -19,6 +19,7 @@ public:
     void close();
     // False when no output log is open: the line belongs in the log then.
     bool write(const std::wstring& line);
+    bool isOpen();
 
     // Keeps the output log open for as long as it lives.
     class Session {
