@@ -7,6 +7,7 @@
 #include "common/UniqueResource.h"
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
+#include "settings/Paths.h"
 
 namespace {
 
@@ -116,7 +117,7 @@ bool replaceWith(const std::wstring& source, const std::wstring& target)
 
 std::wstring ProgramState::fileBeside(const std::wstring& logFile)
 {
-    return logFile.empty() ? std::wstring() : logFile + L".state.json";
+    return programStateFileBeside(logFile);
 }
 
 std::optional<ProgramState> ProgramState::read(const std::wstring& file)

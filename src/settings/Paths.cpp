@@ -207,3 +207,8 @@ bool isExistingFile(const std::wstring& path)
     const DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
+
+std::wstring programStateFileBeside(const std::wstring& logFile)
+{
+    return logFile.empty() ? std::wstring() : logFile + L".state.json";
+}

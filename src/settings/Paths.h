@@ -26,3 +26,5 @@ std::wstring withLineFeeds(const std::wstring& text);
 // directory's root. Not limited to MAX_PATH.
 int combinePath(const std::wstring& directory, const std::wstring& path, std::wstring& out);
 bool isExistingFile(const std::wstring& path);
+// The program's state file, beside the service log; empty without one.
+std::wstring programStateFileBeside(const std::wstring& logFile);

@@ -360,6 +360,21 @@ TEST_F(ValidateSettings, ReadsHowLogsRollAndRefusesSizesCountsAndNamesOutOfRange
                     .hasLine(L"Unknown roll=\"weekly\" in <hostwell>/<execution>/<output-log>: write size or daily"));
 }
 
+TEST_F(ValidateSettings, RefusesAnOutputLogThatIsTheServiceLogOrTheSettingsFileNamingBoth)
+{
+    const ProcessResult log = validate(service(L"<service-logging file='logs\\service.log'/>") +
+                                       minimalExecution(L"<output-log file='LOGS\\.\\Service.log'/>"));
+    EXPECT_EQ(log.exitCode, 1u);
+    EXPECT_TRUE(log.hasLine(L"<hostwell>/<execution>/<output-log> file=\"LOGS\\.\\Service.log\" is the service log " +
+                            dir.file(L"logs\\service.log") + L": give the program's output a file of its own"))
+        << toUtf8(log.output());
+    const ProcessResult self = validate(service() + minimalExecution(L"<output-log file='app.xml'/>"));
+    EXPECT_EQ(self.exitCode, 1u);
+    EXPECT_TRUE(self.hasLine(L"<hostwell>/<execution>/<output-log> file=\"app.xml\" is the settings file " + settings +
+                             L": give the program's output a file of its own"))
+        << toUtf8(self.output());
+}
+
 TEST_F(ValidateSettings, FindsABareProgramNameInTheSettingsFolderFirst)
 {
     writeBytes(dir.file(L"cmd.exe"), "MZ");
