@@ -19,7 +19,7 @@ const long long RETRY_BYTES = 1048576;
 // the backups move the file grows a little longer rather than the records waiting.
 bool LogRollOver::isAllowed(long long size, unsigned long long now) const
 {
-    if (worker_.isBusy()) {
+    if (!worker_.isIdle()) {
         return false;
     }
     return !failing_ || size >= retrySize_ || now - failedAt_ >= RETRY_MILLISECONDS;
@@ -79,6 +79,8 @@ void LogRollOver::takeOutcome(const std::wstring& liveName, std::vector<Message>
 void LogRollOver::forget()
 {
     worker_.wait();
+    RollOverWorker::Outcome dropped;
+    worker_.takeOutcome(dropped);
     backups_.reset();
     pendingCopy_.clear();
     pendingName_.clear();

@@ -29,7 +29,8 @@ public:
     RollOverWorker(const RollOverWorker&) = delete;
     RollOverWorker& operator=(const RollOverWorker&) = delete;
 
-    bool isBusy() const { return busy_; }
+    // Neither moving backups nor holding an outcome not yet taken.
+    bool isIdle() const { return !busy_ && outcomeTaken_; }
     // Puts `copy` in place as `name` among `backups`, then compresses it if
     // `compress`; on this thread when no thread can be started.
     void start(LogBackups& backups, LogFileOperations& files, const std::wstring& copy, const std::wstring& name,

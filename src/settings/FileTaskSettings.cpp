@@ -27,8 +27,6 @@ std::wstring withoutLeading(const std::wstring& text, wchar_t character)
     return first == std::wstring::npos ? std::wstring() : text.substr(first);
 }
 
-bool startsWithTwoBackslashes(const std::wstring& text) { return text.compare(0, 2, L"\\\\") == 0; }
-
 int readWorkDir(const XmlNode& execution, const std::wstring& baseDirectory, const std::wstring& defaultDir,
                 std::wstring& out)
 {
@@ -40,12 +38,14 @@ int readWorkDir(const XmlNode& execution, const std::wstring& baseDirectory, con
     }
     std::wstring text = elementText(*element);
     logger.debug(L"Program work dir from settings:   %s", text);
-    if (startsWithTwoBackslashes(text)) {
-        logger.error(L"Program path may not refer to a network share");
+    if (isNetworkPath(text)) {
+        logger.error(L"Program path may not refer to a network share: <workdir> is %s", text);
         return 1;
     }
     // A root-relative path counts as relative to the settings file's directory.
-    text = withoutLeading(withoutLeading(text, L'\\'), L'/');
+    if (!isLocalExtendedPath(text)) {
+        text = withoutLeading(withoutLeading(text, L'\\'), L'/');
+    }
     std::wstring combined;
     if (combinePath(baseDirectory, text, combined) != 0) {
         logger.error(L"Failed to resolve workdir path: %s", text);
@@ -104,11 +104,11 @@ int readProgram(const XmlNode& execution, const std::wstring& baseDirectory, std
         logger.error(L"Program to execute was not specified");
         return 1;
     }
-    if (startsWithTwoBackslashes(program)) {
-        logger.error(L"Program path may not refer to a network share");
+    if (isNetworkPath(program)) {
+        logger.error(L"Program path may not refer to a network share: %s", program);
         return 1;
     }
-    if (hasDriveLetter(program)) {
+    if (hasDriveLetter(program) || isLocalExtendedPath(program)) {
         const DWORD attributes = GetFileAttributesW(program.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES) {
             logger.error(L"File does not exists: %s", program);

@@ -141,3 +141,13 @@ TEST(FinalPath, NamesOneFileHoweverItsPathIsWrittenInCaseAndDots)
     EXPECT_EQ(sharedFile(dir.file(L"logs\\app.log"), files), nullptr);
     EXPECT_EQ(sharedFile(dir.file(L"LOGS\\service.log.1"), files), nullptr);
 }
+
+TEST(Paths, OnlyAPathOfAnotherComputerIsANetworkPath)
+{
+    EXPECT_TRUE(isNetworkPath(L"\\\\server\\share\\x.exe"));
+    EXPECT_TRUE(isNetworkPath(L"\\\\?\\UNC\\server\\share\\x.exe"));
+    EXPECT_FALSE(isNetworkPath(L"\\\\?\\H:\\apps\\x.exe"));
+    EXPECT_FALSE(isNetworkPath(L"C:\\apps\\x.exe"));
+    EXPECT_TRUE(isLocalExtendedPath(L"\\\\?\\H:\\apps\\x.exe"));
+    EXPECT_FALSE(isLocalExtendedPath(L"\\\\?\\UNC\\server\\x.exe"));
+}
