@@ -3,6 +3,7 @@
 #include "common/Format.h"
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
+#include "logging/ServiceEvents.h"
 
 namespace {
 
@@ -24,4 +25,5 @@ std::wstring lostRecordsText(bool programOutput, const LostRecords& lost, const 
 void reportLostRecords(bool programOutput, const LostRecords& lost, const std::wstring& file)
 {
     logger.warn(lostRecordsText(programOutput, lost, file));
+    ServiceEvents::recordsLost(static_cast<unsigned long long>(lost.count), file, errorText(lost.reason));
 }

@@ -21,6 +21,9 @@ std::vector<ServiceFile> filesOfTheService(const ServiceSettings& service)
     const std::wstring* settingsLog = service.getLogFile();
     const std::wstring serviceLog = settingsLog != nullptr ? *settingsLog : LoggerHolder::fileAppender().fileName();
     std::vector<ServiceFile> files = {{L"the settings file", service.getSettingsFile()}};
+    if (const std::wstring* metrics = service.getMetricsFile()) {
+        files.push_back({L"the metrics file", *metrics});
+    }
     if (!serviceLog.empty()) {
         files.push_back({L"the service log", serviceLog});
         files.push_back({L"the program's state file", programStateFileBeside(serviceLog)});

@@ -15,7 +15,8 @@ struct ServiceFile {
 };
 
 // Reads <output-log> of <execution>, if there is one: its file, relative to the
-// settings file's folder, must be a file of its own. 1 when it is refused.
+// settings file's folder, must be a file of its own: not the settings file,
+// the service log, the program's state file or the metrics file. 1 when it is refused.
 int readOutputLog(const XmlNode& execution, const ServiceSettings& service, SimpleServiceTaskSettings& settings);
 
 // The first of `files` that is `file`, compared as final paths; null if none.
