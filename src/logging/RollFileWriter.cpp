@@ -13,11 +13,9 @@ namespace {
 
 const Logger logger(L"RollFileWriter");
 
-// While the file cannot be opened, written or rolled over, trying again often
-// enough to recover soon but not so often that the program slows down.
+// While the file cannot be opened or written, trying again often enough to
+// recover soon but not so often that the program slows down.
 const unsigned long long RETRY_MILLISECONDS = 10000;
-const unsigned long long ROLL_OVER_RETRY_MILLISECONDS = 30000;
-const long long ROLL_OVER_RETRY_BYTES = 1048576;
 
 std::wstring timestamp(const SYSTEMTIME& now)
 {
