@@ -21,8 +21,10 @@ bool LivenessCheck::onResult(bool held, const std::wstring& error)
         return false;
     }
     ServiceEvents::unhealthy(check_.target.name(), failed_);
-    logger.warn(L"The program did not answer %s: %d probes failed, the last: %s; it is stopped and restarted",
-                check_.target.name(), static_cast<int>(failed_), error);
+    logger.warn(L"The program did not answer %s: %d probes failed, the last: %s; %s", check_.target.name(),
+                static_cast<int>(failed_), error,
+                restarts_ ? L"it is stopped and restarted as <restart> says"
+                          : L"it is stopped and the service ends, since no <restart> is set");
     failed_ = 0;
     return true;
 }

@@ -10,12 +10,14 @@
 // events of their own.
 class LivenessCheck {
 public:
-    explicit LivenessCheck(const HealthCheck& check) : check_(check) {}
+    // `restarts`: a <restart> starts the program again after it was stopped.
+    LivenessCheck(const HealthCheck& check, bool restarts) : check_(check), restarts_(restarts) {}
 
     // True when this result makes the program unhealthy; the count then starts again.
     bool onResult(bool held, const std::wstring& error);
 
 private:
     HealthCheck check_;
+    bool restarts_;
     unsigned failed_ = 0;
 };

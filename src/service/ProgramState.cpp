@@ -5,6 +5,7 @@
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
 #include "service/MetricsText.h"
+#include "settings/Paths.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ void reportWrite(const wchar_t* what, const std::wstring& file, DWORD before, DW
 
 std::wstring ProgramState::fileBeside(const std::wstring& logFile)
 {
-    return logFile.empty() ? std::wstring() : logFile + L".state.json";
+    return programStateFileBeside(logFile);
 }
 
 ProgramState::ProgramState(std::wstring stateFile, std::wstring metricsFile, std::wstring service)

@@ -49,7 +49,7 @@ TEST(ServiceEvents, EveryFailedHealthProbeIsOneAndTheVerdictAnother)
     HealthCheck check;
     check.target.text = L"127.0.0.1:8080";
     check.failures = 2;
-    LivenessCheck liveness(check);
+    LivenessCheck liveness(check, true);
     EXPECT_FALSE(liveness.onResult(false, L"connection refused (10061)"));
     EXPECT_FALSE(liveness.onResult(true, L""));
     EXPECT_FALSE(liveness.onResult(false, L"timed out"));
