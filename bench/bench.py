@@ -3,7 +3,9 @@
 <build>/bench.json. Run by scripts/bench, after the build and with the Wine
 prefix started:
 
-    python3 bench/bench.py <build folder>
+    python3 bench/bench.py <build folder> [roll-over]
+
+With "roll-over" only the roll-over figure is measured and printed.
 """
 import datetime
 import gzip
@@ -26,9 +28,13 @@ IDLE_WINDOWS = 3
 LATENCY_ROUNDS = 5
 IDLE_SECONDS = 10
 STAMPED_LINES = 1000
+# An output log that rolls over every 64 KB, keeping 3 or 1000 backups.
+ROLL_OVER_LINES = 30_000
+ROLL_OVER_RUNS = 3
 TARGETS = {"capture_ratio": 0.9, "stop_ms": 25, "stop_ctrl_c_ms": 25, "start_ms": 500, "idle_cpu_percent": 0.002,
            "idle_wakeups_per_s": 1.0, "line_latency_median_ms": 5, "line_latency_p99_ms": 20,
-           "rss_over_trivial_mb": 5.0, "idle_threads": 5, "size_bytes": 2 * 1024 * 1024}
+           "rss_over_trivial_mb": 5.0, "idle_threads": 5, "size_bytes": 2 * 1024 * 1024,
+           "roll_over_keep_ratio": 1.25}
 
 BUILD = os.path.abspath(sys.argv[1])
 BIN = os.path.join(BUILD, "bin")
@@ -64,10 +70,12 @@ def wine(program, *arguments):
     return values
 
 
-def write_settings(name, program_arguments, log_file=None, termination="", log_attributes=""):
+def write_settings(name, program_arguments, log_file=None, termination="", log_attributes="", metrics_file=None):
     path = os.path.join(WORK, name + ".xml")
     logging = ('  <service-logging level="info" file="%s"%s/>\n' % (windows_path(log_file), log_attributes)
                if log_file else "")
+    if metrics_file:
+        logging += '  <metrics file="%s"/>\n' % windows_path(metrics_file)
     with open(path, "w", encoding="utf-8") as settings:
         settings.write('<?xml version="1.0" encoding="utf-8"?>\n<hostwell>\n'
                        "  <name>%s</name>\n  <description>Hostwell benchmark</description>\n%s"
@@ -129,7 +137,7 @@ class LogKeeper:
 RECORD = re.compile(r"^\[[^\]]*\] console +\[Info\] (.*?)\r?$")
 
 
-def check_sequence(texts):
+def check_sequence(texts, lines=LINES):
     """'yes' when the program's lines are all there, in order, once each."""
     number = 0
     for text in texts:
@@ -138,7 +146,19 @@ def check_sequence(texts):
         number += 1
         if text != expected_line(number):
             return "no: line %d reads %r" % (number, text[:30])
-    return "yes" if number == LINES else "no: %d of %d lines" % (number, LINES)
+    return "yes" if number == lines else "no: %d of %d lines" % (number, lines)
+
+
+def check_retained(texts, last):
+    """'yes' when the program's lines that are kept follow on in order up to the last one."""
+    number = None
+    for text in texts:
+        if not text.startswith("line "):
+            continue
+        number = int(text[5:13]) if number is None else number + 1
+        if text != expected_line(number):
+            return "no: line %d reads %r" % (number, text[:30])
+    return "yes" if number == last else "no: the last line is %s" % number
 
 
 def read_lines(path):
@@ -276,6 +296,46 @@ def measure_capture():
     return figures
 
 
+def run_with_backups(name, keep):
+    """3 MB through an output log of max-size="64KB" whose `keep` backups all exist."""
+    folder = fresh_folder(os.path.join(WORK, name + "-log"))
+    output_log = os.path.join(folder, "app.log")
+    for number in range(1, keep + 1):
+        with open("%s.%d" % (output_log, number), "w") as backup:
+            backup.write("old\r\n")
+    settings = write_settings(name, "lines %d" % ROLL_OVER_LINES, os.path.join(folder, "service.log"),
+                              '    <output-log file="%s" max-size="64KB" keep="%d"/>\n'
+                              % (windows_path(output_log), keep))
+    result = wine("ServiceTimer.exe", "until-stopped", name, windows_path(HOSTWELL), windows_path(settings))
+    check = check_retained((line for path in output_log_files(output_log) for line in read_any_lines(path)),
+                           ROLL_OVER_LINES)
+    shutil.rmtree(folder)
+    return float(result["elapsed_ms"][0]), check
+
+
+def measure_roll_over():
+    times = {3: [], 1000: []}
+    checks = {3: [], 1000: []}
+    for _ in range(ROLL_OVER_RUNS):
+        for keep in times:
+            elapsed, check = run_with_backups("HostwellBenchKeep%d" % keep, keep)
+            times[keep].append(elapsed)
+            checks[keep].append(check)
+    figure = {"keep_3": summary(times[3]), "keep_1000": summary(times[1000])}
+    figure["ratio"] = round(figure["keep_1000"]["median_ms"] / figure["keep_3"]["median_ms"], 3)
+    figure["met"] = figure["ratio"] <= TARGETS["roll_over_keep_ratio"]
+    figure["lines_kept_in_order"] = next((c for c in checks[3] + checks[1000] if c != "yes"), "yes")
+    return figure
+
+
+def roll_over_row(figure):
+    return ("roll-over: 3 MB, output log of 64 KB, keep=1000 vs keep=3", seconds(figure["keep_1000"]["min_ms"]),
+            seconds(figure["keep_1000"]["median_ms"]), "<= %.2f x keep=3" % TARGETS["roll_over_keep_ratio"],
+            verdict(figure["met"]),
+            "%.2f x keep=3 (median %s); lines kept in order: %s; all backups present at the start"
+            % (figure["ratio"], seconds(figure["keep_3"]["median_ms"]), figure["lines_kept_in_order"]))
+
+
 def start_stop(name, program_arguments, termination=""):
     settings = write_settings(name, program_arguments, os.path.join(WORK, name + "-log", "service.log"), termination)
     return wine("ServiceTimer.exe", "start-stop", name, windows_path(HOSTWELL), windows_path(settings),
@@ -371,8 +431,10 @@ def rss_kb(pid):
 
 
 def measure_idle():
+    # With a metrics file: it is written when something changes, never on a timer.
+    metrics = os.path.join(WORK, "idle-metrics", "HostwellBenchIdle.prom")
     settings = write_settings("HostwellBenchIdle", "ignore-ctrl sleep 600000",
-                              os.path.join(WORK, "idle-log", "service.log"))
+                              os.path.join(WORK, "idle-log", "service.log"), metrics_file=metrics)
     # A trivial Wine program beside it: the test program sleeping.
     trivial = subprocess.Popen(["wine", TEST_PROGRAM, "sleep", "600001"], stdin=subprocess.DEVNULL,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -387,6 +449,13 @@ def measure_idle():
         program = linux_process("hwtestprog.exe", "sleep 600001")
         if hostwell is None or program is None:
             raise RuntimeError("the Wine processes of the idle service or the trivial program were not found")
+        running = 'hostwell_up{service="HostwellBenchIdle"} 1\n'
+        for _ in range(100):
+            if os.path.exists(metrics) and running in open(metrics, encoding="utf-8").read():
+                break
+            time.sleep(0.1)
+        else:
+            raise RuntimeError("the idle service's metrics file did not say within 10 s that its program runs")
         cpu_percent = []
         wakeups = []
         hostwell_rss = []
@@ -482,7 +551,7 @@ def print_table(report):
                  verdict(idle["cpu_percent"]["met"]), "%d windows, of one core" % IDLE_WINDOWS))
     rows.append(("idle wake-ups of Hostwell's busiest thread", "", "%.2f /s" % idle["wakeups_per_s"]["max"],
                  "<= %.0f /s" % TARGETS["idle_wakeups_per_s"], verdict(idle["wakeups_per_s"]["met"]),
-                 "most of any thread in any window"))
+                 "most of any thread in any window; with a metrics file"))
     rows.append(("VmRSS of Hostwell over a trivial program", "", "%+.1f MB" % idle["rss_over_trivial_mb"],
                  "<= +%.0f MB" % TARGETS["rss_over_trivial_mb"], verdict(idle["rss_met"]),
                  "Hostwell %.1f MB, trivial Wine program %.1f MB" % (idle["rss_mb"], idle["trivial_program_rss_mb"])))
@@ -493,6 +562,7 @@ def print_table(report):
                  verdict(size["met"] and size["system_dlls_only"]),
                  "imports %s (%s)" % (" ".join(size["imports"]),
                                       "system DLLs only" if size["system_dlls_only"] else "NOT only system DLLs")))
+    rows.append(roll_over_row(report["roll_over"]))
     widths = [max(len(row[column]) for row in rows) for column in range(6)]
     print()
     print("Hostwell benchmark: %s, %d CPUs, load %.2f at the start; output capture of %d lines of %d bytes, "
@@ -521,6 +591,7 @@ def print_table(report):
   at times spread over half a second. The line latency compares the program's
   local time when it writes a line with the time of its log record (which
   has whole milliseconds).
+- The idle service keeps a log file and a metrics file.
 - Idle CPU: on-CPU time of all threads of Hostwell's Wine process (from
   /proc/<pid>/task/*/schedstat; under Wine GetProcessTimes of another process
   gives nothing); work that wineserver does for it is not counted. VmRSS: median
@@ -528,11 +599,22 @@ def print_table(report):
   program. Wake-ups: the voluntary and involuntary context switches of each
   thread of Hostwell's Wine process (/proc/<pid>/task/*/status) per second;
   a thread that sleeps and wakes is switched out once per wake-up.
-- The same figures are in %s.""" % (LINES, os.path.join(BUILD, "bench.json")))
+- Roll-over: %d lines of 100 bytes through an <output-log> of max-size="64KB",
+  once with keep="3" and 3 backups present, once with keep="1000" and 1000
+  present, from StartService until the service has stopped with its program;
+  %d runs each, interleaved. A roll-over must cost the same for any keep: the
+  ratio is the median time with keep="1000" over that with keep="3". The
+  backups move on a thread of their own, but under Wine each rename is a round
+  trip to wineserver, which the program's writes to its pipe wait behind too.
+- The same figures are in %s.""" % (LINES, ROLL_OVER_LINES, ROLL_OVER_RUNS, os.path.join(BUILD, "bench.json")))
 
 
 def main():
     fresh_folder(WORK)
+    if sys.argv[2:] == ["roll-over"]:
+        figure = measure_roll_over()
+        print("  ".join(roll_over_row(figure)))
+        return
     wine_version = subprocess.run(["wine", "--version"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                                   text=True).stdout.strip()
     report = {"machine": {"wine": wine_version, "cpus": os.cpu_count(), "load_at_start": os.getloadavg()[0]},
@@ -546,6 +628,8 @@ def main():
     print("Measuring the idle service...", flush=True)
     report["idle"] = measure_idle()
     report["size"] = measure_size()
+    print("Measuring the roll-over with 1000 backups...", flush=True)
+    report["roll_over"] = measure_roll_over()
     with open(os.path.join(BUILD, "bench.json"), "w") as output:
         json.dump(report, output, indent=2)
         output.write("\n")

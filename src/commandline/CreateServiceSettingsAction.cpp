@@ -48,6 +48,10 @@ int CreateServiceSettingsAction::ExecuteTaskAction(const Argz& arguments, const 
     SimpleCreateServiceSettings createSettings(&settings, command);
     if (arguments.hasFlag(FLAG_RUN_AS_SYSTEM)) {
         createSettings.setRunAsSystem(true);
+        std::wstring user;
+        if (arguments.getValue(KEY_USER, user)) {
+            logger.warn(L"/user=%s is ignored: with /runAsSystem the service runs as LocalSystem", user);
+        }
         logger.info(L"Installing service unser LOCAL_SYSTEM account");
     } else {
         if (parseUserSettings(arguments, createSettings, true) != 0) {

@@ -5,6 +5,11 @@
 class Argz;
 class SimpleUserSettings;
 
+// Why the account of /user= (as `written`; `user` and `domain` its parts) is
+// refused, or empty: no account named, or LocalSystem, which /runAsSystem installs.
+std::wstring userRefusal(const std::wstring& written, const std::wstring& user, const std::wstring& domain,
+                         bool forService);
+
 // Reads the account arguments /user=, /domain= and /password=.
 class UserSettingsParser {
 public:

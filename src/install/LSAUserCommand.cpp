@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "common/Format.h"
 #include "common/UniqueResource.h"
 #include "install/AccountName.h"
 #include "logging/ErrorText.h"
@@ -15,6 +16,20 @@ const DWORD SID_CAPACITY = 2044;
 const DWORD DOMAIN_CAPACITY = 2044;
 
 }  // namespace
+
+std::wstring accountLookupHint(const std::wstring& account, DWORD error)
+{
+    if (error != ERROR_NONE_MAPPED) {
+        return std::wstring();
+    }
+    // A group managed service account ends in "$".
+    if (!account.empty() && account.back() == L'$') {
+        return format(L"The managed service account %s was not found: it must exist in its domain, and this "
+                      L"computer must be allowed to use it (one of its PrincipalsAllowedToRetrieveManagedPassword)",
+                      account);
+    }
+    return format(L"The account %s was not found: check its name and its domain", account);
+}
 
 int LSAUserCommand::executeWithPolicy(LSA_HANDLE policy)
 {
@@ -30,7 +45,12 @@ int LSAUserCommand::executeWithPolicy(LSA_HANDLE policy)
     SID_NAME_USE use = SidTypeUnknown;
     logger.debug(L"Call LookupAccountName");
     if (!LookupAccountNameW(nullptr, account.c_str(), sid.get(), &sidSize, domain.data(), &domainSize, &use)) {
-        logger.error(L"Failed to LookupAccountName. %s", lastErrorText());
+        const DWORD error = GetLastError();
+        logger.error(L"Failed to LookupAccountName. %s", errorText(error));
+        const std::wstring hint = accountLookupHint(account, error);
+        if (!hint.empty()) {
+            logger.error(hint);
+        }
         return 1;
     }
     const std::wstring domainName(domain.data(), domainSize);

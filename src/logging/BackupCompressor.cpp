@@ -5,9 +5,10 @@
 #include <vector>
 
 #include "common/Format.h"
+#include "common/UniqueResource.h"
 #include "common/WriteAll.h"
 #include "logging/ErrorText.h"
-#include "logging/ThreadFailure.h"
+#include "logging/LogFileOperations.h"
 
 namespace {
 
@@ -57,19 +58,14 @@ private:
     bool ok_;
 };
 
-}  // namespace
-
-DWORD compressFile(const std::wstring& source, const std::wstring& target)
+// Writes `source` gzip-compressed (RFC 1952) into the open `target`;
+// ERROR_SUCCESS or the Windows error of the read or write that failed.
+DWORD compressFile(const std::wstring& source, HANDLE target)
 {
     // Others may go on reading the backup while it is compressed.
     UniqueHandle input(CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!input) {
-        return GetLastError();
-    }
-    UniqueHandle output(
-        CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!output) {
         return GetLastError();
     }
     Deflater deflater;
@@ -82,7 +78,7 @@ DWORD compressFile(const std::wstring& source, const std::wstring& target)
         if (!ReadFile(input.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr)) {
             return GetLastError();
         }
-        if (!deflater.put(buffer.data(), read, read == 0, output.get())) {
+        if (!deflater.put(buffer.data(), read, read == 0, target)) {
             return GetLastError();
         }
         if (read == 0) {
@@ -91,60 +87,38 @@ DWORD compressFile(const std::wstring& source, const std::wstring& target)
     }
 }
 
-void BackupCompressor::start(const std::wstring& file)
-{
-    wait();
-    file_ = file;
-    busy_ = true;
-    thread_.reset(CreateThread(nullptr, 0, threadMain, this, 0, nullptr));
-    if (!thread_) {
-        run();
-    }
-}
-
-std::wstring BackupCompressor::takeFailure()
-{
-    if (busy_) {
-        return std::wstring();
-    }
-    std::wstring failure;
-    failure.swap(failure_);
-    return failure;
-}
-
-void BackupCompressor::wait()
-{
-    if (thread_) {
-        WaitForSingleObject(thread_.get(), INFINITE);
-        thread_.reset();
-    }
-}
-
-DWORD WINAPI BackupCompressor::threadMain(LPVOID parameter)
-{
-    auto* compressor = static_cast<BackupCompressor*>(parameter);
-    const bool ran = fenced(L"Log backup compression", [compressor] { compressor->run(); });
-    if (!ran) {
-        compressor->busy_ = false;
-    }
-    return ran ? 0 : 1;
-}
+}  // namespace
 
 // Whatever fails, the plain backup stays, and a half-written one is removed.
-void BackupCompressor::run()
+bool BackupCompressor::compress(const std::wstring& backup, std::wstring& failure)
 {
-    const std::wstring compressed = file_ + L".gz";
+    const std::wstring compressed = backup + L".gz";
     const std::wstring partial = compressed + L".tmp";
-    DWORD error = compressFile(file_, partial);
-    if (error == ERROR_SUCCESS && !MoveFileExW(partial.c_str(), compressed.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    DWORD error = compressInto(backup, partial);
+    if (error == ERROR_SUCCESS && !files_.move(partial, compressed)) {
         error = GetLastError();
     }
     if (error != ERROR_SUCCESS) {
-        DeleteFileW(partial.c_str());
-        failure_ = format(L"Failed to compress log backup %s, it stays as it is: %s", file_, errorText(error));
-    } else {
-        DeleteFileW(file_.c_str());
+        files_.remove(partial);
+        failure = format(L"Failed to compress log backup %s, it stays as it is: %s", backup, errorText(error));
+        return false;
     }
-    // The writer reads failure_ only after it sees this.
-    busy_ = false;
+    files_.remove(backup);
+    return true;
+}
+
+DWORD BackupCompressor::compressInto(const std::wstring& source, const std::wstring& target)
+{
+    // Others, such as a virus scanner, may read it as it is written.
+    UniqueHandle output(CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!output) {
+        return GetLastError();
+    }
+    const DWORD error = compressFile(source, output.get());
+    if (error != ERROR_SUCCESS) {
+        return error;
+    }
+    // On the disk before the name says it is complete.
+    return files_.flush(output.get(), target) ? ERROR_SUCCESS : GetLastError();
 }

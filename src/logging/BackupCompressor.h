@@ -2,40 +2,23 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <string>
 
-#include "common/UniqueResource.h"
+class LogFileOperations;
 
-// Compresses a finished log backup into name.gz on a thread of its own, one
-// backup at a time, so that writing records never waits for it. The result
-// goes through name.gz.tmp, and the plain backup is deleted only once its
-// compressed copy is complete.
+// Compresses a finished log backup into name.gz. The result goes through
+// name.gz.tmp, which reaches the disk before it is renamed, and the plain
+// backup is deleted only once its compressed copy is in place.
 class BackupCompressor {
 public:
-    BackupCompressor() = default;
-    ~BackupCompressor() { wait(); }
-    BackupCompressor(const BackupCompressor&) = delete;
-    BackupCompressor& operator=(const BackupCompressor&) = delete;
+    explicit BackupCompressor(LogFileOperations& files) : files_(files) {}
 
-    // True while a backup is being compressed: the backups must not move then.
-    bool isBusy() const { return busy_; }
-    // Starts on `file`; compresses it at once, on this thread, when no thread can be started.
-    void start(const std::wstring& file);
-    // Why the last backup stays plain, once, after it was tried; empty otherwise.
-    std::wstring takeFailure();
-    void wait();
+    // True when name.gz took the place of `backup`; otherwise the plain
+    // backup stays and `failure` says why.
+    bool compress(const std::wstring& backup, std::wstring& failure);
 
 private:
-    static DWORD WINAPI threadMain(LPVOID parameter);
-    void run();
+    DWORD compressInto(const std::wstring& source, const std::wstring& target);
 
-    std::wstring file_;
-    std::wstring failure_;
-    UniqueHandle thread_;
-    std::atomic<bool> busy_{false};
+    LogFileOperations& files_;
 };
-
-// Writes `source` gzip-compressed (RFC 1952) into `target`; ERROR_SUCCESS or
-// the Windows error of the read or write that failed.
-DWORD compressFile(const std::wstring& source, const std::wstring& target);

@@ -8,3 +8,5 @@
 // the code alone when the system has no text for it.
 std::wstring errorText(DWORD code);
 std::wstring lastErrorText();
+// The same from the message table of `module` (a loaded DLL), then the system's.
+std::wstring moduleErrorText(HMODULE module, DWORD code);

@@ -61,3 +61,14 @@ void LoggerSetup::dispatch(int level, const std::wstring& prefix, const std::wst
         appender->write(level, threshold(), prefix, message);
     }
 }
+
+void LoggerSetup::runAsWrite(LogAppender* appender, const std::function<void()>& body)
+{
+    ScopedLock setupLock(*this);
+    ScopedLock appenderLock(*appender);
+    if (appender->busy_) {
+        return;
+    }
+    const BusyFlag busy(appender->busy_);
+    body();
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,9 @@ public:
     void addAppender(LogAppender* appender);
     void removeAppender(LogAppender* appender);
     void dispatch(int level, const std::wstring& prefix, const std::wstring& message);
+    // Runs `body` for `appender` as dispatch runs its write: under the same
+    // locks, with what it logs kept from that appender.
+    void runAsWrite(LogAppender* appender, const std::function<void()>& body);
 
 private:
     std::vector<LogAppender*> appenders_;

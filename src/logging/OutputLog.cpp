@@ -17,6 +17,7 @@ void OutputLog::open(const std::wstring& file, const RollPolicy& policy)
 void OutputLog::close()
 {
     ScopedLock lock(lock_);
+    writer_.reportLossAtStop();
     writer_.close();
     open_ = false;
 }
@@ -28,5 +29,29 @@ bool OutputLog::write(const std::wstring& line)
         return false;
     }
     writer_.writeLine(line);
+    scheduleRetry();
     return true;
+}
+
+bool OutputLog::isOpen()
+{
+    ScopedLock lock(lock_);
+    return open_;
+}
+
+void OutputLog::scheduleRetry()
+{
+    const DWORD wait = writer_.millisecondsToRetry();
+    if (wait != INFINITE && !retryScheduled_) {
+        retryScheduled_ = true;
+        retryTimer_.setIn(wait);
+    }
+}
+
+void OutputLog::retry()
+{
+    ScopedLock lock(lock_);
+    retryScheduled_ = false;
+    writer_.retryLostRecords();
+    scheduleRetry();
 }

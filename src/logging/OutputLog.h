@@ -3,6 +3,7 @@
 #include <string>
 
 #include "logging/CriticalSection.h"
+#include "logging/RetryTimer.h"
 #include "logging/RollFileWriter.h"
 
 // The program's output lines as it wrote them, in a rolling file of their
@@ -14,9 +15,11 @@ public:
     static OutputLog& ofProcess();
 
     void open(const std::wstring& file, const RollPolicy& policy);
+    // Reports the lines lost and not reported yet.
     void close();
     // False when no output log is open: the line belongs in the log then.
     bool write(const std::wstring& line);
+    bool isOpen();
 
     // Keeps the output log open for as long as it lives.
     class Session {
@@ -28,7 +31,15 @@ public:
     };
 
 private:
+    OutputLog() : retryTimer_([this] { retry(); }) {}
+    // Under the lock.
+    void scheduleRetry();
+    void retry();
+
     CriticalSection lock_;
     RollFileWriter writer_{RollFileWriter::Layout::Raw};
     bool open_ = false;
+    bool retryScheduled_ = false;
+    // Last, so that it is destroyed first: no retry outlives the writer.
+    RetryTimer retryTimer_;
 };

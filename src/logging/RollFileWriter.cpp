@@ -1,10 +1,6 @@
 #include "logging/RollFileWriter.h"
 
 #include <windows.h>
-#include <wchar.h>
-
-#include <algorithm>
-#include <vector>
 
 #include "common/Directories.h"
 #include "common/Format.h"
@@ -17,11 +13,9 @@ namespace {
 
 const Logger logger(L"RollFileWriter");
 
-// While the file cannot be opened or cannot roll over, trying again often
-// enough to recover soon but not so often that the program slows down.
-const unsigned long long OPEN_RETRY_MILLISECONDS = 10000;
-const unsigned long long ROLL_OVER_RETRY_MILLISECONDS = 30000;
-const long long ROLL_OVER_RETRY_BYTES = 1048576;
+// While the file cannot be opened or written, trying again often enough to
+// recover soon but not so often that the program slows down.
+const unsigned long long RETRY_MILLISECONDS = 10000;
 
 std::wstring timestamp(const SYSTEMTIME& now)
 {
@@ -31,7 +25,7 @@ std::wstring timestamp(const SYSTEMTIME& now)
 
 std::wstring dayOf(const SYSTEMTIME& time) { return format(L"%04d-%02d-%02d", time.wYear, time.wMonth, time.wDay); }
 
-// The file is a text file: every line ends in CR LF.
+// The file is a text file: every line of a record ends in CR LF.
 std::string recordBytes(const std::wstring& record)
 {
     std::wstring text;
@@ -43,28 +37,6 @@ std::string recordBytes(const std::wstring& record)
         text.push_back(record[i]);
     }
     return toUtf8(text);
-}
-
-bool exists(const std::wstring& file) { return GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-// Renaming or deleting needs delete access, which a handle of another process
-// without delete sharing denies; a backup that does not exist is no obstacle.
-DWORD replaceableError(const std::wstring& file)
-{
-    UniqueHandle handle(CreateFileW(file.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    const DWORD error = handle ? ERROR_SUCCESS : GetLastError();
-    return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;
-}
-
-// ERROR_SUCCESS when `file` is gone, also when it was not there.
-DWORD removeFile(const std::wstring& file)
-{
-    if (DeleteFileW(file.c_str())) {
-        return ERROR_SUCCESS;
-    }
-    const DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;
 }
 
 // A full disk leaves the handle good: the next record may fit again.
@@ -93,79 +65,12 @@ std::wstring openFailureText(const std::wstring& file, DWORD error)
     return format(L"Failed to open log file %s: %s", file, errorText(error));
 }
 
-// A daily backup's day and number, from the part of its name after "log."
-struct DailyBackup {
-    std::wstring day;
-    long number;
-    std::wstring name;
-    bool operator<(const DailyBackup& other) const
-    {
-        return day != other.day ? day < other.day : number < other.number;
-    }
-};
-
-bool isDigits(const std::wstring& text)
-{
-    return !text.empty() && text.find_first_not_of(L"0123456789") == std::wstring::npos;
-}
-
-// "2026-12-07.3" or "2026-12-07.3.gz".
-bool parseDailySuffix(const std::wstring& suffix, DailyBackup& backup)
-{
-    if (suffix.size() < 12 || suffix[4] != L'-' || suffix[7] != L'-' || suffix[10] != L'.' ||
-        !isDigits(suffix.substr(0, 4) + suffix.substr(5, 2) + suffix.substr(8, 2))) {
-        return false;
-    }
-    std::wstring number = suffix.substr(11);
-    if (number.size() > 3 && number.compare(number.size() - 3, 3, L".gz") == 0) {
-        number.resize(number.size() - 3);
-    }
-    if (!isDigits(number) || number.size() > 9) {
-        return false;
-    }
-    backup.day = suffix.substr(0, 10);
-    backup.number = std::stol(number);
-    return true;
-}
-
-std::vector<DailyBackup> dailyBackupsOf(const std::wstring& fileName)
-{
-    std::vector<DailyBackup> backups;
-    const size_t folderEnd = fileName.find_last_of(L"\\/");
-    const std::wstring folder = folderEnd == std::wstring::npos ? std::wstring() : fileName.substr(0, folderEnd + 1);
-    const std::wstring baseName = fileName.substr(folder.size()) + L".";
-    WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW((fileName + L".*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) {
-        return backups;
-    }
-    do {
-        const std::wstring name = found.cFileName;
-        DailyBackup backup;
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name.size() > baseName.size() &&
-            _wcsnicmp(name.c_str(), baseName.c_str(), baseName.size()) == 0 &&
-            parseDailySuffix(name.substr(baseName.size()), backup)) {
-            backup.name = folder + name;
-            backups.push_back(backup);
-        }
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-    std::sort(backups.begin(), backups.end());
-    return backups;
-}
-
-std::wstring lostRecordsText(RollFileWriter::Layout layout, int count, DWORD reason)
-{
-    if (layout == RollFileWriter::Layout::Raw) {
-        return format(count == 1 ? L"%d line of program output was lost: %s"
-                                 : L"%d lines of program output were lost: %s",
-                      count, errorText(reason));
-    }
-    return format(count == 1 ? L"%d log record was lost: %s" : L"%d log records were lost: %s", count,
-                  errorText(reason));
-}
-
 }  // namespace
+
+RollFileWriter::RollFileWriter(Layout layout, LogFileOperations& files)
+    : layout_(layout), rollOver_(files)
+{
+}
 
 void RollFileWriter::open(const std::wstring& newFileName)
 {
@@ -194,7 +99,9 @@ DWORD RollFileWriter::openWantedFile()
         // A folder that could not be created says more than "path not found".
         return folderError != ERROR_SUCCESS ? folderError : GetLastError();
     }
+    const LostRecords lost = lost_;
     close();
+    lost_ = lost;
     file_ = std::move(file);
     fileName_ = name;
     wantedFileName_ = name;
@@ -215,7 +122,7 @@ DWORD RollFileWriter::openWantedFile()
 // Failures of these retries are not logged again: the first one was.
 void RollFileWriter::retryOpenIfDue()
 {
-    if (wantedFileName_ != fileName_ && tickCount() - openTriedAt_ >= OPEN_RETRY_MILLISECONDS) {
+    if (wantedFileName_ != fileName_ && tickCount() - openTriedAt_ >= RETRY_MILLISECONDS) {
         openError_ = openWantedFile();
     }
 }
@@ -226,7 +133,8 @@ void RollFileWriter::write(const std::wstring& prefix, const std::wstring& messa
     append(timestamp(now) + prefix + message + L"\n", now);
 }
 
-void RollFileWriter::writeLine(const std::wstring& line) { append(line + L"\n", localTime()); }
+// A line of the program's may hold a lone CR or LF of its own: it stays as it is.
+void RollFileWriter::writeLine(const std::wstring& line) { append(line + L"\r\n", localTime()); }
 
 void RollFileWriter::append(const std::wstring& records, const SYSTEMTIME& now)
 {
@@ -237,6 +145,7 @@ void RollFileWriter::append(const std::wstring& records, const SYSTEMTIME& now)
         }
         return;
     }
+    takeRollOverOutcome();
     // The first record of a new day starts the day's file.
     if (isNewDay(now) && rollOverAllowed()) {
         rollOver();
@@ -245,23 +154,60 @@ void RollFileWriter::append(const std::wstring& records, const SYSTEMTIME& now)
         return;
     }
     fileDay_ = dayOf(now);
-    if (size_ >= policy_.maxSize && rollOverAllowed()) {
+    if (rollOver_.isDue(size_, policy_.maxSize) && rollOverAllowed()) {
         rollOver();
-    }
-    const std::wstring compressionFailure = compressor_.takeFailure();
-    if (!compressionFailure.empty()) {
-        report(LEVEL_WARN, compressionFailure);
     }
 }
 
 void RollFileWriter::close()
 {
+    rollOver_.forget();
     file_.reset();
     fileName_.clear();
     wantedFileName_.clear();
     size_ = 0;
     fileDay_.clear();
-    rollOverFailing_ = false;
+    lost_ = LostRecords();
+    writeFailing_ = false;
+}
+
+DWORD RollFileWriter::millisecondsToRetry() const
+{
+    if (lost_.count == 0) {
+        return INFINITE;
+    }
+    const unsigned long long waited = tickCount() - lossTriedAt_;
+    return waited >= RETRY_MILLISECONDS ? 0 : static_cast<DWORD>(RETRY_MILLISECONDS - waited);
+}
+
+// A Raw writer cannot try the file without one of the program's lines: its
+// count goes to the log, and the outage goes on being counted.
+void RollFileWriter::retryLostRecords()
+{
+    if (millisecondsToRetry() != 0) {
+        return;
+    }
+    lossTriedAt_ = tickCount();
+    if (layout_ == Layout::Raw) {
+        lostRecordsReported();
+        return;
+    }
+    retryOpenIfDue();
+    if (file_ && appendRecords(lostRecordsRecord()) == ERROR_SUCCESS) {
+        writeFailing_ = false;
+        lostRecordsReported();
+    }
+}
+
+void RollFileWriter::reportLossAtStop()
+{
+    if (lost_.count == 0) {
+        return;
+    }
+    if (layout_ == Layout::Stamped && file_) {
+        appendRecords(lostRecordsRecord());
+    }
+    lostRecordsReported();
 }
 
 unsigned long long RollFileWriter::tickCount() const { return GetTickCount64(); }
@@ -282,7 +228,7 @@ BOOL RollFileWriter::writeFile(HANDLE file, const char* data, DWORD size, DWORD*
 // off again, so that no torn record is glued to the next one.
 DWORD RollFileWriter::appendRecords(const std::wstring& records)
 {
-    const std::string bytes = recordBytes(records);
+    const std::string bytes = layout_ == Layout::Raw ? toUtf8(records) : recordBytes(records);
     const char* data = bytes.data();
     size_t left = bytes.size();
     while (left > 0) {
@@ -312,14 +258,12 @@ DWORD RollFileWriter::appendRecords(const std::wstring& records)
 // as they are; their count goes only to the log.
 bool RollFileWriter::writeRecord(const std::wstring& records)
 {
-    const std::wstring lost = lostRecords_ > 0 ? lostRecordsText(layout_, lostRecords_, lostReason_) : std::wstring();
-    std::wstring text = records;
-    if (!lost.empty() && layout_ == Layout::Stamped) {
-        text = timestamp(localTime()) + logger.prefix(LEVEL_WARN) + lost + L"\n" + text;
-    }
+    const bool reporting = lost_.count > 0;
+    const std::wstring text = reporting && layout_ == Layout::Stamped ? lostRecordsRecord() + records : records;
     const DWORD error = appendRecords(text);
     if (error != ERROR_SUCCESS) {
-        if (lostRecords_ == 0) {
+        if (!writeFailing_) {
+            writeFailing_ = true;
             logger.warn(L"Failed to write to log file %s: %s", fileName_, errorText(error));
         }
         countLostRecord(error);
@@ -328,9 +272,9 @@ bool RollFileWriter::writeRecord(const std::wstring& records)
         }
         return false;
     }
-    if (!lost.empty()) {
-        lostRecords_ = 0;
-        logger.warn(lost);
+    writeFailing_ = false;
+    if (reporting) {
+        lostRecordsReported();
     }
     return true;
 }
@@ -339,6 +283,7 @@ bool RollFileWriter::writeRecord(const std::wstring& records)
 // file opened again on the schedule of a file that could not be opened.
 void RollFileWriter::loseHandle(DWORD error)
 {
+    rollOver_.forget();
     file_.reset();
     fileName_.clear();
     size_ = 0;
@@ -349,10 +294,22 @@ void RollFileWriter::loseHandle(DWORD error)
 
 void RollFileWriter::countLostRecord(DWORD reason)
 {
-    if (lostRecords_ == 0) {
-        lostReason_ = reason;
+    if (lost_.count == 0) {
+        lossTriedAt_ = tickCount();
     }
-    ++lostRecords_;
+    lost_.add(reason);
+}
+
+std::wstring RollFileWriter::lostRecordsRecord() const
+{
+    return timestamp(localTime()) + logger.prefix(LEVEL_WARN) + lostRecordsText(false, lost_, wantedFileName_) +
+           L"\n";
+}
+
+void RollFileWriter::lostRecordsReported()
+{
+    reportLostRecords(layout_ == Layout::Raw, lost_, wantedFileName_);
+    lost_ = LostRecords();
 }
 
 // The file appender skips what is logged while it writes, so messages about
@@ -373,181 +330,35 @@ void RollFileWriter::seekToEnd()
     }
 }
 
-// Copying the whole file again with every record would slow the program down,
-// so a roll-over that failed waits for more content or for time to pass. While
-// a backup is compressed the backups stay where they are: the file grows a
-// little longer rather than the records waiting.
-bool RollFileWriter::rollOverAllowed() const
-{
-    if (compressor_.isBusy()) {
-        return false;
-    }
-    return !rollOverFailing_ || size_ >= rollOverRetrySize_ ||
-           tickCount() - rollOverFailedAt_ >= ROLL_OVER_RETRY_MILLISECONDS;
-}
-
 bool RollFileWriter::isNewDay(const SYSTEMTIME& now) const
 {
     return policy_.roll == RollPolicy::Roll::Daily && size_ > 0 && !fileDay_.empty() && fileDay_ != dayOf(now);
 }
 
+bool RollFileWriter::rollOverAllowed() const { return rollOver_.isAllowed(size_, tickCount()); }
+
 void RollFileWriter::rollOver()
 {
-    const bool daily = policy_.roll == RollPolicy::Roll::Daily;
-    // Backups that cannot be moved are found before the first one moves, so
-    // that in the usual case a failed roll-over leaves them as they were.
-    for (int n = 1; !daily && n <= policy_.keep && (exists(backupName(n)) || exists(backupName(n) + L".gz")); ++n) {
-        for (const std::wstring& name : {backupName(n), backupName(n) + L".gz"}) {
-            const DWORD error = replaceableError(name);
-            if (error != ERROR_SUCCESS) {
-                rollOverFailed(name, error);
-                return;
-            }
-        }
-    }
-    const std::wstring backup = daily ? nextDailyBackupName() : backupName(1);
-    const std::wstring copy = backup + L".tmp";
-    const DWORD copyError = copyLiveFileTo(copy);
-    seekToEnd();
-    if (copyError != ERROR_SUCCESS) {
-        DeleteFileW(copy.c_str());
-        rollOverFailed(copy, copyError);
-        return;
-    }
-    // The copy stays when it cannot be put in place, and the live file whole.
-    std::wstring failed = backup;
-    DWORD error = daily ? ERROR_SUCCESS : shiftBackups(failed);
-    if (error == ERROR_SUCCESS && !MoveFileExW(copy.c_str(), backup.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        error = GetLastError();
-        failed = copy;
-    }
-    if (error != ERROR_SUCCESS) {
-        rollOverFailed(failed, error);
-        return;
-    }
-    if (daily) {
-        dropOldestDailyBackups();
-    }
-    if (SetFilePointerEx(file_.get(), LARGE_INTEGER{}, nullptr, FILE_BEGIN) && SetEndOfFile(file_.get())) {
-        size_ = 0;
-        fileDay_.clear();
-    } else {
-        seekToEnd();
-    }
-    if (policy_.compress) {
-        compressor_.start(backup);
-    }
-    if (rollOverFailing_) {
-        rollOverFailing_ = false;
-        report(LEVEL_INFO, format(L"Log file %s rolls over again", fileName_));
-    }
-}
-
-// Makes room for the new .1: the oldest backup goes, then each moves one up,
-// oldest first, each move checked. Only as far as the first gap, so that a
-// roll-over retried after a failure halfway loses no further generation.
-DWORD RollFileWriter::shiftBackups(std::wstring& failed)
-{
-    int gap = 1;
-    while (gap < policy_.keep && (exists(backupName(gap)) || exists(backupName(gap) + L".gz"))) {
-        ++gap;
-    }
-    for (const std::wstring& name : {backupName(gap), backupName(gap) + L".gz"}) {
-        const DWORD error = removeFile(name);
-        if (error != ERROR_SUCCESS) {
-            failed = name;
-            return error;
-        }
-    }
-    for (int n = gap - 1; n >= 1; --n) {
-        const DWORD error = moveBackup(n, n + 1);
-        if (error != ERROR_SUCCESS) {
-            failed = backupName(n);
-            return error;
-        }
-    }
-    return ERROR_SUCCESS;
-}
-
-// Moves the plain and the compressed form, whichever are there.
-DWORD RollFileWriter::moveBackup(int from, int to)
-{
-    for (const wchar_t* form : {L"", L".gz"}) {
-        const std::wstring source = backupName(from) + form;
-        const std::wstring target = backupName(to) + form;
-        if (exists(source) && !MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-            return GetLastError();
-        }
-    }
-    return ERROR_SUCCESS;
-}
-
-// What cannot be deleted now goes with a later roll-over.
-void RollFileWriter::dropOldestDailyBackups()
-{
-    const std::vector<DailyBackup> backups = dailyBackupsOf(fileName_);
-    // A backup and its compressed form are one backup.
-    std::vector<const DailyBackup*> distinct;
-    for (const DailyBackup& backup : backups) {
-        if (distinct.empty() || distinct.back()->day != backup.day || distinct.back()->number != backup.number) {
-            distinct.push_back(&backup);
-        }
-    }
-    const size_t excess = distinct.size() > static_cast<size_t>(policy_.keep) ? distinct.size() - policy_.keep : 0;
-    for (const DailyBackup& backup : backups) {
-        for (size_t i = 0; i < excess; ++i) {
-            if (distinct[i]->day == backup.day && distinct[i]->number == backup.number) {
-                DeleteFileW(backup.name.c_str());
-            }
-        }
-    }
-}
-
-void RollFileWriter::rollOverFailed(const std::wstring& file, DWORD error)
-{
-    rollOverRetrySize_ = size_ + ROLL_OVER_RETRY_BYTES;
-    rollOverFailedAt_ = tickCount();
-    if (!rollOverFailing_) {
-        rollOverFailing_ = true;
-        report(LEVEL_WARN, format(L"Failed to roll over log file %s, it keeps growing: %s: %s", fileName_, file,
-                                  errorText(error)));
-    }
-}
-
-DWORD RollFileWriter::copyLiveFileTo(const std::wstring& target)
-{
-    // Others, such as a virus scanner, may read the copy as it is written.
-    UniqueHandle backup(CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!backup || !SetFilePointerEx(file_.get(), LARGE_INTEGER{}, nullptr, FILE_BEGIN)) {
-        return GetLastError();
-    }
-    char buffer[65536];
-    for (;;) {
-        DWORD read = 0;
-        if (!ReadFile(file_.get(), buffer, sizeof buffer, &read, nullptr)) {
-            return GetLastError();
-        }
-        if (read == 0) {
-            return ERROR_SUCCESS;
-        }
-        if (!writeAll(backup.get(), buffer, read)) {
-            return GetLastError();
-        }
-    }
-}
-
-std::wstring RollFileWriter::backupName(int number) const { return format(L"%s.%d", fileName_, number); }
-
-// The day's next number: one more than the highest of that day so far.
-std::wstring RollFileWriter::nextDailyBackupName() const
-{
+    std::vector<LogRollOver::Message> messages;
     const std::wstring day = fileDay_.empty() ? dayOf(localTime()) : fileDay_;
-    long number = 0;
-    for (const DailyBackup& backup : dailyBackupsOf(fileName_)) {
-        if (backup.day == day) {
-            number = std::max(number, backup.number);
-        }
+    if (rollOver_.start(file_.get(), fileName_, policy_, day, size_, tickCount(), messages)) {
+        fileDay_.clear();
     }
-    return format(L"%s.%s.%ld", fileName_, day, number + 1);
+    // Reading the file for its copy moved the position.
+    seekToEnd();
+    reportAll(messages);
+}
+
+void RollFileWriter::takeRollOverOutcome()
+{
+    std::vector<LogRollOver::Message> messages;
+    rollOver_.takeOutcome(fileName_, messages);
+    reportAll(messages);
+}
+
+void RollFileWriter::reportAll(const std::vector<LogRollOver::Message>& messages)
+{
+    for (const LogRollOver::Message& message : messages) {
+        report(message.level, message.text);
+    }
 }

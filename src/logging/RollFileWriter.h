@@ -1,17 +1,20 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "common/UniqueResource.h"
-#include "logging/BackupCompressor.h"
+#include "logging/LogFileOperations.h"
+#include "logging/LogRollOver.h"
+#include "logging/LostRecords.h"
 #include "logging/RollPolicy.h"
 
 // A log file bounded in size, and by day if asked: when it rolls over its
-// content moves to a backup and it starts again empty. Size backups are
-// numbered name.1 (newest) to name.<keep>; daily ones are named by the day of
-// their records, name.2026-12-07.1, .2, ... in the order they were written.
-// It never loses a record in silence: records that cannot be written are
-// counted and the count is reported with the first record written afterwards.
+// content moves to a backup (LogRollOver) and it starts again empty. It never
+// loses a record in silence: records that cannot be written are counted and
+// the count is reported with the next record written, on the retry schedule
+// (retryLostRecords) or at the stop (reportLossAtStop), whichever comes first.
+// Not thread-safe: its owner serialises the calls.
 class RollFileWriter {
 public:
     // Stamped: Hostwell's records, "[timestamp] prefix message". Raw: the
@@ -19,7 +22,8 @@ public:
     // file then goes only to the log, never into the file.
     enum class Layout { Stamped, Raw };
 
-    explicit RollFileWriter(Layout layout = Layout::Stamped) : layout_(layout) {}
+    explicit RollFileWriter(Layout layout = Layout::Stamped,
+                            LogFileOperations& files = LogFileOperations::system());
     virtual ~RollFileWriter() { close(); }
     RollFileWriter(const RollFileWriter&) = delete;
     RollFileWriter& operator=(const RollFileWriter&) = delete;
@@ -31,9 +35,19 @@ public:
     void setPolicy(const RollPolicy& policy) { policy_ = policy; }
     // Appends one record "[timestamp] prefix message" and rolls over if needed.
     void write(const std::wstring& prefix, const std::wstring& message);
-    // Appends one line as it is.
+    // Appends one line as it is, with CR LF.
     void writeLine(const std::wstring& line);
     void close();
+
+    // Milliseconds until retryLostRecords is due; INFINITE while nothing is lost.
+    DWORD millisecondsToRetry() const;
+    // When due: the count of lost records goes into the file (a Stamped one,
+    // if it takes it again) or to the log (a Raw one).
+    void retryLostRecords();
+    // The count now, into the file if it takes it and in any case to the log.
+    void reportLossAtStop();
+    // Waits for the backups being moved; the outcome shows with the next record.
+    void waitForBackups() { rollOver_.wait(); }
 
     const std::wstring& fileName() const { return fileName_; }
 
@@ -53,18 +67,15 @@ private:
     bool writeRecord(const std::wstring& records);
     void loseHandle(DWORD error);
     void countLostRecord(DWORD reason);
+    std::wstring lostRecordsRecord() const;
+    void lostRecordsReported();
     void report(int level, const std::wstring& message);
 
-    bool rollOverAllowed() const;
     bool isNewDay(const SYSTEMTIME& now) const;
+    bool rollOverAllowed() const;
     void rollOver();
-    DWORD shiftBackups(std::wstring& failed);
-    DWORD moveBackup(int from, int to);
-    void dropOldestDailyBackups();
-    void rollOverFailed(const std::wstring& file, DWORD error);
-    DWORD copyLiveFileTo(const std::wstring& target);
-    std::wstring backupName(int number) const;
-    std::wstring nextDailyBackupName() const;
+    void takeRollOverOutcome();
+    void reportAll(const std::vector<LogRollOver::Message>& messages);
 
     void seekToEnd();
 
@@ -82,14 +93,11 @@ private:
     DWORD openError_ = ERROR_SUCCESS;
     unsigned long long openTriedAt_ = 0;
 
-    // Records that could not be written since the last one that could.
-    int lostRecords_ = 0;
-    DWORD lostReason_ = ERROR_SUCCESS;
+    LostRecords lost_;
+    unsigned long long lossTriedAt_ = 0;
+    // Between a failed write and the next that succeeds: warned about once.
+    bool writeFailing_ = false;
 
-    bool rollOverFailing_ = false;
-    long long rollOverRetrySize_ = 0;
-    unsigned long long rollOverFailedAt_ = 0;
-
-    // Last, so that it is destroyed first: its thread ends before the writer.
-    BackupCompressor compressor_;
+    // Last, so that it is destroyed first: the backups stop moving before the writer goes.
+    LogRollOver rollOver_;
 };

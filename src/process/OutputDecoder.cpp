@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include "common/WhiteSpace.h"
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
 
@@ -139,4 +138,7 @@ std::wstring OutputDecoder::decodeAll(unsigned int codePage, const std::string& 
     return text;
 }
 
-std::wstring OutputDecoder::trimmed(const std::wstring& line) { return trimTrailingWhiteSpace(line); }
+std::wstring OutputDecoder::withoutLineEnd(const std::wstring& line)
+{
+    return !line.empty() && line.back() == L'\r' ? line.substr(0, line.size() - 1) : line;
+}

@@ -9,6 +9,7 @@
 // stays whole and the automatic encoding judges a line by all its bytes; a
 // line longer than the limit is passed on in pieces that end on whole
 // characters. UTF-16 output (little-endian) is cut on its own line feeds.
+// A line keeps its trailing blanks; only its end, LF or CR LF, is taken off.
 class OutputDecoder {
 public:
     static const size_t LONG_LINE = 4096;
@@ -29,12 +30,14 @@ public:
             if (feed == std::string::npos) {
                 break;
             }
-            onLine(trimmed(decode(consoleCodePage, pending_.substr(start, feed - start))));
+            onLine(withoutLineEnd(decode(consoleCodePage, pending_.substr(start, feed - start))));
             start = feed + lineFeedSize();
+            pieceSent_ = false;
         }
         pending_.erase(0, start);
         if (pending_.size() > LONG_LINE) {
             onPiece(takePiece(consoleCodePage));
+            pieceSent_ = true;
         }
     }
 
@@ -44,13 +47,15 @@ public:
         append(consoleCodePage, data, size, onLine, onLine);
     }
 
-    // The rest of the output after its end: a last line without a line feed.
+    // The rest of the output after its end: a last line without a line feed,
+    // also the empty end of one whose pieces went before.
     template <typename OnLine>
     void finish(unsigned int consoleCodePage, OnLine onLine)
     {
-        if (!pending_.empty()) {
-            onLine(trimmed(decode(consoleCodePage, pending_)));
+        if (!pending_.empty() || pieceSent_) {
+            onLine(withoutLineEnd(decode(consoleCodePage, pending_)));
             pending_.clear();
+            pieceSent_ = false;
         }
     }
 
@@ -65,10 +70,12 @@ private:
     // character at their end stays pending.
     std::wstring takePiece(unsigned int consoleCodePage);
     static std::wstring decodeAll(unsigned int codePage, const std::string& bytes);
-    static std::wstring trimmed(const std::wstring& line);
+    static std::wstring withoutLineEnd(const std::wstring& line);
 
     OutputEncoding encoding_;
     std::string pending_;
+    // A piece of the line under way has gone out: its end is still to come.
+    bool pieceSent_ = false;
 };
 
 // How many of the bytes form whole characters in the code page; the rest

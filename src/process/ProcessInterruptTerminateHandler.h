@@ -17,6 +17,7 @@ public:
     explicit ProcessInterruptTerminateHandler(std::wstring killed = L"Service process") : killed_(std::move(killed)) {}
 
     DWORD handle(const ChildProcess& child) override;
+    StopStep lastStep() const override { return isInterrupted() ? StopStep::Kill : StopStep::None; }
 
 private:
     std::wstring killed_;

@@ -85,6 +85,7 @@ int ServiceProcessCommand::execute()
     const int result = command.execute();
     exitCode_ = command.exitCode();
     stoppedByWatcher_ = command.stoppedByWatcher();
+    stopStep_ = handler->lastStep();
     return result;
 }
 

@@ -7,6 +7,7 @@
 
 #include "common/Command.h"
 #include "common/InterruptHolder.h"
+#include "process/ProcessInterruptHandler.h"
 
 class EnvironmentBlock;
 class PipeReaderCallback;
@@ -37,6 +38,8 @@ public:
     void watchWith(RunWatcher* watcher) { watcher_ = watcher; }
     // True when the watcher had the program stopped.
     bool stoppedByWatcher() const { return stoppedByWatcher_; }
+    // The last step the stop took before the program ended; None when it ended by itself.
+    StopStep stopStep() const { return stopStep_; }
     // Called with the program's process id once it runs.
     void whenStarted(std::function<void(DWORD processId)> callback) { onStarted_ = std::move(callback); }
 
@@ -50,6 +53,7 @@ private:
     const std::atomic<bool>* consoleEventReceived_;
     RunWatcher* watcher_ = nullptr;
     bool stoppedByWatcher_ = false;
+    StopStep stopStep_ = StopStep::None;
     std::function<void(DWORD)> onStarted_;
     DWORD exitCode_ = 0;
 };

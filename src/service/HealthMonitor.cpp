@@ -29,7 +29,7 @@ HealthMonitor::HealthMonitor(const ServiceTaskSettings& settings, ServiceStatusU
     if (const HealthCheck* check = settings.getHealthCheck()) {
         healthCheck_ = *check;
         health_.emplace(check->target, makeProbe(check->target, static_cast<DWORD>(check->timeout.count())));
-        verdict_.emplace(*check);
+        verdict_.emplace(*check, settings.getRestartPolicy().when != RestartWhen::Never);
     }
     if (!timer_) {
         logger.error(L"Failed to create the timer of the probes. %s", lastErrorText());

@@ -16,8 +16,26 @@ std::wstring httpErrorText(DWORD code)
     case ERROR_WINHTTP_CONNECTION_ERROR: return format(L"connection reset (%d)", static_cast<int>(code));
     case ERROR_WINHTTP_SECURE_FAILURE: return format(L"certificate not accepted (%d)", static_cast<int>(code));
     case ERROR_WINHTTP_INVALID_SERVER_RESPONSE: return format(L"not an HTTP answer (%d)", static_cast<int>(code));
-    default: return errorText(code);
+    case ERROR_WINHTTP_REDIRECT_FAILED: return format(L"the redirect limit was exceeded (%d)", static_cast<int>(code));
+    case ERROR_WINHTTP_HEADER_NOT_FOUND:
+        return format(L"the answer lacks a header it needs (%d)", static_cast<int>(code));
+    case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
+        return format(L"the secure channel failed (%d)", static_cast<int>(code));
+    // The rest in WinHTTP's own words, from its message table (Windows has one; Wine's DLL does not).
+    default: return moduleErrorText(GetModuleHandleW(L"winhttp.dll"), code);
     }
+}
+
+std::wstring httpStatusFailure(DWORD status)
+{
+    if (status >= 200 && status <= 299) {
+        return std::wstring();
+    }
+    if (status >= 300 && status <= 399) {
+        return format(L"answered %d, a redirect, which is not followed: the address itself must answer 200 to 299",
+                      static_cast<int>(status));
+    }
+    return format(L"answered %d", static_cast<int>(status));
 }
 
 const WinHttp* WinHttp::functions()
@@ -88,7 +106,10 @@ bool HttpProbe::begin()
     }
     // The context is set before the callback, so that every callback of the request finds it.
     DWORD_PTR value = reinterpret_cast<DWORD_PTR>(context.get());
-    if (!winHttp_->setOption(request_, WINHTTP_OPTION_CONTEXT_VALUE, &value, sizeof value) ||
+    // The address itself must answer, not one it sends the probe on to.
+    DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
+    if (!winHttp_->setOption(request_, WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof noRedirects) ||
+        !winHttp_->setOption(request_, WINHTTP_OPTION_CONTEXT_VALUE, &value, sizeof value) ||
         winHttp_->setStatusCallback(request_, onStatus, WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES,
                                  0) == WINHTTP_INVALID_STATUS_CALLBACK) {
         const DWORD error = GetLastError();
@@ -113,11 +134,8 @@ bool HttpProbe::finish()
         error_ = httpErrorText(failure);
         return false;
     }
-    if (status < 200 || status > 299) {
-        error_ = format(L"answered %d", static_cast<int>(status));
-        return false;
-    }
-    return true;
+    error_ = httpStatusFailure(status);
+    return error_.empty();
 }
 
 void HttpProbe::cancel() { close(); }

@@ -68,5 +68,7 @@ private:
 };
 
 // "cannot connect (12029)": the errors of WinHTTP in words, which the system's
-// message table does not hold.
+// message table does not hold; the rest from WinHTTP's own.
 std::wstring httpErrorText(DWORD code);
+// Empty for an answer of 200 to 299; else "answered 503", and a redirect says it is one.
+std::wstring httpStatusFailure(DWORD status);

@@ -1,6 +1,7 @@
 #include "service/LivenessCheck.h"
 
 #include "logging/Logger.h"
+#include "logging/ServiceEvents.h"
 
 namespace {
 const Logger logger(L"LivenessCheck");
@@ -15,11 +16,15 @@ bool LivenessCheck::onResult(bool held, const std::wstring& error)
         failed_ = 0;
         return false;
     }
-    if (++failed_ < check_.failures) {
+    ServiceEvents::healthCheckFailed(check_.target.name(), error, ++failed_);
+    if (failed_ < check_.failures) {
         return false;
     }
-    logger.warn(L"The program did not answer %s: %d probes failed, the last: %s; it is stopped and restarted",
-                check_.target.name(), static_cast<int>(failed_), error);
+    ServiceEvents::unhealthy(check_.target.name(), failed_);
+    logger.warn(L"The program did not answer %s: %d probes failed, the last: %s; %s", check_.target.name(),
+                static_cast<int>(failed_), error,
+                restarts_ ? L"it is stopped and restarted as <restart> says"
+                          : L"it is stopped and the service ends, since no <restart> is set");
     failed_ = 0;
     return true;
 }

@@ -4,6 +4,7 @@
 #include "commandline/Argz.h"
 #include "commandline/ConsoleWriter.h"
 #include "eventlog/EventLogAppender.h"
+#include "logging/FileAppender.h"
 #include "logging/Logger.h"
 #include "security/TrustedAccounts.h"
 #include "security/WriteAccessCheck.h"
@@ -70,6 +71,7 @@ int ServiceAction::ExecuteAction(const Argz& arguments, const ServiceSettings& s
             return 1;
         }
     }
+    LoggerHolder::fileAppender().reportLossAtStop();
     logger.debug(L"Exit ExecuteAction");
     return 0;
 }

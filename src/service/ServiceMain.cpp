@@ -2,6 +2,7 @@
 
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
+#include "logging/ServiceEvents.h"
 #include "logging/ThreadFailure.h"
 #include "service/ServiceExecuteProcessTask.h"
 #include "service/ServiceStatus.h"
@@ -41,6 +42,7 @@ void ServiceMain::serve(ServiceStatus& status)
         status.setStatus(StatusValue::STARTING);
         logger.error(L"Failed to start process: its files may be changed by ordinary users");
         status.setFailureExitCode(1);
+        ServiceEvents::gaveUp(GiveUpReason::FILES_REFUSED, 1);
     } else {
         ServiceExecuteProcessTask task(writableFilesAccepted_);
         task.setContext(&context_);

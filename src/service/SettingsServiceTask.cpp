@@ -1,6 +1,7 @@
 #include "service/SettingsServiceTask.h"
 
 #include "logging/Logger.h"
+#include "logging/ServiceEvents.h"
 #include "service/ServiceEventContext.h"
 #include "settings/FileTaskSettings.h"
 #include "settings/SettingsInterfaces.h"
@@ -36,6 +37,6 @@ void SettingsServiceTask::run()
     SettingsLoader loader(settings->getSettingsFile(), settings, this);
     if (loader.execute() != 0) {
         logger.error(L"Failed to load service task settings. Service will exit");
-        reportFailure(1);
+        reportFailure(1, GiveUpReason::SETTINGS_REFUSED);
     }
 }

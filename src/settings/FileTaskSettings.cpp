@@ -8,6 +8,7 @@
 #include "common/WhiteSpace.h"
 #include "logging/Logger.h"
 #include "settings/OutputEncoding.h"
+#include "settings/OutputLogElement.h"
 #include "settings/Paths.h"
 #include "settings/RollSettings.h"
 #include "settings/SettingsNames.h"
@@ -26,8 +27,6 @@ std::wstring withoutLeading(const std::wstring& text, wchar_t character)
     return first == std::wstring::npos ? std::wstring() : text.substr(first);
 }
 
-bool startsWithTwoBackslashes(const std::wstring& text) { return text.compare(0, 2, L"\\\\") == 0; }
-
 int readWorkDir(const XmlNode& execution, const std::wstring& baseDirectory, const std::wstring& defaultDir,
                 std::wstring& out)
 {
@@ -39,12 +38,14 @@ int readWorkDir(const XmlNode& execution, const std::wstring& baseDirectory, con
     }
     std::wstring text = elementText(*element);
     logger.debug(L"Program work dir from settings:   %s", text);
-    if (startsWithTwoBackslashes(text)) {
-        logger.error(L"Program path may not refer to a network share");
+    if (isNetworkPath(text)) {
+        logger.error(L"Program path may not refer to a network share: <workdir> is %s", text);
         return 1;
     }
     // A root-relative path counts as relative to the settings file's directory.
-    text = withoutLeading(withoutLeading(text, L'\\'), L'/');
+    if (!isLocalExtendedPath(text)) {
+        text = withoutLeading(withoutLeading(text, L'\\'), L'/');
+    }
     std::wstring combined;
     if (combinePath(baseDirectory, text, combined) != 0) {
         logger.error(L"Failed to resolve workdir path: %s", text);
@@ -103,11 +104,11 @@ int readProgram(const XmlNode& execution, const std::wstring& baseDirectory, std
         logger.error(L"Program to execute was not specified");
         return 1;
     }
-    if (startsWithTwoBackslashes(program)) {
-        logger.error(L"Program path may not refer to a network share");
+    if (isNetworkPath(program)) {
+        logger.error(L"Program path may not refer to a network share: %s", program);
         return 1;
     }
-    if (hasDriveLetter(program)) {
+    if (hasDriveLetter(program) || isLocalExtendedPath(program)) {
         const DWORD attributes = GetFileAttributesW(program.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES) {
             logger.error(L"File does not exists: %s", program);
@@ -264,12 +265,6 @@ int readOutputEncoding(const XmlNode& execution, SimpleServiceTaskSettings& sett
     return 0;
 }
 
-std::wstring attributeText(const XmlNode& element, const wchar_t* name)
-{
-    const auto* attribute = element.first_attribute(name);
-    return attribute == nullptr ? std::wstring() : std::wstring(attribute->value(), attribute->value_size());
-}
-
 int readEnvironment(const XmlNode& execution, SimpleServiceTaskSettings& settings)
 {
     const XmlNode* list = execution.first_node(L"environment");
@@ -315,33 +310,6 @@ void readStartedMarker(const XmlNode& execution, SimpleServiceTaskSettings& sett
     settings.setStartedMarker(marker);
 }
 
-int readOutputLog(const XmlNode& execution, const std::wstring& settingsFile, SimpleServiceTaskSettings& settings)
-{
-    const XmlNode* element = execution.first_node(L"output-log");
-    if (element == nullptr) {
-        return 0;
-    }
-    const wchar_t* const path = L"<hostwell>/<execution>/<output-log>";
-    const std::wstring file = attributeText(*element, L"file");
-    if (trimWhiteSpace(file).empty()) {
-        logger.error(L"%s has no file: write the path of the file for the program's output, such as "
-                     L"file=\"logs\\app.log\"",
-                     path);
-        return 1;
-    }
-    OutputLogSettings outputLog;
-    if (resolvePath(settingsFile, file, false, outputLog.file) != 0) {
-        logger.error(L"Failed to resolve the file \"%s\" of %s", file, path);
-        return 1;
-    }
-    if (readRollPolicy(*element, path, outputLog.policy) != 0) {
-        return 1;
-    }
-    logger.debug(L"Program output goes to: %s", outputLog.file);
-    settings.setOutputLog(outputLog);
-    return 0;
-}
-
 }  // namespace
 
 int FileTaskSettings::parseDocument(XmlDocument& document, TextPositions& positions)
@@ -376,7 +344,7 @@ int FileTaskSettings::parseDocument(XmlDocument& document, TextPositions& positi
     readStartedMarker(*execution, settings);
     if (readRestartPolicy(*execution, settings) != 0 || readReadinessProbes(*execution, settings) != 0 ||
         readStartedTimeout(*execution, settings) != 0 || readHealthCheck(*execution, settings) != 0 ||
-        readOutputLog(*execution, settingsFile, settings) != 0) {
+        readOutputLog(*execution, *serviceSettings_, settings) != 0) {
         return 1;
     }
 

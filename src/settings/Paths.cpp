@@ -13,7 +13,6 @@ namespace {
 const Logger logger(L"File");
 const DWORD PATH_CAPACITY = 65535;
 // Larger files are refused rather than risking the process's memory.
-const LONGLONG MAX_TEXT_FILE_SIZE = 256LL * 1024 * 1024;
 
 bool isSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
@@ -108,6 +107,13 @@ bool hasDriveLetter(const std::wstring& path)
     return path.size() >= 3 && iswalpha(path[0]) && path[1] == L':';
 }
 
+bool isLocalExtendedPath(const std::wstring& path)
+{
+    return path.compare(0, 4, L"\\\\?\\") == 0 && hasDriveLetter(path.substr(4));
+}
+
+bool isNetworkPath(const std::wstring& path) { return path.compare(0, 2, L"\\\\") == 0 && !isLocalExtendedPath(path); }
+
 int combinePath(const std::wstring& directory, const std::wstring& path, std::wstring& out)
 {
     std::wstring combined;
@@ -172,7 +178,11 @@ int readFileBytes(const std::wstring& path, std::string& out)
     UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     LARGE_INTEGER size = {};
-    if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart > MAX_TEXT_FILE_SIZE) {
+    if (!file || !GetFileSizeEx(file.get(), &size)) {
+        return 1;
+    }
+    if (size.QuadPart > MAX_TEXT_FILE_SIZE) {
+        SetLastError(ERROR_FILE_TOO_LARGE);
         return 1;
     }
     std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
@@ -206,4 +216,9 @@ bool isExistingFile(const std::wstring& path)
 {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+std::wstring programStateFileBeside(const std::wstring& logFile)
+{
+    return logFile.empty() ? std::wstring() : logFile + L".state.json";
 }

@@ -60,6 +60,9 @@ std::wstring parseTcpTarget(const std::wstring& written, ProbeTarget& target)
     ProbeTarget parsed;
     parsed.kind = ProbeTarget::Kind::Tcp;
     parsed.text = trimWhiteSpace(written);
+    if (parsed.text.find(L"://") != std::wstring::npos) {
+        return L"is a URL, which belongs in <http>";
+    }
     const std::wstring wrong = parseAuthority(parsed.text, parsed.host, parsed.port, true);
     if (wrong.empty()) {
         target = parsed;

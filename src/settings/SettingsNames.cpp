@@ -15,6 +15,8 @@ const Logger logger(L"SettingsNames");
 struct KnownElement {
     std::wstring path;  // from the root element, joined by "/"
     std::vector<std::wstring> attributes;
+    // Read as a list; any other element is read once, its first time.
+    bool repeats = false;
 };
 
 // Every element and attribute the settings readers read: what they come to
@@ -29,7 +31,8 @@ const std::vector<KnownElement>& knownElements()
         {L"hostwell/description", {}},
         {L"hostwell/service-logging", {L"level", L"file", L"max-size", L"keep", L"roll", L"compress"}},
         {L"hostwell/dependencies", {}},
-        {L"hostwell/dependencies/service", {}},
+        {L"hostwell/dependencies/service", {}, true},
+        {L"hostwell/metrics", {L"file"}},
         {L"hostwell/execution", {}},
         {L"hostwell/execution/workdir", {}},
         {L"hostwell/execution/program", {}},
@@ -40,17 +43,17 @@ const std::vector<KnownElement>& knownElements()
         {L"hostwell/execution/termination/execution/program", {}},
         {L"hostwell/execution/termination/execution/arguments", {}},
         {L"hostwell/execution/copySystemEnvironmentVariables", {}},
-        {L"hostwell/execution/copySystemEnvironmentVariables/variable", {}},
+        {L"hostwell/execution/copySystemEnvironmentVariables/variable", {}, true},
         {L"hostwell/execution/status-marker", {L"timeout"}},
         {L"hostwell/execution/status-marker/started", {}},
-        {L"hostwell/execution/status-marker/tcp", {}},
-        {L"hostwell/execution/status-marker/http", {}},
+        {L"hostwell/execution/status-marker/tcp", {}, true},
+        {L"hostwell/execution/status-marker/http", {}, true},
         {L"hostwell/execution/health", {L"interval", L"timeout", L"failures", L"grace"}},
-        {L"hostwell/execution/health/tcp", {}},
-        {L"hostwell/execution/health/http", {}},
+        {L"hostwell/execution/health/tcp", {}, true},
+        {L"hostwell/execution/health/http", {}, true},
         {L"hostwell/execution/output-encoding", {}},
         {L"hostwell/execution/environment", {}},
-        {L"hostwell/execution/environment/variable", {L"name", L"value"}},
+        {L"hostwell/execution/environment/variable", {L"name", L"value"}, true},
         {L"hostwell/execution/restart", {L"when", L"delay", L"max-delay", L"reset", L"max-restarts"}},
         {L"hostwell/execution/output-log", {L"file", L"max-size", L"keep", L"roll", L"compress"}},
     };
@@ -86,6 +89,21 @@ std::wstring didYouMean(const std::wstring& meant, const wchar_t* form)
     return meant.empty() ? std::wstring() : format(L" (did you mean %s?)", format(form, meant));
 }
 
+// An element read once that comes again after its first time is ignored: say so.
+void warnIfRepeated(const XmlNode& element, const std::wstring& parentPath, TextPositions& positions)
+{
+    const std::wstring name(element.name(), element.name_size());
+    const KnownElement* known = knownElement(parentPath + L"/" + name);
+    if (known == nullptr || known->repeats) {
+        return;
+    }
+    const XmlNode* first = element.parent()->first_node(name.c_str(), name.size());
+    if (first != &element) {
+        logger.warn(L"<%s> at line %d is ignored: only the first <%s>, at line %d, is read", name,
+                    positions.of(element.name()).line, name, positions.of(first->name()).line);
+    }
+}
+
 void checkElement(const XmlNode& element, const std::wstring& parentPath, TextPositions& positions)
 {
     const std::wstring name(element.name(), element.name_size());
@@ -107,6 +125,7 @@ void checkElement(const XmlNode& element, const std::wstring& parentPath, TextPo
     }
     for (const XmlNode* child = element.first_node(); child != nullptr; child = child->next_sibling()) {
         if (child->type() == rapidxml::node_element) {
+            warnIfRepeated(*child, path, positions);
             checkElement(*child, path, positions);
         }
     }

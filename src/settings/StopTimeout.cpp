@@ -62,6 +62,9 @@ bool parseStopTimeout(const std::wstring& value, int& milliseconds)
     const double minutes = _wtof(text.c_str());
     if (!(minutes > 0)) {
         logger.error(L"Failed to parse timeout value: %s", text);
+        logger.error(L"Timeout \"%s\" in <hostwell>/<execution>/<termination> is not a positive number: write "
+                     L"minutes with a decimal point, such as 1.5, or 0 to end the program at once",
+                     text);
         return false;
     }
     if (decimalNumberLength(text) != text.size()) {
@@ -74,5 +77,10 @@ bool parseStopTimeout(const std::wstring& value, int& milliseconds)
     const double product = minutes * 1000 * 60;
     // A grace period too long to count is the longest one, never none at all.
     milliseconds = product < 2147483648.0 ? static_cast<int>(product) : INT_MAX;
+    if (milliseconds == INT_MAX) {
+        logger.warn(L"Timeout \"%s\" in <hostwell>/<execution>/<termination> is longer than can be counted: %d "
+                    L"milliseconds (about 24.8 days) are used",
+                    text, INT_MAX);
+    }
     return true;
 }

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "common/TextConversion.h"
+#include "common/Format.h"
+#include "logging/ErrorText.h"
 #include "logging/Logger.h"
 #include "settings/ParserInput.h"
 #include "settings/Paths.h"
@@ -71,12 +73,26 @@ std::wstring parseSettingsText(const std::wstring& text, std::vector<wchar_t>& b
     return std::wstring();
 }
 
+std::wstring settingsFileFailure(const std::wstring& path, DWORD error, long long size)
+{
+    if (error == ERROR_FILE_TOO_LARGE) {
+        return format(L"Failed to open settings file %s: it holds %s bytes, more than the %s a settings file may hold",
+                      path, std::to_wstring(size), std::to_wstring(MAX_TEXT_FILE_SIZE));
+    }
+    return format(L"Failed to open settings file %s: %s", path, errorText(error));
+}
+
 int XmlFileSettings::execute()
 {
     logger.debug(L"Loading service settings from %s", path_);
     std::string bytes;
     if (readFileBytes(path_, bytes) != 0) {
-        logger.error(L"Failed to open settings file %s", path_);
+        const DWORD error = GetLastError();
+        WIN32_FILE_ATTRIBUTE_DATA data = {};
+        const long long size = GetFileAttributesExW(path_.c_str(), GetFileExInfoStandard, &data)
+                                   ? (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow
+                                   : 0;
+        logger.error(settingsFileFailure(path_, error, size));
         return 1;
     }
     std::wstring text;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -17,6 +19,10 @@ class TextPositions;
 // the line and column where the parser stopped, or an empty text when
 // `document` holds it.
 std::wstring parseSettingsText(const std::wstring& text, std::vector<wchar_t>& buffer, XmlDocument& document);
+
+// Why the settings file `path` could not be read: the system's reason, or for
+// ERROR_FILE_TOO_LARGE its `size` and the limit.
+std::wstring settingsFileFailure(const std::wstring& path, DWORD error, long long size);
 
 // Reads and parses a settings file; the derived reader interprets the
 // document and hands its settings to a callback.

@@ -349,3 +349,9 @@ int elementNestingDepth(const std::wstring& text)
     }
     return walk.deepest();
 }
+
+std::wstring attributeText(const XmlNode& element, const wchar_t* name)
+{
+    const auto* attribute = element.first_attribute(name);
+    return attribute == nullptr ? std::wstring() : std::wstring(attribute->value(), attribute->value_size());
+}

@@ -115,7 +115,7 @@ TEST_F(Health, AProgramThatStopsAnsweringIsRestartedOrEndsTheServiceWith1460)
         ASSERT_EQ(service.waitFor(SERVICE_RUNNING).dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
         writeBytes(control + L".503", "x");
         waitForLogLine(L"The program did not answer http " + url +
-                       L": 2 probes failed, the last: answered 503; it is stopped and restarted");
+                       L": 2 probes failed, the last: answered 503; it is stopped and restarted as <restart> says");
         DeleteFileW((control + L".503").c_str());
         waitForLogLine(L"restart 1 in 100ms");
         EXPECT_TRUE(logHas(L"Process exited with code: 42"));
@@ -134,6 +134,7 @@ TEST_F(Health, AProgramThatStopsAnsweringIsRestartedOrEndsTheServiceWith1460)
     EXPECT_EQ(stopped.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
     EXPECT_EQ(stopped.dwServiceSpecificExitCode, static_cast<DWORD>(ERROR_TIMEOUT));
     EXPECT_TRUE(logHas(L"2 probes failed, the last: timed out")) << toUtf8(retainedLog());
+    EXPECT_TRUE(logHas(L"it is stopped and the service ends, since no <restart> is set"));
     // status shows what the health check said last.
     EXPECT_NE(readBytes(log + L".state.json").find("\"health\": \"unhealthy\""), std::string::npos);
 }

@@ -163,11 +163,13 @@ TEST_F(ServiceLogs, GzipBackupsDecompressToExactlyTheLinesWritten)
     expectConsecutiveUpTo(numbers, 3000);
 }
 
-TEST_F(ServiceLogs, OutputLogHoldsTheProgramsLinesByteForByteAndTheServiceLogOnlyHostwells)
+TEST_F(ServiceLogs, OutputLogHoldsTheProgramsLinesWholeByteForByteAndTheServiceLogOnlyHostwells)
 {
     const std::wstring stopFile = dir.file(L"stop.flag");
-    // {"msg":"café"} and a line ending in CR LF, then the marker.
-    writeLoggingSettings(L"", L"hex 7b226d7367223a22636166c3a9227d0a hex 7365636f6e640d0a text ready wait-file " +
+    // {"msg":"café"}, a line ending in CR LF, 10,000 characters in two writes,
+    // "tail with spaces", three blanks and a tab, then the marker.
+    writeLoggingSettings(L"", L"hex 7b226d7367223a22636166c3a9227d0a hex 7365636f6e640d0a long-line 8192 long-line "
+                              L"1808 hex 0a hex 7461696c207769746820737061636573202020090a text ready wait-file " +
                                   stopFile + L" text bye exit 0",
                          L"<output-log file='logs\\app.log' keep='2'/>"
                          L"<status-marker><started>ready</started></status-marker>" +
@@ -179,8 +181,10 @@ TEST_F(ServiceLogs, OutputLogHoldsTheProgramsLinesByteForByteAndTheServiceLogOnl
     service.requestStop();
     ASSERT_EQ(service.waitFor(SERVICE_STOPPED).dwWin32ExitCode, 0u);
 
-    EXPECT_EQ(readBytes(dir.file(L"logs\\app.log")),
-              "{\"msg\":\"caf\xC3\xA9\"}\r\nsecond\r\nready\r\nasked-to-stop\r\nbye\r\n");
+    EXPECT_TRUE(readBytes(dir.file(L"logs\\app.log")) == "{\"msg\":\"caf\xC3\xA9\"}\r\nsecond\r\n" +
+                                                            std::string(10000, 'x') +
+                                                            "\r\ntail with spaces   \t\r\nready\r\nasked-to-stop\r\nbye\r\n")
+        << "the output log's lines are not the program's";
     const std::wstring serviceLog = retainedLog();
     EXPECT_TRUE(logHas(L"Program output will be written to: " + dir.file(L"logs\\app.log"))) << toUtf8(serviceLog);
     EXPECT_TRUE(logHas(L"Process exited with code: 0"));
@@ -206,4 +210,39 @@ TEST_F(ServiceLogs, LogsFromYesterdayRollOverAtStartIntoBackupsNamedByTheirDay)
     EXPECT_EQ(readBytes(app), "today\r\n");
     EXPECT_TRUE(logHas(L"Service process exited without service stop request"));
     EXPECT_FALSE(readUtf8(log).find(L"yesterday") != std::wstring::npos);
+}
+
+TEST_F(ServiceLogs, AThousandBackupsNeitherStallTheOutputLogNorTheStop)
+{
+    CreateDirectoryW(dir.file(L"logs").c_str(), nullptr);
+    const std::wstring app = dir.file(L"logs\\app.log");
+    for (int n = 1; n <= 1000; ++n) {
+        writeBytes(app + format(L".%d", n), "old\r\n");
+    }
+    // 3 MB in lines of 100 bytes.
+    writeLoggingSettings(L"", L"lines 30000 text done sleep 600000",
+                         L"<output-log file='logs\\app.log' max-size='64KB' keep='1000'/>");
+    TestService service(name, hostwellArguments());
+    ASSERT_TRUE(service.start()) << service.startError();
+    bool done = false;
+    for (int i = 0; i < 600 && !done; ++i) {
+        Sleep(100);
+        done = readBytes(app).find("done\r\n") != std::string::npos;
+    }
+    ASSERT_TRUE(done) << "3 MB of output did not reach the output log within a minute";
+    const ULONGLONG stopAsked = GetTickCount64();
+    ASSERT_TRUE(service.requestStop());
+    ASSERT_EQ(service.waitFor(SERVICE_STOPPED).dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_LT(GetTickCount64() - stopAsked, 10000u) << "the stop waited for the backups";
+
+    std::wstring retained;
+    for (int n = 1000; n >= 1; --n) {
+        const std::string backup = readBytes(app + format(L".%d", n));
+        if (backup != "old\r\n") {
+            retained += fromUtf8(backup);
+        }
+    }
+    const std::vector<int> numbers = lineNumbers(retained + fromUtf8(readBytes(app)));
+    EXPECT_EQ(numbers.front(), 1);
+    expectConsecutiveUpTo(numbers, 30000);
 }

@@ -103,11 +103,13 @@ protected:
 
 TEST_F(ValidateAccount, CreateSettingsForLocalSystemPrintNoAccountLines)
 {
-    const ProcessResult result = run(L"validate-create-settings", {L"/runAsSystem", L"/user=ignored"});
+    const ProcessResult result = run(L"validate-create-settings", {L"/runAsSystem", L"/user=NT SERVICE\\Small"});
     ASSERT_EQ(result.exitCode, 0u) << toUtf8(result.output());
     EXPECT_EQ(tagged(result), join(service(L"true", L"true"), execution()));
     EXPECT_TRUE(result.hasLine(L"Installing service unser LOCAL_SYSTEM account"));
-    EXPECT_FALSE(result.contains(L"ignored"));
+    // An administrator who asked for a small account hears that it is not used.
+    EXPECT_TRUE(result.hasLine(L"/user=NT SERVICE\\Small is ignored: with /runAsSystem the service runs as LocalSystem"))
+        << toUtf8(result.output());
 }
 
 TEST_F(ValidateAccount, CreateSettingsForAnAccountPrintItAndThePasswordAsGiven)
@@ -162,6 +164,13 @@ TEST_F(ValidateAccount, CreateSettingsWithoutUserOrPasswordFailWithoutPrinting)
     result = run(L"validate-create-settings", {L"/user=svc"});
     EXPECT_EQ(result.exitCode, 1u);
     EXPECT_TRUE(result.hasLine(L"/password=<password> parameter must be specified."));
+    EXPECT_TRUE(tagged(result).empty());
+
+    result = run(L"validate-create-settings", {L"/user=", L"/password=x"});
+    EXPECT_EQ(result.exitCode, 1u);
+    EXPECT_TRUE(result.hasLine(L"/user= names no account: write the account the service runs as, such as "
+                               L"/user=NT SERVICE\\<service name>, or install with /runAsSystem"))
+        << toUtf8(result.output());
     EXPECT_TRUE(tagged(result).empty());
 }
 

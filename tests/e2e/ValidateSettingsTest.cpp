@@ -7,6 +7,7 @@
 
 #include "common/TextConversion.h"
 #include "common/UniqueResource.h"
+#include "logging/ErrorText.h"
 #include "support/ProcessRunner.h"
 #include "support/TestFiles.h"
 
@@ -163,9 +164,11 @@ TEST_F(ValidateSettings, ReportsMissingRequiredElements)
         {service(L"<execution><program>no-such-program.exe</program></execution>"),
          L"Failed to find executable for: no-such-program.exe"},
         {service(L"<execution><program>\\\\server\\share\\x.exe</program></execution>"),
-         L"Program path may not refer to a network share"},
+         L"Program path may not refer to a network share: \\\\server\\share\\x.exe"},
+        {service(L"<execution><program>\\\\?\\UNC\\server\\share\\x.exe</program></execution>"),
+         L"Program path may not refer to a network share: \\\\?\\UNC\\server\\share\\x.exe"},
         {service(minimalExecution(L"<workdir>\\\\server\\share</workdir>")),
-         L"Program path may not refer to a network share"},
+         L"Program path may not refer to a network share: <workdir> is \\\\server\\share"},
         {service(minimalExecution(L"<termination><execution><arguments>x</arguments></execution></termination>")),
          L"Failed to find <hostwell>/<execution>/<program> element in settings"},
     };
@@ -360,6 +363,21 @@ TEST_F(ValidateSettings, ReadsHowLogsRollAndRefusesSizesCountsAndNamesOutOfRange
                     .hasLine(L"Unknown roll=\"weekly\" in <hostwell>/<execution>/<output-log>: write size or daily"));
 }
 
+TEST_F(ValidateSettings, RefusesAnOutputLogThatIsTheServiceLogOrTheSettingsFileNamingBoth)
+{
+    const ProcessResult log = validate(service(L"<service-logging file='logs\\service.log'/>") +
+                                       minimalExecution(L"<output-log file='LOGS\\.\\Service.log'/>"));
+    EXPECT_EQ(log.exitCode, 1u);
+    EXPECT_TRUE(log.hasLine(L"<hostwell>/<execution>/<output-log> file=\"LOGS\\.\\Service.log\" is the service log " +
+                            dir.file(L"logs\\service.log") + L": give the program's output a file of its own"))
+        << toUtf8(log.output());
+    const ProcessResult self = validate(service() + minimalExecution(L"<output-log file='app.xml'/>"));
+    EXPECT_EQ(self.exitCode, 1u);
+    EXPECT_TRUE(self.hasLine(L"<hostwell>/<execution>/<output-log> file=\"app.xml\" is the settings file " + settings +
+                             L": give the program's output a file of its own"))
+        << toUtf8(self.output());
+}
+
 TEST_F(ValidateSettings, FindsABareProgramNameInTheSettingsFolderFirst)
 {
     writeBytes(dir.file(L"cmd.exe"), "MZ");
@@ -438,6 +456,16 @@ TEST_F(ValidateSettings, IgnoresUnknownAndRepeatedElements)
         + minimalExecution(L"<extra/>"));
     EXPECT_EQ(result.exitCode, 0u);
     EXPECT_TRUE(result.hasLine(L"[j]: ServiceName:First!~"));
+    EXPECT_TRUE(result.hasLine(L"<name> at line 3 is ignored: only the first <name>, at line 3, is read"))
+        << toUtf8(result.output());
+
+    // Each on a line of its own, and a list element that may repeat.
+    const ProcessResult health = validate(service(minimalExecution(
+        L"\n<health><tcp>127.0.0.1:1</tcp></health>\n<health><tcp>127.0.0.1:2</tcp></health>\n"
+        L"<environment><variable name='a' value='1'/><variable name='b' value='2'/></environment>")));
+    EXPECT_TRUE(health.hasLine(L"<health> at line 5 is ignored: only the first <health>, at line 4, is read"))
+        << toUtf8(health.output());
+    EXPECT_FALSE(health.contains(L"<variable> at line"));
 }
 
 TEST_F(ValidateSettings, RefusesFilesThatAreNoSettingsWithAClearMessage)
@@ -519,18 +547,21 @@ TEST_F(ValidateSettings, RefusesFilesThatCannotBeRead)
 {
     const ProcessResult missing = validateFile(dir.file(L"missing.xml"));
     EXPECT_EQ(missing.exitCode, 1u);
-    EXPECT_TRUE(missing.hasLine(L"Failed to open settings file " + dir.file(L"missing.xml")));
+    EXPECT_TRUE(missing.hasLine(L"Failed to open settings file " + dir.file(L"missing.xml") + L": " +
+                                errorText(ERROR_FILE_NOT_FOUND)))
+        << toUtf8(missing.output());
 
     const ProcessResult folder = validateFile(dir.path());
     EXPECT_EQ(folder.exitCode, 1u);
-    EXPECT_TRUE(folder.hasLine(L"Failed to open settings file " + dir.path()));
+    EXPECT_TRUE(folder.contains(L"Failed to open settings file " + dir.path() + L": "));
 
     writeUtf8(settings, document(service() + minimalExecution()));
     UniqueHandle lock(CreateFileW(settings.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(lock);
     const ProcessResult locked = validateFile(settings);
     EXPECT_EQ(locked.exitCode, 1u);
-    EXPECT_TRUE(locked.hasLine(L"Failed to open settings file " + settings));
+    EXPECT_TRUE(locked.hasLine(L"Failed to open settings file " + settings + L": " + errorText(ERROR_SHARING_VIOLATION)))
+        << toUtf8(locked.output());
 }
 
 TEST_F(ValidateSettings, HandlesA50MegabyteFile)

@@ -6,10 +6,12 @@
 #include <string>
 
 #include "common/TextConversion.h"
+#include "commandline/UserSettingsParser.h"
 #include "install/CreateServiceCommand.h"
 #include "install/DeleteServiceCommand.h"
 #include "install/LSAGrantPrivilegeCommand.h"
 #include "install/LSAPolicyCommand.h"
+#include "install/LSAUserCommand.h"
 #include "install/LogonUserCommand.h"
 #include "install/RefreshServiceCommand.h"
 #include "install/ServiceCommand.h"
@@ -126,4 +128,31 @@ TEST(AccountRightsFailures, RightChangesMapTheStatusAndShowOthersInHexadecimal)
     expectMessage(accountRightFailure(text, STATUS_NO_SUCH_PRIVILEGE_CODE), LEVEL_ERROR, text + L" No such privelege");
     expectMessage(accountRightFailure(text, STATUS_ACCESS_DENIED_CODE), LEVEL_ERROR, text + L" Access denied");
     expectMessage(accountRightFailure(text, STATUS_INVALID_PARAMETER_CODE), LEVEL_ERROR, text + L" NTSTATUS=c000000d");
+}
+
+TEST(AccountOptions, NoAccountAndLocalSystemAreRefusedWithTheOptionToUse)
+{
+    EXPECT_EQ(userRefusal(L"", L"", L"", true), L"/user= names no account: write the account the service runs as, "
+                                                L"such as /user=NT SERVICE\\<service name>, or install with /runAsSystem");
+    EXPECT_EQ(userRefusal(L".\\", L"", L".", true).compare(0, 26, L"/user=.\\ names no account:"), 0);
+    for (const auto& system : {std::make_pair(L"LocalSystem", L""), std::make_pair(L"SYSTEM", L"NT AUTHORITY"),
+                               std::make_pair(L"localsystem", L".")}) {
+        const std::wstring written = system.second[0] == L'\0' ? std::wstring(system.first)
+                                                               : std::wstring(system.second) + L"\\" + system.first;
+        EXPECT_EQ(userRefusal(written, system.first, system.second, true),
+                  L"/user=" + written + L" is the local system account: install with /runAsSystem instead of /user=");
+    }
+    EXPECT_EQ(userRefusal(L"LocalSystem", L"LocalSystem", L"", false), L"");  // checkUser may name it
+    EXPECT_EQ(userRefusal(L"CORP\\SYSTEM", L"SYSTEM", L"CORP", true), L"");
+    EXPECT_EQ(userRefusal(L"NT SERVICE\\Svc", L"Svc", L"NT SERVICE", true), L"");
+}
+
+TEST(AccountOptions, AnAccountThatIsNotFoundIsNamedWithWhatToCheck)
+{
+    EXPECT_EQ(accountLookupHint(L"CORP\\gmsa$", ERROR_NONE_MAPPED),
+              L"The managed service account CORP\\gmsa$ was not found: it must exist in its domain, and this computer "
+              L"must be allowed to use it (one of its PrincipalsAllowedToRetrieveManagedPassword)");
+    EXPECT_EQ(accountLookupHint(L"CORP\\svc", ERROR_NONE_MAPPED),
+              L"The account CORP\\svc was not found: check its name and its domain");
+    EXPECT_EQ(accountLookupHint(L"CORP\\gmsa$", ERROR_ACCESS_DENIED), L"");
 }

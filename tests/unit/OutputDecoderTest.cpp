@@ -27,11 +27,11 @@ struct Collected {
 
 }  // namespace
 
-TEST(OutputDecoder, CutsLinesAndTrimsOnlyTheirEnds)
+TEST(OutputDecoder, CutsLinesAndTakesOffOnlyTheirLineEnds)
 {
     Collected output;
-    output.feed(1252, "a\r\nb\n\n  indented \t\r\n");
-    EXPECT_EQ(output.lines, (std::vector<std::wstring>{L"a", L"b", L"", L"  indented"}));
+    output.feed(1252, "a\r\nb\n\n  indented \t\r\nmid\rdle\n");
+    EXPECT_EQ(output.lines, (std::vector<std::wstring>{L"a", L"b", L"", L"  indented \t", L"mid\rdle"}));
 }
 
 TEST(OutputDecoder, PassesALastLineWithoutLineFeedAtTheEnd)
@@ -40,12 +40,18 @@ TEST(OutputDecoder, PassesALastLineWithoutLineFeedAtTheEnd)
     output.feed(1252, "first\nlast words  ");
     EXPECT_EQ(output.lines, std::vector<std::wstring>{L"first"});
     output.finish(1252);
-    EXPECT_EQ(output.lines, (std::vector<std::wstring>{L"first", L"last words"}));
+    EXPECT_EQ(output.lines, (std::vector<std::wstring>{L"first", L"last words  "}));
 
     Collected empty;
     empty.feed(1252, "done\n");
     empty.finish(1252);
     EXPECT_EQ(empty.lines, std::vector<std::wstring>{L"done"});
+
+    // A line whose pieces went before ends, if only with nothing.
+    Collected pieces;
+    pieces.feed(1252, std::string(5000, 'x'));
+    pieces.finish(1252);
+    EXPECT_EQ(pieces.lines, (std::vector<std::wstring>{std::wstring(5000, L'x'), L""}));
 }
 
 TEST(OutputDecoder, PassesOverlongLinesInOnePieceUntrimmed)

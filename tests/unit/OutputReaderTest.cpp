@@ -5,12 +5,17 @@
 #include <string>
 #include <vector>
 
+#include "logging/LogLevel.h"
+#include "logging/OutputLog.h"
+#include "process/LogPipeReader.h"
 #include "process/OutputDecoder.h"
 #include "process/OutputReader.h"
 #include "process/PipeReaderCallback.h"
 #include "process/ServiceStatusUpdater.h"
 #include "service/ServiceStatus.h"
 #include "service/StatusValue.h"
+#include "support/LoggingCapture.h"
+#include "support/TestFiles.h"
 
 namespace {
 
@@ -61,4 +66,44 @@ TEST(StartedMarker, IsFoundWhereAReadCutsALongLineButNotAcrossTwoLines)
 
     Lines twoLines;
     EXPECT_FALSE(markerSeen(std::string(5000, 'z') + "REA\nDY\n", 5003, twoLines));
+}
+
+TEST(LogPipeReader, GivesTheOutputLogEachLineWholeWithItsBlanksAndTheLogItsRecordsAsBefore)
+{
+    TemporaryDirectory dir;
+    const std::wstring file = dir.file(L"app.log");
+    // 10,000 characters in 8 KiB writes, blanks at the end, and a line past the longest one.
+    const std::string output = std::string(10000, 'a') + "\ntail with spaces   \r\ntab\t\n" +
+                               std::string(LogPipeReader::LONGEST_LINE + 5, 'b') + "\nlast";
+    LoggingCapture capture(LEVEL_INFO);
+    {
+        OutputLog::Session session(file, RollPolicy());
+        LogPipeReader reader(L"console");
+        OutputDecoder decoder(OutputEncoding::automatic());
+        for (size_t at = 0; at < output.size(); at += 8192) {
+            decoder.append(
+                CP_UTF8, output.data() + at, std::min<size_t>(8192, output.size() - at),
+                [&](const std::wstring& line) { reader.onLine(line); },
+                [&](const std::wstring& piece) { reader.onPiece(piece); });
+        }
+        decoder.finish(CP_UTF8, [&](const std::wstring& line) { reader.onLine(line); });
+    }
+    EXPECT_TRUE(readBytes(file) == std::string(10000, 'a') + "\r\ntail with spaces   \r\ntab\t\r\n" +
+                                       std::string(LogPipeReader::LONGEST_LINE, 'b') + "\r\nbbbbb\r\nlast\r\n")
+        << "the output log has other lines than the program wrote";
+    const std::wstring cut = L"A line of the program's output is longer than 1048576 characters: the output log "
+                             L"has it in lines of that length";
+    EXPECT_EQ(capture.messages(), (std::vector<std::wstring>{L"Program output will be written to: " + file, cut}));
+
+    // Without an output log the log has them trimmed, a long line in pieces.
+    LoggingCapture log(LEVEL_INFO);
+    LogPipeReader reader(L"console");
+    OutputDecoder decoder(OutputEncoding::automatic());
+    for (const std::string& read : {std::string(5000, 'c'), std::string("  \ntail with spaces   \n")}) {
+        decoder.append(
+            CP_UTF8, read.data(), read.size(), [&](const std::wstring& line) { reader.onLine(line); },
+            [&](const std::wstring& piece) { reader.onPiece(piece); });
+    }
+    EXPECT_TRUE(log.messages() == (std::vector<std::wstring>{std::wstring(5000, L'c'), L"", L"tail with spaces"}))
+        << "the log's records are not those of the pieces and the trimmed lines";
 }

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include "common/TextConversion.h"
 #include "logging/LogLevel.h"
+#include "settings/FinalPath.h"
+#include "settings/OutputLogElement.h"
 #include "settings/Paths.h"
 #include "support/LoggingCapture.h"
 #include "support/TestFiles.h"
@@ -116,4 +121,33 @@ TEST(Paths, ModulePathIsTheRunningExecutable)
     ASSERT_EQ(getModulePath(path), 0);
     EXPECT_EQ(path.substr(path.size() - 14), L"unit_tests.exe");
     EXPECT_TRUE(fileExists(path));
+}
+
+// Through a link too on Windows; Wine's final path keeps the link's name.
+TEST(FinalPath, NamesOneFileHoweverItsPathIsWrittenInCaseAndDots)
+{
+    TemporaryDirectory dir;
+    CreateDirectoryW(dir.file(L"logs").c_str(), nullptr);
+    writeUtf8(dir.file(L"logs\\service.log"), L"x");
+    const std::vector<ServiceFile> files = {{L"the settings file", dir.file(L"app.xml")},
+                                            {L"the service log", dir.file(L"logs\\service.log")}};
+    for (const wchar_t* same : {L"LOGS\\Service.LOG", L"logs\\.\\..\\logs\\service.log"}) {
+        const ServiceFile* shared = sharedFile(dir.file(same), files);
+        ASSERT_NE(shared, nullptr) << toUtf8(same);
+        EXPECT_EQ(shared->what, L"the service log");
+    }
+    // Files that do not exist yet are compared as well.
+    EXPECT_EQ(sharedFile(dir.file(L"APP.xml"), files), &files[0]);
+    EXPECT_EQ(sharedFile(dir.file(L"logs\\app.log"), files), nullptr);
+    EXPECT_EQ(sharedFile(dir.file(L"LOGS\\service.log.1"), files), nullptr);
+}
+
+TEST(Paths, OnlyAPathOfAnotherComputerIsANetworkPath)
+{
+    EXPECT_TRUE(isNetworkPath(L"\\\\server\\share\\x.exe"));
+    EXPECT_TRUE(isNetworkPath(L"\\\\?\\UNC\\server\\share\\x.exe"));
+    EXPECT_FALSE(isNetworkPath(L"\\\\?\\H:\\apps\\x.exe"));
+    EXPECT_FALSE(isNetworkPath(L"C:\\apps\\x.exe"));
+    EXPECT_TRUE(isLocalExtendedPath(L"\\\\?\\H:\\apps\\x.exe"));
+    EXPECT_FALSE(isLocalExtendedPath(L"\\\\?\\UNC\\server\\x.exe"));
 }

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "common/TextConversion.h"
+#include "service/HttpProbe.h"
 #include "settings/ProbeTarget.h"
 
 TEST(ProbeTarget, ReadsHostAndPortIncludingIPv6AndSaysWhatIsWrong)
@@ -21,6 +23,7 @@ TEST(ProbeTarget, ReadsHostAndPortIncludingIPv6AndSaysWhatIsWrong)
     EXPECT_EQ(parseTcpTarget(L"host:70000", tcp), L"has a port outside 1 to 65535");
     EXPECT_EQ(parseTcpTarget(L"host:0", tcp), L"has a port outside 1 to 65535");
     EXPECT_EQ(parseTcpTarget(L"::1:8080", tcp), L"has an IPv6 address without brackets, write it as [::1]:8080");
+    EXPECT_EQ(parseTcpTarget(L"http://127.0.0.1:80", tcp), L"is a URL, which belongs in <http>");
     EXPECT_EQ(parseTcpTarget(L"[::1:8080", tcp), L"has no ] after its IPv6 address");
     // A refused value leaves the target as it was.
     EXPECT_EQ(tcp.host, L"::1");
@@ -55,4 +58,20 @@ TEST(ProbeTarget, ReadsHttpAndHttpsAddressesWithTheirDefaultPortsAndRefusesOther
     EXPECT_EQ(parseHttpTarget(L"http:///health", http), L"has no host");
     EXPECT_EQ(parseHttpTarget(L"http://user@host/", http), L"has a user name, which the probe does not send");
     EXPECT_EQ(parseHttpTarget(L"http://host:99999/", http), L"has a port outside 1 to 65535");
+}
+
+TEST(HttpProbe, CountsARedirectAsAFailureAndTellsWinHttpsErrorsInWords)
+{
+    EXPECT_EQ(httpStatusFailure(200), L"");
+    EXPECT_EQ(httpStatusFailure(299), L"");
+    EXPECT_EQ(httpStatusFailure(302),
+              L"answered 302, a redirect, which is not followed: the address itself must answer 200 to 299");
+    EXPECT_EQ(httpStatusFailure(503), L"answered 503");
+    ASSERT_NE(WinHttp::functions(), nullptr);
+    for (DWORD code : {12156u, 12150u, 12157u}) {
+        const std::wstring text = httpErrorText(code);
+        const std::wstring number = L" (" + std::to_wstring(code) + L")";
+        ASSERT_GT(text.size(), number.size()) << code;
+        EXPECT_EQ(text.compare(text.size() - number.size(), number.size(), number), 0) << toUtf8(text);
+    }
 }

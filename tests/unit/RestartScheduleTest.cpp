@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "logging/LogLevel.h"
+#include "service/LivenessCheck.h"
 #include "service/RestartSchedule.h"
 #include "support/LoggingCapture.h"
 
@@ -33,4 +34,22 @@ TEST(RestartSchedule, ALongRunStartsANewSeriesFromTheDelayWithItsOwnCount)
                                       L"The program ended with exit code 3 after 2 restart(s) in a row; max-restarts "
                                       L"allows no more",
                                   }));
+}
+
+TEST(LivenessCheck, ItsVerdictSaysWhetherTheProgramIsRestartedOrTheServiceEnds)
+{
+    HealthCheck check;
+    ASSERT_EQ(parseTcpTarget(L"127.0.0.1:8080", check.target), L"");
+    check.failures = 2;
+    LoggingCapture capture(LEVEL_WARN);
+    for (bool restarts : {true, false}) {
+        LivenessCheck verdict(check, restarts);
+        EXPECT_FALSE(verdict.onResult(false, L"timed out"));
+        EXPECT_TRUE(verdict.onResult(false, L"timed out"));
+    }
+    const std::wstring failed = L"The program did not answer " + check.target.name() +
+                                L": 2 probes failed, the last: timed out; ";
+    EXPECT_EQ(capture.messages(),
+              (std::vector<std::wstring>{failed + L"it is stopped and restarted as <restart> says",
+                                         failed + L"it is stopped and the service ends, since no <restart> is set"}));
 }

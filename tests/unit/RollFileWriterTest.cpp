@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <mutex>
 #include <regex>
 #include <string>
 #include <vector>
@@ -7,6 +10,7 @@
 #include "common/TextConversion.h"
 #include "logging/ErrorText.h"
 #include "logging/FileAppender.h"
+#include "logging/LogFileOperations.h"
 #include "logging/LogLevel.h"
 #include "logging/RollPolicy.h"
 #include "logging/Logger.h"
@@ -37,6 +41,7 @@ int writeUntilRotated(RollFileWriter& writer, const std::wstring& file, int rota
         writer.write(L"prefix ", format(L"record %d %s", record, padding));
         const size_t size = fileSize(file);
         if (size < previousSize) {
+            writer.waitForBackups();
             ++seen;
         }
         previousSize = size;
@@ -81,8 +86,8 @@ RollPolicy smallFiles(int keep = 3)
     return policy;
 }
 
-// Writes records of about 1 KiB until the live file has rolled over once;
-// the number of the next record.
+// Writes records of about 1 KiB until the live file has been cut once and its
+// backups have moved; the number of the next record.
 int writeUntilRolled(RollFileWriter& writer, const std::wstring& file, int record)
 {
     const std::wstring padding(1000, L'p');
@@ -90,11 +95,78 @@ int writeUntilRolled(RollFileWriter& writer, const std::wstring& file, int recor
         writer.write(L"P ", format(L"record %d %s", record, padding));
         const size_t size = fileSize(file);
         if (size < previous) {
+            writer.waitForBackups();
             return record + 1;
         }
         previous = size;
     }
 }
+
+// Records the calls by which the log's content reaches the disk and changes
+// its name; `moveGate`, when set, holds every move until it is signalled.
+class RecordingFiles : public LogFileOperations {
+public:
+    HANDLE moveGate = nullptr;
+
+    std::vector<std::wstring> calls() const
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return calls_;
+    }
+    BOOL flush(HANDLE file, const std::wstring& name) override
+    {
+        note(L"flush " + name);
+        return LogFileOperations::flush(file, name);
+    }
+    BOOL truncate(HANDLE file, const std::wstring& name) override
+    {
+        note(L"truncate " + name);
+        return LogFileOperations::truncate(file, name);
+    }
+    BOOL move(const std::wstring& from, const std::wstring& to) override
+    {
+        if (moveGate != nullptr && WaitForSingleObject(moveGate, 10000) != WAIT_OBJECT_0) {
+            ADD_FAILURE() << "the gate of the moves was not opened within 10 s";
+        }
+        note(L"move " + from + L" " + to);
+        return LogFileOperations::move(from, to);
+    }
+    BOOL remove(const std::wstring& name) override
+    {
+        note(L"remove " + name);
+        return LogFileOperations::remove(name);
+    }
+
+private:
+    void note(const std::wstring& call)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        calls_.push_back(call);
+    }
+    mutable std::mutex mutex_;
+    std::vector<std::wstring> calls_;
+};
+
+// Refuses to move `source` while `refusing`, as a file held open refuses.
+class RefusingFiles : public LogFileOperations {
+public:
+    explicit RefusingFiles(std::wstring source) : source_(std::move(source)) {}
+    std::atomic<bool> refusing{true};
+    std::atomic<int> refused{0};
+
+    BOOL move(const std::wstring& from, const std::wstring& to) override
+    {
+        if (refusing && from == source_) {
+            ++refused;
+            SetLastError(ERROR_SHARING_VIOLATION);
+            return FALSE;
+        }
+        return LogFileOperations::move(from, to);
+    }
+
+private:
+    std::wstring source_;
+};
 
 int firstRecordNumber(const std::string& content)
 {
@@ -173,13 +245,15 @@ TEST(RollFileWriter, KeepsTheLiveContentWhenTheBackupCannotBeWrittenAndTriesAgai
     writer.now += 30000;
     writer.write(L"P ", format(L"record %d %s", record, padding));
     EXPECT_EQ(firstRecordNumber(readBytes(file)), -1);
+    writer.waitForBackups();
+    writer.write(L"P ", L"after");
     EXPECT_NE(readUtf8(file).find(L"Log file " + file + L" rolls over again"), std::wstring::npos);
     const std::string backup = readBytes(file + L".1");
     EXPECT_EQ(firstRecordNumber(backup), 0);
     EXPECT_NE(backup.find("record " + std::to_string(record) + " "), std::string::npos);
 }
 
-TEST(RollFileWriter, ABackupHeldOpenDelaysTheRollOverByAMegabyteAndLeavesTheBackupsAsTheyWere)
+TEST(RollFileWriter, ABackupHeldOpenLeavesTheBackupsAsTheyWereAndTheCopyWaitsAMegabyteForItsPlace)
 {
     TemporaryDirectory dir;
     const std::wstring file = dir.file(L"service.log");
@@ -189,52 +263,41 @@ TEST(RollFileWriter, ABackupHeldOpenDelaysTheRollOverByAMegabyteAndLeavesTheBack
     LoggingCapture capture(LEVEL_INFO);
     ClockedWriter<RollFileWriter> writer;  // its clock stands still: only the size counts
     writer.open(file);
-    const std::wstring padding(1000, L'p');
     int record = 0;
+    const std::wstring warning = L"Failed to roll over log file " + file + L", it keeps growing: " + file +
+                                 L".1: " + errorText(ERROR_SHARING_VIOLATION);
     {
         // A log viewer lets others read and write the file, but not delete it.
         UniqueHandle viewer(CreateFileW((file + L".1").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         ASSERT_TRUE(viewer);
-        while (fileSize(file) < MAX_SIZE) {
-            writer.write(L"P ", format(L"record %d %s", record++, padding));
-        }
-        // The record that reached the size tried to roll over.
+        record = writeUntilRolled(writer, file, record);
+        writer.write(L"P ", L"the failure is told with the next record");
         ASSERT_EQ(readBytes(file + L".1"), "one");
         ASSERT_EQ(readBytes(file + L".2"), "two");
         ASSERT_EQ(readBytes(file + L".3"), "three");
-        EXPECT_FALSE(fileExists(file + L".1.tmp"));
-        while (fileSize(file) < MAX_SIZE + 200000) {
-            writer.write(L"P ", format(L"record %d %s", record++, padding));
-        }
-        EXPECT_EQ(firstRecordNumber(readBytes(file)), 0);
+        EXPECT_EQ(firstRecordNumber(readBytes(file + L".1.tmp")), 0);
     }
-    const std::wstring warning = L"Failed to roll over log file " + file + L", it keeps growing: " + file +
-                                 L".1: " + errorText(ERROR_SHARING_VIOLATION);
     EXPECT_EQ(capture.messages(), (std::vector<std::wstring>{L"Logging will be redirected to: " + file, warning}));
+    EXPECT_NE(fromUtf8(readBytes(file)).find(ROLL_FILE_WRITER_WARN + warning), std::wstring::npos);
 
     // Released, the backup is not tried again with every record but after another megabyte.
-    while (fileSize(file) < MAX_SIZE + 1048576 - 2048) {
+    const std::wstring padding(1000, L'p');
+    while (fileSize(file) < 1048576 - 4096) {
         writer.write(L"P ", format(L"record %d %s", record++, padding));
+        writer.waitForBackups();
     }
     EXPECT_EQ(readBytes(file + L".1"), "one");
-    for (size_t previous = fileSize(file);;) {
-        writer.write(L"P ", format(L"record %d %s", record, padding));
-        const size_t size = fileSize(file);
-        if (size < previous) {
-            break;
-        }
-        ASSERT_LT(size, MAX_SIZE + 1048576 + 4096) << "no roll-over a megabyte after the failed one";
-        previous = size;
-        ++record;
+    while (readBytes(file + L".1") == "one") {
+        ASSERT_LT(fileSize(file), 1048576u + 4096) << "no roll-over a megabyte after the failed one";
+        writer.write(L"P ", format(L"record %d %s", record++, padding));
+        writer.waitForBackups();
     }
-    const std::string backup = readBytes(file + L".1");
-    EXPECT_EQ(firstRecordNumber(backup), 0);
-    EXPECT_NE(backup.find("record " + std::to_string(record) + " "), std::string::npos);
-    EXPECT_NE(fromUtf8(backup).find(ROLL_FILE_WRITER_WARN + warning), std::wstring::npos);
+    EXPECT_EQ(firstRecordNumber(readBytes(file + L".1")), 0);
     EXPECT_EQ(readBytes(file + L".2"), "one");
     EXPECT_EQ(readBytes(file + L".3"), "two");
     EXPECT_FALSE(fileExists(file + L".1.tmp"));
+    writer.write(L"P ", L"the recovery is told with the next record");
     EXPECT_TRUE(capture.has(L"Log file " + file + L" rolls over again"));
 }
 
@@ -296,7 +359,7 @@ TEST(RollFileWriter, AFileThatCannotBeOpenedIsNamedWithItsReasonRetriedEveryTenS
 
     const std::wstring failure =
         L"Failed to open log file " + file + L": " + errorText(ERROR_SHARING_VIOLATION);
-    const std::wstring lost = L"4 log records were lost: " + errorText(ERROR_SHARING_VIOLATION);
+    const std::wstring lost = L"4 log records were lost in " + file + L": " + errorText(ERROR_SHARING_VIOLATION);
     EXPECT_EQ(capture.messages(),
               (std::vector<std::wstring>{failure, L"lost one", L"lost two", L"lost three", L"written",
                                          L"Logging will be redirected to: " + file, lost}));
@@ -312,33 +375,29 @@ TEST(RollFileWriter, AFreshCopyThatCannotBeRenamedLosesNoGenerationWhileTheRollO
     writeBytes(file + L".2", "two");
     writeBytes(file + L".3", "three");
     LoggingCapture capture(LEVEL_WARN);
-    ClockedWriter<RollFileWriter> writer;
+    // A virus scanner reads the fresh copy and keeps it from being renamed.
+    RefusingFiles files(file + L".1.tmp");
+    ClockedWriter<RollFileWriter> writer(RollFileWriter::Layout::Stamped, files);
     writer.setPolicy(smallFiles());
     writer.open(file);
-    const std::wstring padding(1000, L'p');
-    int record = 0;
-    {
-        // A virus scanner reads the fresh copy and keeps it from being renamed.
-        UniqueHandle scanner(CreateFileW((file + L".1.tmp").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                         nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-        ASSERT_TRUE(scanner);
-        while (fileSize(file) < 65536) {
-            writer.write(L"P ", format(L"record %d %s", record++, padding));
-        }
-        for (int retry = 0; retry < 3; ++retry) {
-            writer.now += 30000;
-            writer.write(L"P ", format(L"record %d %s", record++, padding));
-        }
-        EXPECT_EQ(firstRecordNumber(readBytes(file)), 0);
+    const int record = writeUntilRolled(writer, file, 0);
+    for (int retry = 0; retry < 3; ++retry) {
+        writer.now += 30000;
+        writer.write(L"P ", L"retried");
+        writer.waitForBackups();
     }
+    EXPECT_EQ(firstRecordNumber(readBytes(file + L".1.tmp")), 0);
+    EXPECT_EQ(files.refused, 4);
     EXPECT_EQ(capture.messages(), (std::vector<std::wstring>{L"Failed to roll over log file " + file +
                                                              L", it keeps growing: " + file + L".1.tmp: " +
                                                              errorText(ERROR_SHARING_VIOLATION)}));
+    files.refusing = false;
     writer.now += 30000;
-    writer.write(L"P ", format(L"record %d %s", record, padding));
+    writer.write(L"P ", L"retried");
+    writer.waitForBackups();
     const std::string backup = readBytes(file + L".1");
     EXPECT_EQ(firstRecordNumber(backup), 0);
-    EXPECT_NE(backup.find("record " + std::to_string(record) + " "), std::string::npos);
+    EXPECT_NE(backup.find("record " + std::to_string(record - 1) + " "), std::string::npos);
     EXPECT_EQ(readBytes(file + L".2"), "one");
     EXPECT_EQ(readBytes(file + L".3"), "two");
     EXPECT_FALSE(fileExists(file + L".4"));
@@ -359,19 +418,23 @@ TEST(RollFileWriter, ASecondFailedRollOverWaitsAnotherMegabyteFromItsOwnSize)
         UniqueHandle viewer(CreateFileW((file + L".1").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         ASSERT_TRUE(viewer);
-        // Fails at 64 KiB, and again a megabyte later.
-        while (fileSize(file) < 65536 + 1048576 + 102400) {
+        // Fails at 64 KiB, where the live file is cut, and again a megabyte later.
+        record = writeUntilRolled(writer, file, record);
+        while (fileSize(file) < 1048576 + 102400) {
             writer.write(L"P ", format(L"record %d %s", record++, padding));
+            writer.waitForBackups();
         }
     }
     ASSERT_EQ(readBytes(file + L".1"), "one");
-    while (fileSize(file) < 65536 + 2 * 1048576 - 4096) {
+    while (fileSize(file) < 2 * 1048576 - 4096) {
         writer.write(L"P ", format(L"record %d %s", record++, padding));
+        writer.waitForBackups();
         ASSERT_EQ(readBytes(file + L".1"), "one") << "rolled over before a megabyte after the second failure";
     }
     while (readBytes(file + L".1") == "one") {
-        ASSERT_LT(fileSize(file), 65536u + 2 * 1048576 + 4096) << "no roll-over a megabyte after the second failure";
+        ASSERT_LT(fileSize(file), 2u * 1048576 + 4096) << "no roll-over a megabyte after the second failure";
         writer.write(L"P ", format(L"record %d %s", record++, padding));
+        writer.waitForBackups();
     }
     EXPECT_EQ(readBytes(file + L".2"), "one");
 }
@@ -395,7 +458,7 @@ TEST(RollFileWriter, AWriteErrorOfTheHandleReopensTheFileAfterTenSecondsAndRepor
     writer.write(L"P ", L"after two");
     EXPECT_EQ(writer.fileName(), file);
 
-    const std::wstring lost = L"2 log records were lost: " + errorText(ERROR_NETNAME_DELETED);
+    const std::wstring lost = L"2 log records were lost in " + file + L": " + errorText(ERROR_NETNAME_DELETED);
     EXPECT_EQ(withoutTimestamps(readUtf8(file)),
               L"P before\r\n" + ROLL_FILE_WRITER_WARN + lost + L"\r\nP after one\r\nP after two\r\n");
     EXPECT_EQ(capture.messages(), (std::vector<std::wstring>{L"Failed to write to log file " + file + L": " +
@@ -419,7 +482,8 @@ TEST(RollFileWriter, RawLinesGoAsTheyAreAndTheirLossIsReportedOnlyToTheLog)
     EXPECT_EQ(capture.messages(),
               (std::vector<std::wstring>{L"Program output will be written to: " + file,
                                          L"Failed to write to log file " + file + L": " + errorText(ERROR_DISK_FULL),
-                                         L"1 line of program output was lost: " + errorText(ERROR_DISK_FULL)}));
+                                         L"1 line of program output was lost in " + file + L": " +
+                                             errorText(ERROR_DISK_FULL)}));
 }
 
 TEST(RollFileWriter, DailyBackupsAreNamedByTheDayOfTheirRecordsAndKeepCountsThemAll)
@@ -448,6 +512,7 @@ TEST(RollFileWriter, DailyBackupsAreNamedByTheDayOfTheirRecordsAndKeepCountsThem
     writer.write(L"P ", L"last of the 6th");
     writer.today.wDay = 7;
     writer.write(L"P ", L"first of the 7th");
+    writer.waitForBackups();
     EXPECT_NE(readUtf8(file + L".2026-12-06.2").find(L"P last of the 6th\r\n"), std::wstring::npos);
     EXPECT_EQ(withoutTimestamps(readUtf8(file)), L"P first of the 7th\r\n");
     // A size roll-over within the day takes the day's next number; the oldest backups go.
@@ -458,7 +523,7 @@ TEST(RollFileWriter, DailyBackupsAreNamedByTheDayOfTheirRecordsAndKeepCountsThem
     EXPECT_TRUE(fileExists(file + L".2026-12-06.2"));
 }
 
-TEST(RollFileWriter, ABackupThatCannotBeCompressedStaysPlainWithOneWarning)
+TEST(RollFileWriter, ABackupThatCannotBeCompressedOrWhoseCompressedCopyCannotBeRenamedStaysPlain)
 {
     TemporaryDirectory dir;
     const std::wstring file = dir.file(L"service.log");
@@ -481,6 +546,156 @@ TEST(RollFileWriter, ABackupThatCannotBeCompressedStaysPlainWithOneWarning)
     EXPECT_EQ(firstRecordNumber(readBytes(file + L".1")), 0);
     EXPECT_FALSE(fileExists(file + L".1.gz"));
     EXPECT_EQ(capture.messages(), std::vector<std::wstring>{warning});
+
+    // A virus scanner reads the fresh .gz.tmp and keeps it from being renamed.
+    RemoveDirectoryW((file + L".1.gz.tmp").c_str());
+    int next = 0;
+    {
+        UniqueHandle scanner(CreateFileW((file + L".1.gz.tmp").c_str(), GENERIC_READ,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_NEW,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(scanner);
+        next = writeUntilRolled(writer, file, 100000);
+        writer.write(L"P ", L"tick");
+        EXPECT_EQ(firstRecordNumber(readBytes(file + L".1")), 100000);
+    }
+    const std::wstring held = L"Failed to compress log backup " + file + L".1, it stays as it is: " +
+                              errorText(ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(capture.messages(), (std::vector<std::wstring>{warning, held}));
+    EXPECT_NE(readBytes(file + L".1").find("record " + std::to_string(next - 1) + " "), std::string::npos);
+    EXPECT_FALSE(fileExists(file + L".1.gz"));
+    EXPECT_EQ(firstRecordNumber(readBytes(file + L".2")), 0);
+}
+
+TEST(RollFileWriter, EachNewFileIsOnTheDiskBeforeItIsRenamedOrTheLiveFileCut)
+{
+    TemporaryDirectory dir;
+    const std::wstring file = dir.file(L"service.log");
+    RecordingFiles files;
+    RollFileWriter writer(RollFileWriter::Layout::Stamped, files);
+    RollPolicy policy = smallFiles();
+    policy.compress = true;
+    writer.setPolicy(policy);
+    writer.open(file);
+    writeUntilRolled(writer, file, 0);
+    EXPECT_EQ(files.calls(), (std::vector<std::wstring>{L"flush " + file + L".1.tmp", L"truncate " + file,
+                                                        L"move " + file + L".1.tmp " + file + L".1",
+                                                        L"flush " + file + L".1.gz.tmp",
+                                                        L"move " + file + L".1.gz.tmp " + file + L".1.gz",
+                                                        L"remove " + file + L".1"}));
+}
+
+TEST(RollFileWriter, AThousandBackupsMoveOffTheWritingThreadAndTheOldestGoesWithOneDelete)
+{
+    TemporaryDirectory dir;
+    const std::wstring file = dir.file(L"service.log");
+    const int keep = 1000;
+    for (int n = 1; n <= keep; ++n) {
+        writeBytes(file + format(L".%d", n), std::to_string(n));
+    }
+    UniqueHandle gate(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    RecordingFiles files;
+    files.moveGate = gate.get();
+    ClockedWriter<RollFileWriter> writer(RollFileWriter::Layout::Stamped, files);
+    writer.setPolicy(smallFiles(keep));
+    writer.open(file);
+    const std::wstring padding(1000, L'p');
+    int record = 0;
+    while (fileSize(file) < 65536) {
+        writer.write(L"P ", format(L"record %d %s", record++, padding));
+    }
+    // The records go on while the backups wait to move, and the file grows
+    // past its size rather than rolling over again.
+    while (fileSize(file) < 65536 + 4096) {
+        writer.write(L"P ", format(L"record %d %s", record++, padding));
+    }
+    EXPECT_EQ(readBytes(file + L".1"), "1");
+    SetEvent(gate.get());
+    writer.waitForBackups();
+    EXPECT_EQ(firstRecordNumber(readBytes(file + L".1")), 0);
+    EXPECT_EQ(readBytes(file + L".2"), "1");
+    EXPECT_EQ(readBytes(file + L".1000"), "999");
+    const std::vector<std::wstring> calls = files.calls();
+    EXPECT_EQ(std::count_if(calls.begin(), calls.end(), [](const std::wstring& call) { return call[0] == L'm'; }),
+              keep);
+    EXPECT_EQ(std::count_if(calls.begin(), calls.end(), [](const std::wstring& call) { return call[0] == L'r'; }),
+              1);
+    EXPECT_NE(std::find(calls.begin(), calls.end(), L"remove " + file + L".1000"), calls.end());
+}
+
+TEST(RollFileWriter, ACopyLeftBeforeTheStartIsPutInPlaceBeforeTheNextOneIsMade)
+{
+    TemporaryDirectory dir;
+    const std::wstring file = dir.file(L"service.log");
+    writeBytes(file + L".1", "one");
+    writeBytes(file + L".1.tmp", "left over");
+    RollFileWriter writer;
+    writer.setPolicy(smallFiles());
+    writer.open(file);
+    const std::wstring padding(1000, L'p');
+    int record = 0;
+    while (!fileExists(file + L".3")) {
+        ASSERT_LT(fileSize(file), 65536u + 4096) << "no roll-over once the copy left over was in place";
+        writer.write(L"P ", format(L"record %d %s", record++, padding));
+        writer.waitForBackups();
+    }
+    EXPECT_EQ(firstRecordNumber(readBytes(file + L".1")), 0);
+    EXPECT_EQ(readBytes(file + L".2"), "left over");
+    EXPECT_EQ(readBytes(file + L".3"), "one");
+}
+
+TEST(RollFileWriter, ALossIsReportedOnTheRetryScheduleAndAtTheStopWithoutAnotherRecord)
+{
+    TemporaryDirectory dir;
+    const std::wstring file = dir.file(L"service.log");
+    LoggingCapture capture(LEVEL_WARN);
+    ClockedWriter<RollFileWriter> writer;
+    writer.open(file);
+    writer.write(L"P ", L"before");
+    EXPECT_EQ(writer.millisecondsToRetry(), INFINITE);
+    writer.failWith = ERROR_DISK_FULL;
+    writer.write(L"P ", L"lost one");
+    writer.now = 4000;
+    writer.write(L"P ", L"lost two");
+    EXPECT_EQ(writer.millisecondsToRetry(), 6000u);  // from the first loss
+    writer.failWith = ERROR_SUCCESS;
+    writer.now = 9999;
+    writer.retryLostRecords();
+    EXPECT_EQ(withoutTimestamps(readUtf8(file)), L"P before\r\n");
+    writer.now = 10000;
+    writer.retryLostRecords();
+    const std::wstring two = L"2 log records were lost in " + file + L": " + errorText(ERROR_DISK_FULL);
+    EXPECT_EQ(withoutTimestamps(readUtf8(file)), L"P before\r\n" + ROLL_FILE_WRITER_WARN + two + L"\r\n");
+    EXPECT_EQ(writer.millisecondsToRetry(), INFINITE);
+
+    // The file still cannot take it at the stop: the log's other outputs hear it.
+    writer.failWith = ERROR_DISK_FULL;
+    writer.write(L"P ", L"lost three");
+    writer.reportLossAtStop();
+    const std::wstring one = L"1 log record was lost in " + file + L": " + errorText(ERROR_DISK_FULL);
+    EXPECT_EQ(withoutTimestamps(readUtf8(file)), L"P before\r\n" + ROLL_FILE_WRITER_WARN + two + L"\r\n");
+    const std::wstring failure = L"Failed to write to log file " + file + L": " + errorText(ERROR_DISK_FULL);
+    EXPECT_EQ(capture.messages(), (std::vector<std::wstring>{failure, two, failure, one}));
+
+    // The program's lines: their count goes to the log while the outage goes on.
+    const std::wstring app = dir.file(L"app.log");
+    ClockedWriter<RollFileWriter> raw(RollFileWriter::Layout::Raw);
+    raw.open(app);
+    raw.failWith = ERROR_DISK_FULL;
+    raw.writeLine(L"lost one");
+    raw.writeLine(L"lost two");
+    raw.now = 10000;
+    raw.retryLostRecords();
+    raw.writeLine(L"lost three");
+    raw.reportLossAtStop();
+    const std::wstring appFailure = L"Failed to write to log file " + app + L": " + errorText(ERROR_DISK_FULL);
+    EXPECT_EQ(capture.messages(),
+              (std::vector<std::wstring>{failure, two, failure, one, appFailure,
+                                         L"2 lines of program output were lost in " + app + L": " +
+                                             errorText(ERROR_DISK_FULL),
+                                         L"1 line of program output was lost in " + app + L": " +
+                                             errorText(ERROR_DISK_FULL)}));
+    EXPECT_EQ(readBytes(app), "");
 }
 
 // Runs on a small file system of its own that it fills; tests/unit/full-disk.sh
@@ -532,7 +747,7 @@ TEST(RollFileWriterOnAFullDisk, CutsOffTornRecordsAndReportsHowManyWereLost)
     }
     const int lost = attempts - static_cast<int>(kept);
     ASSERT_GT(lost, 0) << "the disk was not full";
-    const std::wstring report = format(L"%d log records were lost: %s", lost, errorText(ERROR_DISK_FULL));
+    const std::wstring report = format(L"%d log records were lost in %s: %s", lost, file, errorText(ERROR_DISK_FULL));
     EXPECT_EQ(lines[lines.size() - 2], ROLL_FILE_WRITER_WARN + report);
     EXPECT_EQ(lines.back(), L"P after");
     EXPECT_EQ(content.size(), content.rfind(L"\r\n") + 2) << "no torn record at the end";

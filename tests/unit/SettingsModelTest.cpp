@@ -2,15 +2,17 @@
 
 #include <limits.h>
 
+#include "logging/ErrorText.h"
 #include "logging/LogLevel.h"
 #include "settings/SimpleSettings.h"
 #include "settings/StopTimeout.h"
 #include "settings/SupervisionSettings.h"
+#include "settings/XmlFileSettings.h"
 #include "support/LoggingCapture.h"
 
 TEST(StopTimeout, ReadsMinutesAsMillisecondsAndRefusesNonPositive)
 {
-    LoggingCapture capture(LEVEL_ERROR);
+    LoggingCapture capture(LEVEL_WARN);
     const auto parse = [](const std::wstring& text) {
         int milliseconds = -7;
         return parseStopTimeout(text, milliseconds) ? milliseconds : -1;
@@ -26,8 +28,26 @@ TEST(StopTimeout, ReadsMinutesAsMillisecondsAndRefusesNonPositive)
     EXPECT_EQ(parse(L"abc"), -1);
     EXPECT_EQ(parse(L""), -1);
     EXPECT_EQ(parse(L" \t "), -1);
+    EXPECT_EQ(parse(L"nan"), -1);
+    EXPECT_EQ(parse(L"inf"), -1);
     EXPECT_TRUE(capture.has(L"Failed to parse timeout value: abc"));
     EXPECT_TRUE(capture.has(L"timout value is empty"));
+    // The element and the accepted form follow the refusal; a clamped value is told with the one used.
+    for (const wchar_t* refused : {L"-1", L"nan"}) {
+        EXPECT_TRUE(capture.has(L"Timeout \"" + std::wstring(refused) +
+                                L"\" in <hostwell>/<execution>/<termination> is not a positive number: write minutes "
+                                L"with a decimal point, such as 1.5, or 0 to end the program at once"))
+            << refused;
+    }
+    // The C runtime may or may not read "inf" as a number at all.
+    EXPECT_TRUE(capture.has(L"Timeout \"inf\" in <hostwell>/<execution>/<termination> is not a number: write "
+                            L"minutes with a decimal point, such as 1.5") ||
+                capture.has(L"Timeout \"inf\" in <hostwell>/<execution>/<termination> is not a positive number: "
+                            L"write minutes with a decimal point, such as 1.5, or 0 to end the program at once"));
+    EXPECT_TRUE(capture.has(L"Timeout \"1e300\" in <hostwell>/<execution>/<termination> is longer than can be "
+                            L"counted: 2147483647 milliseconds (about 24.8 days) are used"));
+    EXPECT_FALSE(capture.has(L"Timeout \"1e3\" in <hostwell>/<execution>/<termination> is longer than can be "
+                             L"counted: 2147483647 milliseconds (about 24.8 days) are used"));
 }
 
 TEST(StopTimeout, RefusesAValueThatIsNoNumberAsAWhole)
@@ -112,4 +132,13 @@ TEST(SimpleSettings, WrappersAnswerTheWrappedServiceAndTheirOwnDefaults)
     task.addEnvironmentVariable(L"PATH");
     task.addEnvironmentVariable(L"PATH");
     EXPECT_EQ(task.getEnvironmentVariables().size(), 2u);
+}
+
+TEST(SettingsFile, ThatCannotBeReadSaysWhyOrHowLargeItIsAndTheLimit)
+{
+    EXPECT_EQ(settingsFileFailure(L"C:\\svc\\app.xml", ERROR_FILE_TOO_LARGE, 300000000),
+              L"Failed to open settings file C:\\svc\\app.xml: it holds 300000000 bytes, more than the 268435456 a "
+              L"settings file may hold");
+    EXPECT_EQ(settingsFileFailure(L"C:\\svc\\app.xml", ERROR_ACCESS_DENIED, 10),
+              L"Failed to open settings file C:\\svc\\app.xml: " + errorText(ERROR_ACCESS_DENIED));
 }

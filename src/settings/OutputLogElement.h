@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "settings/XmlText.h"
+
+class ServiceSettings;
+class SimpleServiceTaskSettings;
+
+// A file of the service's own, and what it is ("the service log").
+struct ServiceFile {
+    std::wstring what;
+    std::wstring path;
+};
+
+// Reads <output-log> of <execution>, if there is one: its file, relative to the
+// settings file's folder, must be a file of its own: not the settings file,
+// the service log, the program's state file or the metrics file. 1 when it is refused.
+int readOutputLog(const XmlNode& execution, const ServiceSettings& service, SimpleServiceTaskSettings& settings);
+
+// The first of `files` that is `file`, compared as final paths; null if none.
+const ServiceFile* sharedFile(const std::wstring& file, const std::vector<ServiceFile>& files);
