@@ -90,7 +90,8 @@ OutputPipe::OutputPipe(const std::function<bool(std::wstring&)>& nextName)
         return;
     }
     // Opening the only instance connects it: no ConnectNamedPipe is needed.
-    // Runtimes that look at their output pipe (GetNamedPipeInfo) need to read its attributes.
+    // Runtimes that look at their output pipe (GetNamedPipeInfo) need to read its
+    // attributes; Wine does not check that right, Windows does.
     outputEnd_.reset(CreateFileW(name.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!outputEnd_) {
