@@ -1,17 +1,18 @@
 #pragma once
 
+#include <string>
+
 #include "eventlog/EventLog.h"
 #include "logging/LogAppender.h"
 #include "logging/LogLevel.h"
 
-class ServiceSettings;
-
 // The running service's error messages as Event Log records under the
-// service's name. Its own threshold is Error, whatever the process-wide one;
-// only warnings about the log file itself and restarts of the program pass as well.
+// service's name, the one the service control manager started it under. Its
+// own threshold is Error, whatever the process-wide one; only warnings about
+// the log file itself and restarts of the program pass as well.
 class EventLogAppender : public LogAppender, public LogLevelSetup, public EventLog {
 public:
-    explicit EventLogAppender(const ServiceSettings& settings);
+    explicit EventLogAppender(const std::wstring& serviceName);
     ~EventLogAppender() override { detach(); }
 
     // The record carries the message alone, without the logger prefix.

@@ -10,7 +10,11 @@ class ChildProcess;
 class ProcessInterruptHandler {
 public:
     virtual ~ProcessInterruptHandler() = default;
+    // What handle() returns for a child that did not end in time after it was
+    // killed: it is waited for no longer.
+    static const DWORD GIVE_UP = INFINITE;
+
     // Takes the next step; returns the milliseconds until the step after it,
-    // INFINITE when nothing is left but to wait for the child's end.
+    // or GIVE_UP.
     virtual DWORD handle(const ChildProcess& child) = 0;
 };

@@ -7,7 +7,6 @@
 #include "eventlog/EventLogAppender.h"
 #include "logging/Logger.h"
 #include "settings/Paths.h"
-#include "settings/SimpleSettings.h"
 #include "support/LoggingCapture.h"
 #include "support/ProcessRunner.h"
 
@@ -95,8 +94,7 @@ TEST(EventLog, HostwellExeCarriesTheTextOfItsRecordsForEventViewer)
 TEST(EventLogAppender, OnlyErrorsAndLogFileWarningsReachTheServicesSourceWithTheBareMessage)
 {
     LoggingCapture capture(LEVEL_DEBUG);
-    const SimpleServiceSettings settings(L"MyService", L"My Service", L"Runs", L"C:\\svc\\app.xml");
-    RecordingAppender appender(settings);
+    RecordingAppender appender(L"MyService");
     LoggerHolder::addAppender(&appender);
 
     const Logger logger(L"ServiceTask");
