@@ -9,7 +9,7 @@
 class Heartbeat {
 public:
     // The longest the supervising thread waits between two beats while they are wanted.
-    static const DWORD INTERVAL = 500;
+    static constexpr DWORD INTERVAL = 500;
 
     virtual ~Heartbeat() = default;
     // True while beats are wanted: the service's state is pending.

@@ -27,8 +27,8 @@ ReadResult readResult(bool completed, DWORD bytes, DWORD error);
 // keep the run alive.
 class DrainBound {
 public:
-    static const size_t MAX_BYTES = 64 * 1024 * 1024;
-    static const size_t MAX_READS = 65536;
+    static constexpr size_t MAX_BYTES = 64 * 1024 * 1024;
+    static constexpr size_t MAX_READS = 65536;
 
     bool allowsMore() const { return bytes_ < MAX_BYTES && reads_ < MAX_READS; }
     void count(DWORD bytes)

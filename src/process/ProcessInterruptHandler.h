@@ -12,7 +12,7 @@ public:
     virtual ~ProcessInterruptHandler() = default;
     // What handle() returns for a child that did not end in time after it was
     // killed: it is waited for no longer.
-    static const DWORD GIVE_UP = INFINITE;
+    static constexpr DWORD GIVE_UP = INFINITE;
 
     // Takes the next step; returns the milliseconds until the step after it,
     // or GIVE_UP.
