@@ -154,7 +154,9 @@ TEST_F(ServiceRun, AStopDuringTheStartKeepsTheProgramAndItsStopCommandFromRunnin
     const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED, 60000);
     EXPECT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
     EXPECT_EQ(stopped.dwWin32ExitCode, 0u);
-    const std::wstring logged = readUtf8(commandLog) + retainedLog();
+    // The settings are logged whole: the log of the command line rolls over.
+    const std::wstring logged = readUtf8(commandLog + L".2") + readUtf8(commandLog + L".1") + readUtf8(commandLog) +
+                                retainedLog();
     const size_t stop = logged.find(L"[Info] CallStopService");
     const size_t start = logged.find(L"Starting process:");
     ASSERT_NE(stop, std::wstring::npos) << toUtf8(logged.substr(0, 4000));
