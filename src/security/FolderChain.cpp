@@ -134,7 +134,9 @@ void FolderChain::addWithFinalPath(const std::wstring& path, WriteReach reach)
     const std::wstring finalPath = finalPathOf(path);
     if (!samePath(finalPath, path)) {
         const std::wstring link = firstLinkOf(path);
-        addChain(finalPath, reach, link + L" -> " + finalPathOf(link));
+        const std::wstring target = finalPathOf(link);
+        // Neither a link nor a mapped drive: another name of the same path, such as a short one.
+        addChain(finalPath, reach, samePath(link, target) ? path + L" -> " + finalPath : link + L" -> " + target);
     }
 }
 
