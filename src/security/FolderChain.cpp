@@ -35,8 +35,8 @@ bool openedFinalPath(const std::wstring& path, std::wstring& finalPath)
         return false;
     }
     std::vector<wchar_t> buffer(FINAL_PATH_CAPACITY, L'\0');
-    const DWORD length =
-        GetFinalPathNameByHandleW(file.get(), buffer.data(), FINAL_PATH_CAPACITY, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    const DWORD length = GetFinalPathNameByHandleW(file.get(), buffer.data(), FINAL_PATH_CAPACITY,
+                                                   FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
     // A volume without a drive letter has no such name: its path is then taken as written.
     if (length == 0 || length >= FINAL_PATH_CAPACITY) {
         finalPath = path;

@@ -29,7 +29,8 @@ void ServiceMain::run(DWORD argc, LPWSTR* argv)
     // Without the control manager's name (run on the main thread for
     // debugging) no control handler can be registered.
     const std::wstring name = argc > 0 && argv != nullptr && argv[0] != nullptr ? argv[0] : L"";
-    const SERVICE_STATUS_HANDLE statusHandle = RegisterServiceCtrlHandlerExW(name.c_str(), controlHandlerEx, &collection_);
+    const SERVICE_STATUS_HANDLE statusHandle =
+        RegisterServiceCtrlHandlerExW(name.c_str(), controlHandlerEx, &collection_);
     if (statusHandle == nullptr) {
         logger.error(L"Failed to RegisterServiceCtrlHandlerEx. %s", lastErrorText());
         return;
