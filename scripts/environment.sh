@@ -6,7 +6,7 @@ BUILD="$ROOT/build"
 
 PACKAGES=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine cmake make googletest
           librapidxml-dev libz-mingw-w64-dev openjdk-17-jdk-headless clang lld wixl zip unzip
-          osslsigncode openssl libxml2-utils icoutils msitools python3)
+          osslsigncode openssl libxml2-utils icoutils msitools python3 python3-prometheus-client)
 
 install_missing_packages() {
     local missing=()
@@ -59,7 +59,8 @@ use_wine_prefix() {
 # The first program in a prefix starts Wine's background services, which keep
 # the streams of that program; so it runs with all three on /dev/null, except
 # that the services' standard error goes to a file: that is where the Event
-# Log records of a running service show up.
+# Log records of a running service show up, each ReportEventW call with its
+# type, category and event id (fixme:advapi) before its strings.
 start_wine() {
     use_wine_prefix
     mkdir -p "$WINEPREFIX"
@@ -72,7 +73,7 @@ start_wine() {
         wineserver -k
         wineserver -w
         wineserver -p
-        WINEDEBUG=-all,err+eventlog,warn+eventlog,trace+eventlog wine cmd /c exit
+        WINEDEBUG=-all,err+eventlog,warn+eventlog,trace+eventlog,fixme+advapi wine cmd /c exit
     ) </dev/null >/dev/null 2>>"$WINE_SERVICES_LOG"
     # The build folder as a drive of its own, H:. Hostwell refuses files in a
     # folder chain others may change, up to the volume root; under Z: that

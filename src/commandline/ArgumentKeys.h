@@ -1,5 +1,8 @@
 #pragma once
 
+// The one command that takes /format=.
+constexpr const wchar_t* STATUS_COMMAND = L"status";
+
 // Flags (with their "/") and keys of key-value arguments.
 constexpr const wchar_t* FLAG_DEBUG = L"/debug";
 constexpr const wchar_t* FLAG_DEBUG_SERVICE = L"/debugservice";
@@ -52,7 +55,7 @@ constexpr KnownOption KNOWN_OPTIONS[] = {
     {KEY_ALLOW_WRITABLE_FILES, OptionKind::Boolean, L"<true or false>"},
     {KEY_SERVICE, OptionKind::Value, L"<service name>"},
     {KEY_WAIT, OptionKind::Value, L"<seconds>"},
-    {KEY_FORMAT, OptionKind::Value, L"json"},
+    {KEY_FORMAT, OptionKind::Value, L"json or prometheus"},
     {KEY_SEVERITY, OptionKind::Value, L"<severity>"},
     {KEY_MESSAGE, OptionKind::Value, L"<message>"},
     {KEY_INIT_SERVICE_LOGGING, OptionKind::Boolean, L"<true or false>"},

@@ -8,8 +8,22 @@
 #include "logging/Logger.h"
 
 namespace {
+
 const Logger logger(L"ConsoleCommandsRunner");
+
+// Only status writes for programs to parse: elsewhere /format= would promise
+// output that never comes.
+bool refusesFormat(const std::wstring& command, const Argz& arguments)
+{
+    std::wstring format;
+    if (command == STATUS_COMMAND || !arguments.getValue(KEY_FORMAT, format)) {
+        return false;
+    }
+    logger.error(L"/%s=%s is an option of the status command only: leave it out for %s", KEY_FORMAT, format, command);
+    return true;
 }
+
+}  // namespace
 
 int ConsoleCommandsRunner::run()
 {
@@ -32,7 +46,7 @@ int ConsoleCommandsRunner::run()
     warnAboutOptions(rest);
     for (ConsoleAction* const* action = actions_; *action != nullptr; ++action) {
         if ((*action)->name() == command) {
-            return (*action)->execute(rest);
+            return refusesFormat(command, rest) ? 1 : (*action)->execute(rest);
         }
     }
     if (command == L"help") {

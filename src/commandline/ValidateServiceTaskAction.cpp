@@ -61,6 +61,9 @@ int ValidateServiceTaskAction::ExecuteTaskAction(const Argz& arguments, const Se
     logger.info(L"[j]: ServiceName:%s!~", settings.getServiceName());
     logger.info(L"[j]: ServiceDisplayName:%s!~", settings.getServiceDisplayName());
     logger.info(L"[j]: ServiceDescription:%s!~", settings.getServiceDescription());
+    if (const std::wstring* metricsFile = settings.getMetricsFile()) {
+        logger.info(L"[j]: MetricsFile:%s!~", *metricsFile);
+    }
     printExecution(L"[e]", settings);
     logger.info(L"[e]: StopTimeout:%ld!~", static_cast<long>(settings.getStopTimeout()));
     if (const std::wstring* marker = settings.getStartedMarker()) {

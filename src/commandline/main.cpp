@@ -13,12 +13,22 @@
 
 namespace {
 
+// status with a format for programs; another command refuses /format=.
+bool writesForPrograms(const Argz& arguments)
+{
+    std::wstring format;
+    if (arguments.count() < 1 || arguments.arg(0) != STATUS_COMMAND || !arguments.getValue(KEY_FORMAT, format)) {
+        return false;
+    }
+    const std::wstring name = lowerCaseAscii(format);
+    return name == L"json" || name == L"prometheus";
+}
+
 int run(int argc, wchar_t* argv[])
 {
     const Argz arguments(argc, argv);
     // Output for programs to parse keeps standard output to itself.
-    std::wstring outputFormat;
-    if (arguments.getValue(KEY_FORMAT, outputFormat) && lowerCaseAscii(outputFormat) == L"json") {
+    if (writesForPrograms(arguments)) {
         sendLinesToStandardError();
     }
     SimpleConsoleWriter writer;

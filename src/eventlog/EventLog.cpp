@@ -14,6 +14,9 @@ const Logger logger(L"WindowsEventLog");
 
 const WORD EVENT_CATEGORY = 4;
 const DWORD EVENT_ID = 404;
+const WORD NO_CATEGORY = 0;
+// ReportEventW takes no longer insertion string.
+const size_t LONGEST_INSERTION_STRING = 31839;
 const wchar_t* const SEPARATOR = L"===============================================================";
 
 // ReportEventW is documented for the handles of RegisterEventSourceW only.
@@ -24,6 +27,14 @@ UniqueEventSource openEventLog(const std::wstring& source)
         logger.warn(L"Failed to open the event log source \"%s\": %s", source, lastErrorText());
     }
     return handle;
+}
+
+// The Event Viewer expands "%n" in insertion strings.
+std::wstring withoutPercentSigns(const std::wstring& text)
+{
+    std::wstring replaced = text;
+    std::replace(replaced.begin(), replaced.end(), L'%', L'_');
+    return replaced;
 }
 
 std::wstring modulePathOrDefault()
@@ -41,7 +52,16 @@ const EventLog::Severity EventLog::Info(EVENTLOG_INFORMATION_TYPE);
 
 void EventLog::Write(const Severity& severity, const std::wstring& message) const
 {
-    report(severity, insertionStrings(message));
+    report(severity.type(), EVENT_CATEGORY, EVENT_ID, insertionStrings(message));
+}
+
+void EventLog::WriteRecord(WORD type, DWORD eventId, const std::vector<std::wstring>& strings) const
+{
+    std::vector<std::wstring> all = {withoutPercentSigns(name_)};
+    for (const std::wstring& text : strings) {
+        all.push_back(withoutPercentSigns(text));
+    }
+    report(type, NO_CATEGORY, eventId, all);
 }
 
 std::wstring EventLog::sourceName() const { return name_ + L" (see below)"; }
@@ -49,13 +69,10 @@ std::wstring EventLog::sourceName() const { return name_ + L" (see below)"; }
 std::vector<std::wstring> EventLog::insertionStrings(const std::wstring& message) const
 {
     const std::wstring banner = name_ == PRODUCT_WORD ? bannerText() : name_ + L" " + bannerText();
-    // The Event Viewer expands "%n" in insertion strings.
-    std::wstring text = message;
-    std::replace(text.begin(), text.end(), L'%', L'_');
-    return {SEPARATOR, banner, modulePathOrDefault(), text, SEPARATOR};
+    return {SEPARATOR, banner, modulePathOrDefault(), withoutPercentSigns(message), SEPARATOR};
 }
 
-void EventLog::report(const Severity& severity, const std::vector<std::wstring>& strings) const
+void EventLog::report(WORD type, WORD category, DWORD eventId, const std::vector<std::wstring>& strings) const
 {
     UniqueEventSource handle = openEventLog(sourceName());
     if (!handle) {
@@ -64,11 +81,15 @@ void EventLog::report(const Severity& severity, const std::vector<std::wstring>&
             return;
         }
     }
+    std::vector<std::wstring> texts;
     std::vector<LPCWSTR> pointers;
     for (const std::wstring& text : strings) {
+        texts.push_back(text.substr(0, LONGEST_INSERTION_STRING));
+    }
+    for (const std::wstring& text : texts) {
         pointers.push_back(text.c_str());
     }
-    if (!ReportEventW(handle.get(), severity.type(), EVENT_CATEGORY, EVENT_ID, nullptr,
+    if (!ReportEventW(handle.get(), type, category, eventId, nullptr,
                       static_cast<WORD>(pointers.size()), 0, pointers.data(), nullptr)) {
         logger.warn(L"Failed to log message");
     }

@@ -9,9 +9,10 @@
 // without a name in front.
 constexpr const wchar_t* PRODUCT_WORD = L"Hostwell";
 
-// Writes records of one fixed shape to the Windows Event Log: event id 404,
-// category 4, five insertion strings framed by separator lines. Holds no
-// handle between records.
+// Writes records to the Windows Event Log: messages in one fixed shape
+// (event id 404, category 4, five insertion strings framed by separator
+// lines), and records of other ids with strings of their own. Holds no handle
+// between records.
 class EventLog {
 public:
     // The event type of a record.
@@ -37,13 +38,17 @@ public:
     // A failure to write is logged, never thrown.
     void Write(const Severity& severity, const std::wstring& message) const;
 
+    // A record of id `eventId`, without a category, with these strings after
+    // the name; every "%" of theirs becomes "_" as in Write.
+    void WriteRecord(WORD type, DWORD eventId, const std::vector<std::wstring>& strings) const;
+
     std::wstring sourceName() const;
     // Separator, banner, the executable's path, the message, separator.
     std::vector<std::wstring> insertionStrings(const std::wstring& message) const;
 
 protected:
     // Opens the source (or else "Application"), reports the record, closes.
-    virtual void report(const Severity& severity, const std::vector<std::wstring>& strings) const;
+    virtual void report(WORD type, WORD category, DWORD eventId, const std::vector<std::wstring>& strings) const;
 
 private:
     std::wstring name_;

@@ -32,6 +32,11 @@ void EventLogAppender::write(int level, int, const std::wstring& prefix, const s
     }
 }
 
+void EventLogAppender::onServiceEvent(const ServiceEvent& event)
+{
+    WriteRecord(event.type, static_cast<DWORD>(event.id), event.strings);
+}
+
 const EventLog::Severity& severityForLevel(int level)
 {
     switch (level) {

@@ -10,6 +10,8 @@
 #include "install/ServiceStateWait.h"
 #include "logging/Logger.h"
 #include "logging/StandardOutput.h"
+#include "service/MetricsText.h"
+#include "service/ProgramSnapshot.h"
 #include "service/ProgramState.h"
 #include "settings/FileServiceSettings.h"
 #include "settings/SettingsInterfaces.h"
@@ -69,7 +71,7 @@ std::wstring nullOr(bool present, const std::wstring& json) { return present ? j
 
 std::wstring statusJson(const std::wstring& name, const SERVICE_STATUS_PROCESS& status,
                         const ServiceRegistration& registration, const std::wstring& settingsFile,
-                        const std::optional<ProgramState>& program)
+                        const std::optional<ProgramSnapshot>& program)
 {
     std::wstring dependencies;
     for (const std::wstring& dependency : registration.dependencies) {
@@ -85,6 +87,18 @@ std::wstring statusJson(const std::wstring& name, const SERVICE_STATUS_PROCESS& 
                   jsonString(registration.account), jsonString(registration.binaryPath),
                   nullOr(!settingsFile.empty(), jsonString(settingsFile)), dependencies,
                   nullOr(program.has_value(), program ? program->json() : std::wstring()));
+}
+
+// The metrics the service's metrics file would show. A state file that says
+// the program runs is not believed once the service has stopped.
+std::wstring metricsOf(const std::wstring& name, const SERVICE_STATUS_PROCESS& status,
+                       const std::optional<ProgramSnapshot>& program)
+{
+    std::optional<ProgramSnapshot> shown = program;
+    if (shown && status.dwCurrentState == SERVICE_STOPPED) {
+        shown->processId.reset();
+    }
+    return prometheusText(name, status.dwCurrentState == SERVICE_RUNNING, shown ? &*shown : nullptr);
 }
 
 }  // namespace
@@ -103,10 +117,12 @@ int QueryServiceStatusCommand::executeWithService(SC_HANDLE, SC_HANDLE service)
         return 1;
     }
     const std::wstring settingsFile = settingsFileOf(settings(), registration);
-    const std::optional<ProgramState> program =
-        ProgramState::read(ProgramState::fileBeside(serviceLogFile(settings(), settingsFile, registration)));
+    const std::optional<ProgramSnapshot> program =
+        ProgramSnapshot::read(ProgramState::fileBeside(serviceLogFile(settings(), settingsFile, registration)));
     if (format_ == Format::Json) {
         writeStandardOutputData(statusJson(name, status, registration, settingsFile, program) + L"\r\n");
+    } else if (format_ == Format::Prometheus) {
+        writeStandardOutputData(metricsOf(name, status, program));
     } else {
         logger.info(serviceStatusText(name, status));
         if (program) {

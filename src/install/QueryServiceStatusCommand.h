@@ -4,11 +4,12 @@
 
 // Shows the state of the service: its process id while it has one, its exit
 // codes once it has stopped, and what its program is doing as the service's
-// state file says; as text in the log, or as one JSON object on standard
-// output. 0 when it runs, 3 when it does not, 1 when the status cannot be read.
+// state file says; as text in the log, or on standard output as one JSON
+// object or as the metrics of its metrics file. 0 when it runs, 3 when it
+// does not, 1 when the status cannot be read.
 class QueryServiceStatusCommand : public ServiceCommand {
 public:
-    enum class Format { Text, Json };
+    enum class Format { Text, Json, Prometheus };
 
     QueryServiceStatusCommand(const ServiceSettings& settings, Format format);
 

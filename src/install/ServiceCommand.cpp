@@ -31,6 +31,7 @@ int ServiceCommand::executeWithManager(SC_HANDLE manager)
     const UniqueServiceHandle service(OpenServiceW(manager, name.c_str(), serviceRights_.value));
     if (!service) {
         const DWORD code = GetLastError();
+        openServiceError_ = code;
         const FailureMessage failure = openServiceFailure(format(L"Failed to open service %s.", name), code);
         logger.log(failure.level, failure.text);
         return 1;

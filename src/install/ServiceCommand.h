@@ -7,6 +7,8 @@
 class ServiceCommand : public ServiceControlManagerCommand {
 public:
     ServiceCommand(const ServiceRights& serviceRights, const ServiceSettings& settings);
+    // The error of OpenServiceW when it failed, ERROR_SUCCESS otherwise.
+    DWORD openServiceError() const { return openServiceError_; }
 
 protected:
     int executeWithManager(SC_HANDLE manager) override;
@@ -14,6 +16,7 @@ protected:
 
 private:
     const ServiceRights& serviceRights_;
+    DWORD openServiceError_ = ERROR_SUCCESS;
 };
 
 FailureMessage openServiceFailure(const std::wstring& text, DWORD code);

@@ -12,6 +12,7 @@
 #include "common/WriteAll.h"
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
+#include "logging/ServiceEvents.h"
 
 namespace {
 
@@ -329,8 +330,10 @@ bool RollFileWriter::writeRecord(const std::wstring& records)
         return false;
     }
     if (!lost.empty()) {
+        const int count = lostRecords_;
         lostRecords_ = 0;
         logger.warn(lost);
+        ServiceEvents::recordsLost(static_cast<unsigned long long>(count), fileName_, errorText(lostReason_));
     }
     return true;
 }

@@ -23,6 +23,7 @@ public:
     }
 
     DWORD handle(const ChildProcess& child) override;
+    StopStep lastStep() const override { return isInterrupted() ? StopStep::Kill : StopStep::None; }
 
 private:
     std::wstring killed_;

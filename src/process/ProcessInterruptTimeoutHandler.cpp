@@ -16,9 +16,9 @@ DWORD ProcessInterruptTimeoutHandler::handle(const ChildProcess& child)
 {
     if (!begun_) {
         begun_ = true;
-        const bool eventSent = sendStopEvent(child);
-        const bool commandStarted = beginStop(child);
-        if (eventSent || commandStarted) {
+        eventSent_ = sendStopEvent(child);
+        stopBegun_ = beginStop(child);
+        if (eventSent_ || stopBegun_) {
             const long timeout = settings_->getStopTimeout();
             deadline_ = GetTickCount64() + static_cast<ULONGLONG>(timeout > 0 ? timeout : 0);
             logger.debug(L"Waiting for process to exit...");
@@ -34,6 +34,14 @@ DWORD ProcessInterruptTimeoutHandler::handle(const ChildProcess& child)
         gaveUp_ = true;
     }
     return onTimeout(child);
+}
+
+StopStep ProcessInterruptTimeoutHandler::lastStep() const
+{
+    if (fallback_.lastStep() == StopStep::Kill) {
+        return StopStep::Kill;
+    }
+    return stopBegun_ ? StopStep::StopCommand : eventSent_ ? StopStep::ConsoleEvent : StopStep::None;
 }
 
 DWORD ProcessInterruptTimeoutHandler::remaining() const

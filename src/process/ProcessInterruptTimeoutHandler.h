@@ -20,6 +20,7 @@ public:
     }
 
     DWORD handle(const ChildProcess& child) override;
+    StopStep lastStep() const override;
 
 protected:
     // Starts the gentle stop; false when there is none under way.
@@ -35,6 +36,8 @@ private:
     DWORD remaining() const;
 
     const std::atomic<bool>* consoleEventReceived_;
+    bool eventSent_ = false;
+    bool stopBegun_ = false;
     bool gaveUp_ = false;
     bool begun_ = false;
     ULONGLONG deadline_ = 0;

@@ -89,6 +89,7 @@ int ServiceProcessCommand::execute()
     stoppedByWatcher_ = command.stoppedByWatcher();
     start_ = command.start();
     stopFailed_ = command.givenUp() || callProcessHandler.stopFailed();
+    stopStep_ = handler->lastStep();
     return result;
 }
 

@@ -7,6 +7,7 @@
 
 #include "common/Command.h"
 #include "common/InterruptHolder.h"
+#include "process/ProcessInterruptHandler.h"
 
 #include "process/ProcessCommand.h"
 
@@ -52,6 +53,8 @@ public:
     void watchWith(RunWatcher* watcher) { watcher_ = watcher; }
     // True when the watcher had the program stopped.
     bool stoppedByWatcher() const { return stoppedByWatcher_; }
+    // The last step the stop took before the program ended; None when it ended by itself.
+    StopStep stopStep() const { return stopStep_; }
     // Called with the program's process id once it runs.
     void whenStarted(std::function<void(DWORD processId)> callback) { onStarted_ = std::move(callback); }
 
@@ -67,6 +70,7 @@ private:
     StartGate* gate_ = nullptr;
     Heartbeat* heartbeat_ = nullptr;
     bool stoppedByWatcher_ = false;
+    StopStep stopStep_ = StopStep::None;
     std::function<void(DWORD)> onStarted_;
     DWORD exitCode_ = 0;
     ProgramStart start_ = ProgramStart::Failed;

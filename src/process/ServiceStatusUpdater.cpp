@@ -1,19 +1,28 @@
 #include "process/ServiceStatusUpdater.h"
 
+#include "logging/ServiceEvents.h"
 #include "service/ServiceStatus.h"
 #include "service/StatusValue.h"
 
 void ServiceStatusUpdater::conditionHeld()
 {
     if (unheld_ > 0 && --unheld_ == 0 && !reported_.exchange(true)) {
-        status_->setStatus(StatusValue::RUNNING);
+        reportRunning();
     }
 }
 
 void ServiceStatusUpdater::reportRunningWithoutConditions()
 {
     if (unheld_ == 0 && !reported_.exchange(true)) {
-        status_->setStatus(StatusValue::RUNNING);
+        reportRunning();
+    }
+}
+
+void ServiceStatusUpdater::reportRunning()
+{
+    // A service that is stopping no longer becomes running.
+    if (status_->setStatus(StatusValue::RUNNING)) {
+        ServiceEvents::ready(readiness(), GetTickCount64() - created_);
     }
 }
 

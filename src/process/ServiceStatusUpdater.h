@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include <atomic>
 #include <string>
 
@@ -12,7 +14,7 @@ class ServiceStatus;
 class ServiceStatusUpdater : public PipeReaderCallback {
 public:
     ServiceStatusUpdater(ServiceStatus* status, PipeReaderCallback* target, unsigned conditions)
-        : status_(status), target_(target), unheld_(conditions)
+        : status_(status), target_(target), conditions_(conditions), unheld_(conditions)
     {
     }
 
@@ -24,12 +26,20 @@ public:
     void reportRunningWithoutConditions();
     // The started marker this updater waits for and has not seen; null: none.
     virtual const std::wstring* pendingMarker() const { return nullptr; }
+    // What made the service count as running: "probes" or "at once" here.
+    virtual std::wstring readiness() const { return conditions_ > 0 ? L"probes" : L"at once"; }
 
 protected:
     ServiceStatus* status_;
     PipeReaderCallback* target_;
+    const unsigned conditions_;
     std::atomic<unsigned> unheld_;
     std::atomic<bool> reported_{false};
+
+private:
+    void reportRunning();
+
+    const ULONGLONG created_ = GetTickCount64();
 };
 
 // One of the conditions is a line of the program's that contains the started
@@ -42,6 +52,7 @@ public:
     {
     }
     const std::wstring* pendingMarker() const override { return watching_ ? &marker_ : nullptr; }
+    std::wstring readiness() const override { return conditions_ > 1 ? L"marker and probes" : L"marker"; }
     void onLine(const std::wstring& line) override;
     // The marker may be cut between two pieces of a long line: the end of the
     // pieces so far is searched with the next.

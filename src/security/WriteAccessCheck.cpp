@@ -7,6 +7,7 @@
 #include "common/UniqueResource.h"
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
+#include "logging/ServiceEvents.h"
 #include "security/TrustedAccounts.h"
 #include "settings/Paths.h"
 #include "settings/SettingsInterfaces.h"
@@ -266,6 +267,8 @@ bool acceptWritableFiles(const std::vector<WriteAccessFinding>& findings, bool r
             logger.warn(findingText(finding));
         } else {
             logger.error(findingText(finding));
+            ServiceEvents::fileRefused(finding.path, finding.account,
+                                       finding.failure.empty() ? finding.rights : finding.failure);
         }
     }
     if (findings.empty() || riskAccepted) {

@@ -2,22 +2,29 @@
 
 #include <windows.h>
 
-#include <optional>
 #include <string>
 
-// What the service's program is doing, kept in a small file beside the
-// service log so that status can show it, also once the service has stopped.
-// The file is written whole: a temporary file renamed over the old one.
-class ProgramState {
+#include "common/WholeFileWriter.h"
+#include "logging/CriticalSection.h"
+#include "logging/ServiceEvents.h"
+#include "service/ProgramSnapshot.h"
+
+// What the running service's program is doing, kept in files that are
+// rewritten whenever it changes, never on a timer: the state file beside the
+// service log, which status reads (also once the service has stopped), and
+// the metrics file for Prometheus. Each is written whole. Any thread may tell
+// it a change; records lost from the logs it hears as events.
+class ProgramState : public ServiceEventSink {
 public:
     // "<log file>.state.json"; empty without a log file.
     static std::wstring fileBeside(const std::wstring& logFile);
-    // The state a service wrote; nothing when there is no such file or it
-    // cannot be read.
-    static std::optional<ProgramState> read(const std::wstring& file);
 
-    // Keeps no file when `file` is empty.
-    explicit ProgramState(std::wstring file) : file_(std::move(file)) {}
+    // Keeps no state file when `stateFile` is empty, no metrics file when
+    // `metricsFile` is; `service` is the metrics' service label.
+    explicit ProgramState(std::wstring stateFile, std::wstring metricsFile = std::wstring(),
+                          std::wstring service = std::wstring());
+    ProgramState(const ProgramState&) = delete;
+    ProgramState& operator=(const ProgramState&) = delete;
 
     void started(DWORD processId);
     void ended(DWORD exitCode);
@@ -25,22 +32,33 @@ public:
     void restarting(unsigned restarts);
     // What the health check says: healthy, failing or unhealthy; saved when it changes.
     void healthChanged(const std::wstring& health);
+    // Whether the service counts as running.
+    void readyChanged(bool ready);
+    // The service no longer runs the program and no longer counts as running.
+    void serviceEnded();
+    // Counts lost log records and recycles.
+    void onServiceEvent(const ServiceEvent& event) override;
 
-    // The JSON object: processId, startedAt (ISO 8601 UTC), restarts,
-    // lastExitCode and health, null where there is nothing to say.
-    std::wstring json() const;
-    // "program process id 5120, started 2026-12-07 14:03:08, 2 restarts, last exit code 3"
-    std::wstring text() const;
+    ProgramSnapshot snapshot() const;
+    std::wstring json() const { return snapshot().json(); }
 
 private:
+    // Applies a change under the lock and writes the files when it changed
+    // something. Nothing is logged under the lock: the logging lock is taken
+    // before it on the way of an event.
+    template <typename Change>
+    void change(Change apply);
     void save();
 
-    std::wstring file_;
-    std::optional<DWORD> processId_;  // while the program runs
-    std::wstring startedAt_;
-    unsigned restarts_ = 0;
-    std::optional<DWORD> lastExitCode_;
-    // What the program's health check last said; null until there is one.
-    std::optional<std::wstring> health_;
-    bool saveFailed_ = false;
+    mutable CriticalSection lock_;
+    ProgramSnapshot values_;
+    bool ready_ = false;
+    std::wstring service_;
+    WholeFileWriter stateFile_;
+    WholeFileWriter metricsFile_;
+    // The errors of the last writes, reported once per episode after the lock is left.
+    DWORD stateError_ = ERROR_SUCCESS;
+    DWORD metricsError_ = ERROR_SUCCESS;
+    // Last, so that it goes first: events use the members above.
+    ServiceEvents::Attachment attachment_{this};
 };

@@ -17,7 +17,8 @@ std::optional<std::chrono::milliseconds> RestartSchedule::afterEnd(DWORD exitCod
     if (runTime >= policy_.reset) {
         restarts_ = 0;
     }
-    if (policy_.maxRestarts != 0 && restarts_ >= policy_.maxRestarts) {
+    maxRestartsReached_ = policy_.maxRestarts != 0 && restarts_ >= policy_.maxRestarts;
+    if (maxRestartsReached_) {
         logger.error(L"The program ended with exit code %d after %d restart(s) in a row; max-restarts allows no more",
                      static_cast<int>(exitCode), static_cast<int>(restarts_));
         return std::nullopt;

@@ -19,6 +19,9 @@ public:
     std::optional<std::chrono::milliseconds> afterEnd(DWORD exitCode, std::chrono::milliseconds runTime);
     // The restarts of the current series.
     unsigned restarts() const { return restarts_; }
+    // True when the last end was not followed by a restart because
+    // max-restarts allows no more.
+    bool maxRestartsReached() const { return maxRestartsReached_; }
 
 private:
     bool wanted(DWORD exitCode) const;
@@ -26,4 +29,5 @@ private:
     RestartPolicy policy_;
     unsigned restarts_ = 0;  // in the current series
     std::chrono::milliseconds lastWait_{0};
+    bool maxRestartsReached_ = false;
 };

@@ -7,7 +7,9 @@
 #include "logging/FileAppender.h"
 #include "logging/Logger.h"
 #include "logging/OutputLog.h"
+#include "logging/ServiceEvents.h"
 #include "process/LogPipeReader.h"
+#include "process/ProcessCommand.h"
 #include "process/ServiceProcessCommand.h"
 #include "process/ServiceStatusUpdater.h"
 #include "security/TrustedAccounts.h"
@@ -29,6 +31,18 @@ const Logger logger(L"ServiceExecuteProcessTask");
 // the program's, or 1 where that would read as success.
 DWORD failureCode(DWORD exitCode) { return exitCode != 0 ? exitCode : 1; }
 
+// How the program ended after a stop request, in the words of its event.
+const wchar_t* howStopped(StopStep step)
+{
+    switch (step) {
+    case StopStep::ConsoleEvent: return L"console event";
+    case StopStep::StopCommand: return L"stop command";
+    case StopStep::Kill: return L"killed";
+    case StopStep::None: break;
+    }
+    return L"exited";
+}
+
 }  // namespace
 
 void ServiceExecuteProcessTask::runWithSettings(const ServiceTaskSettings& settings)
@@ -40,6 +54,18 @@ void ServiceExecuteProcessTask::runWithSettings(const ServiceTaskSettings& setti
         return;
     }
     settings_ = &settings;
+    const std::wstring* metricsFile = settings.getMetricsFile();
+    ProgramState state(ProgramState::fileBeside(LoggerHolder::fileAppender().fileName()),
+                       metricsFile != nullptr ? *metricsFile : std::wstring(), settings.getServiceName());
+    const ServiceStatus::Observation readiness(
+        status, [&state](const StatusValue& value) { state.readyChanged(&value == &StatusValue::RUNNING); });
+    runUntilStopped(settings, state);
+    state.serviceEnded();
+}
+
+void ServiceExecuteProcessTask::runUntilStopped(const ServiceTaskSettings& settings, ProgramState& state)
+{
+    ServiceStatus* status = context_->getStatus();
     const std::wstring* marker = settings.getStartedMarker();
     const unsigned probes = static_cast<unsigned>(settings.getReadinessProbes().size());
     const Duration* timeout = marker != nullptr || probes > 0 ? settings.getStartedTimeout() : nullptr;
@@ -48,7 +74,7 @@ void ServiceExecuteProcessTask::runWithSettings(const ServiceTaskSettings& setti
     status->setStatus(StatusValue::STARTING);
     if (!filesTrusted()) {
         logger.error(L"Failed to start process: its files may be changed by ordinary users");
-        reportFailure(1);
+        reportFailure(1, GiveUpReason::FILES_REFUSED);
         return;
     }
     std::optional<OutputLog::Session> outputLog;
@@ -67,7 +93,7 @@ void ServiceExecuteProcessTask::runWithSettings(const ServiceTaskSettings& setti
     if (probes > 0 || settings.getHealthCheck() != nullptr) {
         monitor.reset(new HealthMonitor(settings, updater.get()));
         if (!monitor->isValid()) {
-            reportFailure(1);
+            reportFailure(1, GiveUpReason::PROGRAM_NOT_STARTED);
             return;
         }
     }
@@ -76,23 +102,28 @@ void ServiceExecuteProcessTask::runWithSettings(const ServiceTaskSettings& setti
         startLimit.reset(new StartLimit(*timeout, updater.get(), monitor.get(), this));
     }
     updater->reportRunningWithoutConditions();
-    superviseRuns(settings, updater.get(), monitor.get(), startLimit.get());
+    superviseRuns(settings, state, updater.get(), monitor.get(), startLimit.get());
 }
 
-void ServiceExecuteProcessTask::superviseRuns(const ServiceTaskSettings& settings, ServiceStatusUpdater* updater,
-                                              HealthMonitor* monitor, const StartLimit* startLimit)
+void ServiceExecuteProcessTask::superviseRuns(const ServiceTaskSettings& settings, ProgramState& state,
+                                              ServiceStatusUpdater* updater, HealthMonitor* monitor,
+                                              const StartLimit* startLimit)
 {
     RestartSchedule restarts(settings.getRestartPolicy());
-    ProgramState state(ProgramState::fileBeside(LoggerHolder::fileAppender().fileName()));
     if (monitor != nullptr) {
         monitor->reportTo(&state);
     }
+    const std::wstring commandLine = composeCommandLine(settings.getProgram(), settings.getArguments());
     DWORD exitCode = 0;
+    StopStep stopStep = StopStep::None;
     for (;;) {
         const ULONGLONG began = GetTickCount64();
         ServiceProcessCommand command(this, &settings, updater);
         command.watchWith(monitor);
-        command.whenStarted([&state](DWORD processId) { state.started(processId); });
+        command.whenStarted([&state, &commandLine](DWORD processId) {
+            state.started(processId);
+            ServiceEvents::programStarted(processId, commandLine);
+        });
         command.startThrough(this);
         command.beatTo(context_->getStatus());
         const int result = command.execute();
@@ -101,20 +132,21 @@ void ServiceExecuteProcessTask::superviseRuns(const ServiceTaskSettings& setting
         }
         if (command.start() == ProgramStart::FilesRefused) {
             logger.error(L"Failed to start process: its files may be changed by ordinary users");
-            reportFailure(1);
+            reportFailure(1, GiveUpReason::FILES_REFUSED);
             return;
         }
         if (result != 0) {
             logger.error(L"Failed to start process: %d", result);
-            reportFailure(1);
+            reportFailure(1, GiveUpReason::PROGRAM_NOT_STARTED);
             return;
         }
         // A process that would not end is given up: the service ends as failed, whatever was asked.
         if (command.stopFailed()) {
-            reportFailure(1);
+            reportFailure(1, GiveUpReason::STOP_FAILED);
             return;
         }
         state.ended(command.exitCode());
+        stopStep = command.stopStep();
         // A program stopped as unhealthy failed, whatever its exit code says.
         const bool unhealthy = command.stoppedByWatcher();
         exitCode = unhealthy && command.exitCode() == 0 ? ERROR_TIMEOUT : command.exitCode();
@@ -122,6 +154,9 @@ void ServiceExecuteProcessTask::superviseRuns(const ServiceTaskSettings& setting
             break;
         }
         const std::chrono::milliseconds runTime(GetTickCount64() - began);
+        if (!unhealthy) {
+            ServiceEvents::programEnded(exitCode, static_cast<ULONGLONG>(runTime.count()));
+        }
         const std::optional<std::chrono::milliseconds> wait = restarts.afterEnd(exitCode, runTime);
         if (!wait) {
             if (unhealthy) {
@@ -129,10 +164,16 @@ void ServiceExecuteProcessTask::superviseRuns(const ServiceTaskSettings& setting
             } else {
                 logger.error(L"Service process exited without service stop request");
             }
-            reportFailure(unhealthy ? ERROR_TIMEOUT : failureCode(exitCode));
+            reportFailure(unhealthy ? ERROR_TIMEOUT : failureCode(exitCode),
+                          restarts.maxRestartsReached() ? GiveUpReason::MAX_RESTARTS
+                          : unhealthy                   ? GiveUpReason::UNHEALTHY
+                                                        : GiveUpReason::PROGRAM_ENDED);
             return;
         }
         state.restarting(restarts.restarts());
+        ServiceEvents::restartScheduled(restarts.restarts(), static_cast<ULONGLONG>(wait->count()));
+        // Only the run that is under way when the stop comes is stopped by a step.
+        stopStep = StopStep::None;
         if (waitForInterrupt(static_cast<DWORD>(wait->count()))) {
             break;
         }
@@ -140,7 +181,9 @@ void ServiceExecuteProcessTask::superviseRuns(const ServiceTaskSettings& setting
     // Interrupted, during a run or a wait: a stop request stops the service
     // as asked, the start limit as failed.
     if (startLimit != nullptr && startLimit->exceeded()) {
-        reportFailure(failureCode(exitCode));
+        reportFailure(failureCode(exitCode), GiveUpReason::START_LIMIT);
+    } else {
+        ServiceEvents::stoppedOnRequest(howStopped(stopStep), GetTickCount64() - stopRequestedAt());
     }
 }
 

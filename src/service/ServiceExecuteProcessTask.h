@@ -4,6 +4,7 @@
 #include "service/SettingsServiceTask.h"
 
 class HealthMonitor;
+class ProgramState;
 class ServiceStatusUpdater;
 class StartLimit;
 
@@ -26,10 +27,12 @@ public:
     CriticalSection& stopLock() override { return *this; }
 
 private:
+    // Everything but keeping the program's state, which `state` does.
+    void runUntilStopped(const ServiceTaskSettings& settings, ProgramState& state);
     // Runs the program, and again as often as the restart policy says, until
     // the service is to stop.
-    void superviseRuns(const ServiceTaskSettings& settings, ServiceStatusUpdater* updater, HealthMonitor* monitor,
-                       const StartLimit* startLimit);
+    void superviseRuns(const ServiceTaskSettings& settings, ProgramState& state, ServiceStatusUpdater* updater,
+                       HealthMonitor* monitor, const StartLimit* startLimit);
 
     const ServiceTaskSettings* settings_ = nullptr;
     // How often the files were looked at.

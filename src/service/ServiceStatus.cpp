@@ -17,6 +17,19 @@ const DWORD FIRST_CHECKPOINT = 42;
 
 }  // namespace
 
+ServiceStatus::Observation::Observation(ServiceStatus* status, std::function<void(const StatusValue&)> observer)
+    : status_(status)
+{
+    ScopedLock lock(status_->currentLock_);
+    status_->observer_ = std::move(observer);
+}
+
+ServiceStatus::Observation::~Observation()
+{
+    ScopedLock lock(status_->currentLock_);
+    status_->observer_ = nullptr;
+}
+
 ServiceStatus::ServiceStatus(SERVICE_STATUS_HANDLE statusHandle, DWORD controlsAccepted, Reporter reporter)
     : statusHandle_(statusHandle), controlsAccepted_(controlsAccepted), reporter_(reporter), startWaitHint_(WAIT_HINT)
 {
@@ -45,11 +58,11 @@ ServiceStatus::~ServiceStatus()
     }
 }
 
-void ServiceStatus::setStatus(const StatusValue& value)
+bool ServiceStatus::setStatus(const StatusValue& value)
 {
     const DWORD sequence = store(value);
     if (sequence == 0) {
-        return;
+        return false;
     }
     logger.debug(L"Set status to: %s", value.name);
     SetEvent(wakeEvent_.get());
@@ -57,6 +70,7 @@ void ServiceStatus::setStatus(const StatusValue& value)
     if (!value.terminal) {
         waitUntilReported(sequence);
     }
+    return true;
 }
 
 // The value's number in the sequence of stored values; 0 when it is ignored.
@@ -71,6 +85,9 @@ DWORD ServiceStatus::store(const StatusValue& value)
     }
     current_ = &value;
     pending_ = value.pending;
+    if (observer_) {
+        observer_(value);
+    }
     return ++stored_;
 }
 

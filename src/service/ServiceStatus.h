@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 
 #include "common/UniqueResource.h"
 #include "logging/CriticalSection.h"
@@ -21,6 +22,20 @@ class ServiceStatus : public Heartbeat {
 public:
     using Reporter = BOOL(WINAPI*)(SERVICE_STATUS_HANDLE, LPSERVICE_STATUS);
 
+    // While it lives, tells `observer` every state stored, in the order they
+    // are stored: under the lock that orders them, so the observer must not
+    // call this object.
+    class Observation {
+    public:
+        Observation(ServiceStatus* status, std::function<void(const StatusValue&)> observer);
+        ~Observation();
+        Observation(const Observation&) = delete;
+        Observation& operator=(const Observation&) = delete;
+
+    private:
+        ServiceStatus* status_;
+    };
+
     ServiceStatus(SERVICE_STATUS_HANDLE statusHandle, DWORD controlsAccepted, Reporter reporter = SetServiceStatus);
     virtual ~ServiceStatus();
     ServiceStatus(const ServiceStatus&) = delete;
@@ -32,7 +47,8 @@ public:
     // handler returns, and a second stop request finds the service stopping.
     // Once a stop is under way, "starting" and "running" are no longer stored:
     // the control manager must not see the service run again while it stops.
-    void setStatus(const StatusValue& value);
+    // True when the value was stored.
+    bool setStatus(const StatusValue& value);
     // Returns once the status thread has reported "stopped" and ended (at
     // once when it could not be started).
     void waitUntilStopped();
@@ -63,6 +79,7 @@ private:
     Reporter reporter_;
     CriticalSection currentLock_;
     std::atomic<const StatusValue*> current_{nullptr};
+    std::function<void(const StatusValue&)> observer_;  // under currentLock_
     // Values stored and reported so far, counted under currentLock_.
     DWORD stored_ = 0;
     DWORD reported_ = 0;

@@ -2,6 +2,7 @@
 
 #include "eventlog/EventLogAppender.h"
 #include "logging/Logger.h"
+#include "logging/ServiceEvents.h"
 #include "security/TrustedAccounts.h"
 #include "security/WriteAccessCheck.h"
 #include "service/ServiceEventContext.h"
@@ -59,7 +60,7 @@ void SettingsServiceTask::run()
     ServiceSettingsLoader loader(launch_.settingsFile, this);
     if (loader.execute() != 0) {
         logger.error(L"Failed to load service task settings. Service will exit");
-        reportFailure(1);
+        reportFailure(1, GiveUpReason::SETTINGS_REFUSED);
     }
 }
 
@@ -79,13 +80,13 @@ void SettingsServiceTask::runWithServiceSettings(const ServiceSettings& settings
     status->beat();
     if (!trusted) {
         logger.error(L"Failed to start process: its files may be changed by ordinary users");
-        reportFailure(1);
+        reportFailure(1, GiveUpReason::FILES_REFUSED);
         return;
     }
     configureLoggingFromSettings(settings);
     SettingsLoader loader(launch_.settingsFile, &settings, this);
     if (loader.execute() != 0) {
         logger.error(L"Failed to load service task settings. Service will exit");
-        reportFailure(1);
+        reportFailure(1, GiveUpReason::SETTINGS_REFUSED);
     }
 }

@@ -1,6 +1,7 @@
 #include "service/ThreadedServiceTask.h"
 
 #include "logging/Logger.h"
+#include "logging/ServiceEvents.h"
 #include "logging/ThreadFailure.h"
 #include "service/ServiceEventContext.h"
 #include "service/ServiceStatus.h"
@@ -44,7 +45,7 @@ void ThreadedServiceTask::CallStartService()
     thread_.reset(CreateThread(nullptr, 0, threadMain, this, 0, &threadId_));
     if (!thread_) {
         logger.error(L"Failed to create thread to execute service task");
-        reportFailure(1);
+        reportFailure(1, GiveUpReason::PROGRAM_NOT_STARTED);
         return;
     }
     running_ = true;
@@ -61,6 +62,8 @@ void ThreadedServiceTask::CallStopService()
         // "stopped" is reported once nothing of the service runs any more.
         logger.warn(L"No service process thread is running. Will report stopped");
     }
+    ULONGLONG none = 0;
+    stopRequestedAt_.compare_exchange_strong(none, GetTickCount64());
     status->setStatus(StatusValue::STOPPING);
     interrupt();
 }
@@ -72,9 +75,10 @@ void ThreadedServiceTask::waitUntilFinished()
     }
 }
 
-void ThreadedServiceTask::reportFailure(DWORD serviceSpecificExitCode)
+void ThreadedServiceTask::reportFailure(DWORD serviceSpecificExitCode, const std::wstring& reason)
 {
     context_->getStatus()->setFailureExitCode(serviceSpecificExitCode);
+    ServiceEvents::gaveUp(reason, serviceSpecificExitCode);
 }
 
 DWORD WINAPI ThreadedServiceTask::threadMain(LPVOID parameter)

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <string>
+
 #include "common/InterruptHolder.h"
 #include "common/UniqueResource.h"
 #include "logging/CriticalSection.h"
@@ -27,8 +30,11 @@ protected:
     // derived task calls it from its destructor: once that has run, the
     // thread could no longer call the task's run.
     void stopAndWait();
-    // Makes the final "stopped" report say that the service failed.
-    void reportFailure(DWORD serviceSpecificExitCode);
+    // Makes the final "stopped" report say that the service failed, and
+    // records that it gives up and why (one of GiveUpReason's).
+    void reportFailure(DWORD serviceSpecificExitCode, const std::wstring& reason);
+    // The tick of the first stop request; 0 before one.
+    ULONGLONG stopRequestedAt() const { return stopRequestedAt_; }
 
 private:
     static DWORD WINAPI threadMain(LPVOID parameter);
@@ -38,4 +44,5 @@ private:
     // Kept after the thread has finished: its last steps may still be running.
     UniqueHandle thread_;
     bool running_ = false;
+    std::atomic<ULONGLONG> stopRequestedAt_{0};
 };

@@ -54,6 +54,30 @@ int readServiceLogging(const XmlNode& root, const std::wstring& settingsFile, Si
     return 0;
 }
 
+int readMetrics(const XmlNode& root, const std::wstring& settingsFile, SimpleServiceSettings& settings)
+{
+    const XmlNode* metrics = root.first_node(L"metrics");
+    if (metrics == nullptr) {
+        return 0;
+    }
+    const auto* file = metrics->first_attribute(L"file");
+    const std::wstring value = file == nullptr ? std::wstring() : std::wstring(file->value(), file->value_size());
+    if (trimWhiteSpace(value).empty()) {
+        logger.error(L"<hostwell>/<metrics> has no file: write the path of the metrics file, such as "
+                     L"file=\"C:\\metrics\\%s.prom\"",
+                     settings.getServiceName());
+        return 1;
+    }
+    std::wstring resolved;
+    if (resolvePath(settingsFile, value, false, resolved) != 0) {
+        logger.error(L"Failed to resolve the file \"%s\" of <hostwell>/<metrics>", value);
+        return 1;
+    }
+    logger.debug(L"Metrics go to: %s", resolved);
+    settings.setMetricsFile(resolved);
+    return 0;
+}
+
 int readDependencies(const XmlNode& root, TextPositions& positions, SimpleServiceSettings& settings)
 {
     const XmlNode* list = root.first_node(L"dependencies");
@@ -114,7 +138,8 @@ int FileServiceSettings::parseDocument(XmlDocument& document, TextPositions& pos
     logger.debug(L"Parsed service description: %s", descriptionText);
 
     SimpleServiceSettings settings(serviceName, displayName, descriptionText, path());
-    if (readServiceLogging(*root, path(), settings) != 0 || readDependencies(*root, positions, settings) != 0) {
+    if (readServiceLogging(*root, path(), settings) != 0 || readDependencies(*root, positions, settings) != 0 ||
+        readMetrics(*root, path(), settings) != 0) {
         return 1;
     }
     return onServiceSettings(settings);

@@ -29,6 +29,8 @@ public:
     virtual std::wstring getSettingsFile() const = 0;
     // The services that must run before this one, in file order.
     virtual const std::vector<std::wstring>& getDependencies() const = 0;
+    // The file the running service keeps its metrics in; null: none.
+    virtual const std::wstring* getMetricsFile() const = 0;
 };
 
 class UserSettings {

@@ -30,6 +30,7 @@ const std::vector<KnownElement>& knownElements()
         {L"hostwell/service-logging", {L"level", L"file", L"max-size", L"keep", L"roll", L"compress"}},
         {L"hostwell/dependencies", {}},
         {L"hostwell/dependencies/service", {}},
+        {L"hostwell/metrics", {L"file"}},
         {L"hostwell/execution", {}},
         {L"hostwell/execution/workdir", {}},
         {L"hostwell/execution/program", {}},

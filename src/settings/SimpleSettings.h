@@ -39,8 +39,10 @@ public:
     std::wstring getServiceDescription() const override { return description_; }
     std::wstring getSettingsFile() const override { return settingsFile_; }
     const std::vector<std::wstring>& getDependencies() const override { return dependencies_; }
+    const std::wstring* getMetricsFile() const override { return metricsFile_.empty() ? nullptr : &metricsFile_; }
 
     void addDependency(const std::wstring& name) { dependencies_.push_back(name); }
+    void setMetricsFile(const std::wstring& file) { metricsFile_ = file; }
 
 private:
     std::wstring serviceName_;
@@ -48,6 +50,7 @@ private:
     std::wstring description_;
     std::wstring settingsFile_;
     std::vector<std::wstring> dependencies_;
+    std::wstring metricsFile_;
 };
 
 class SimpleUserSettings : public UserSettings {
@@ -80,6 +83,7 @@ public:
     std::wstring getServiceDescription() const override { return service_->getServiceDescription(); }
     std::wstring getSettingsFile() const override { return service_->getSettingsFile(); }
     const std::vector<std::wstring>& getDependencies() const override { return service_->getDependencies(); }
+    const std::wstring* getMetricsFile() const override { return service_->getMetricsFile(); }
 
 private:
     const ServiceSettings* service_;

@@ -44,7 +44,7 @@ const std::vector<std::wstring> LIFECYCLE_BLOCKS = {
     L"    restart /settings=<path to settings file>|/service=<service name> [/wait=<seconds>]",
     L"      stops the service and starts it again",
     L"",
-    L"    status /settings=<path to settings file>|/service=<service name> [/format=json]",
+    L"    status /settings=<path to settings file>|/service=<service name> [/format=json|prometheus]",
     L"      shows the state of the service and its program; exit code 0 when it runs, 3 when it does not",
     L"",
 };

@@ -240,7 +240,8 @@ TEST_F(Lifecycle, StatusShowsWhatTheProgramDoesAsTextAndAsJsonForARunningRestart
 
     const ProcessResult refused = runHostwell({L"status", L"/service=" + name, L"/format=xml"});
     EXPECT_EQ(refused.exitCode, 1u);
-    EXPECT_TRUE(refused.hasLine(L"/format=xml is not an output format: write /format=json, or leave it out for text"))
+    EXPECT_TRUE(refused.hasLine(L"/format=xml is not an output format: write /format=json or /format=prometheus, or leave it out "
+                                    L"for text"))
         << toUtf8(refused.output());
 }
 

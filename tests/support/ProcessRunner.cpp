@@ -184,17 +184,22 @@ ProcessResult runProcess(const std::wstring& program, const std::vector<std::wst
         result.rawOutput = "CreateProcess failed: " + std::to_string(createError);
         return result;
     }
+    // Wine starts a Unix program without a process handle and leaves the
+    // thread handle undefined: closing it would close some other handle of
+    // this process. Its end shows only as the end of its output.
     UniqueHandle processHandle(process.hProcess);
-    UniqueHandle threadHandle(process.hThread);
+    UniqueHandle threadHandle(processHandle ? process.hThread : nullptr);
 
     OutputCollector collector{readEnd.get(), std::string()};
     UniqueHandle reader(CreateThread(nullptr, 0, collectOutput, &collector, 0, nullptr));
-    result.finished = WaitForSingleObject(processHandle.get(), options.timeoutMs) == WAIT_OBJECT_0;
-    if (!result.finished) {
-        TerminateProcess(processHandle.get(), 99);
-        WaitForSingleObject(processHandle.get(), 5000);
+    if (processHandle) {
+        result.finished = WaitForSingleObject(processHandle.get(), options.timeoutMs) == WAIT_OBJECT_0;
+        if (!result.finished) {
+            TerminateProcess(processHandle.get(), 99);
+            WaitForSingleObject(processHandle.get(), 5000);
+        }
+        GetExitCodeProcess(processHandle.get(), &result.exitCode);
     }
-    GetExitCodeProcess(processHandle.get(), &result.exitCode);
     // A grandchild that inherited the pipe may keep it open; do not wait for it forever.
     if (WaitForSingleObject(reader.get(), 10000) != WAIT_OBJECT_0) {
         CancelSynchronousIo(reader.get());
