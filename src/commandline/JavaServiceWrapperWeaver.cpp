@@ -68,6 +68,20 @@ Argz JavaServiceWrapperWeaver::weave(const Argz& arguments)
     return Argz(SERVICE_COMMAND, withSettings);
 }
 
+bool wovenWrapperConfig(const Argz& arguments, std::wstring& configFullPath)
+{
+    int tag = 0;
+    while (tag < arguments.count() && arguments.arg(tag) != WEAVER_TAG) {
+        ++tag;
+    }
+    for (int i = tag + 1; i + 1 < arguments.count(); ++i) {
+        if (_wcsicmp(arguments.arg(i).c_str(), WRAPPER_CONFIG_SWITCH) == 0) {
+            return resolveWrapperConfig(withBackslashes(arguments.arg(i + 1)), configFullPath) == 0;
+        }
+    }
+    return false;
+}
+
 int findWrapperConfigArgument(const Argz& arguments, std::wstring& out)
 {
     std::wstring settings;

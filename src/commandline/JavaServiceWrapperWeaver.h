@@ -24,3 +24,7 @@ int resolveWrapperConfig(const std::wstring& configPath, std::wstring& out);
 int findSettingsInWrapperConfig(const std::wstring& configFullPath, std::wstring& out);
 // A relative marked path is taken from the configuration file's folder.
 int resolveMarkedSettings(const std::wstring& settingsPath, const std::wstring& configFullPath, std::wstring& out);
+
+// The full path of the wrapper configuration that named the settings file,
+// for arguments the weaver rewrote; false for any others.
+bool wovenWrapperConfig(const Argz& arguments, std::wstring& configFullPath);

@@ -50,6 +50,6 @@ int ValidateCreateServiceAction::ExecuteCreateAction(const Argz&, const CreateSe
     logger.info(L"[e]: Arguments:%s!~", taskSettings.getArguments());
     logger.info(L"[e]: WorkDir:%s!~", taskSettings.getWorkDir());
     const std::wstring account = createSettings.isRunAsSystem() ? L"" : lookupAccountName(createSettings);
-    acceptWritableFiles(findWritableFiles(taskSettings, TrustedAccounts::forInstall(account)), true);
+    acceptWritableFiles(findWritableFiles(taskSettings, L"", TrustedAccounts::forInstall(account)), true);
     return 0;
 }

@@ -82,7 +82,7 @@ int ValidateServiceTaskAction::ExecuteTaskAction(const Argz& arguments, const Se
     } else {
         logger.info(L"[s]: DISABLED:true!~");
     }
-    acceptWritableFiles(findWritableFiles(settings, TrustedAccounts::forInstall(L"")), true);
+    acceptWritableFiles(findWritableFiles(settings, L"", TrustedAccounts::forInstall(L"")), true);
     logger.debug(L"[?] DEBUG");
     logger.info(L"[?] INFO");
     logger.warn(L"[?] WARN");

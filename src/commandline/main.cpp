@@ -1,3 +1,5 @@
+#include <windows.h>
+
 #include "commandline/ArgumentKeys.h"
 #include "commandline/Argz.h"
 #include "commandline/ConsoleWriter.h"
@@ -45,6 +47,9 @@ int run(int argc, wchar_t* argv[])
 
 int wmain(int argc, wchar_t* argv[])
 {
+    // Before anything loads a DLL: a DLL that a system DLL loads by its bare
+    // name is then never taken from the folder of Hostwell.exe or the current one.
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     int result = 1;
     fenced(L"Hostwell", [&] { result = run(argc, argv); });
     return result;

@@ -115,10 +115,33 @@ private:
 
 }  // namespace
 
+namespace {
+
+bool isHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool isLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+// A surrogate without its partner: a file name may hold one, and UTF-8 has no
+// form for it, so it is written as an escape that reads back as itself.
+bool isLoneSurrogate(const std::wstring& text, size_t at)
+{
+    const wchar_t c = text[at];
+    if (isHighSurrogate(c)) {
+        return at + 1 >= text.size() || !isLowSurrogate(text[at + 1]);
+    }
+    return isLowSurrogate(c) && (at == 0 || !isHighSurrogate(text[at - 1]));
+}
+
+}  // namespace
+
 std::wstring jsonString(const std::wstring& text)
 {
     std::wstring quoted = L"\"";
-    for (const wchar_t c : text) {
+    for (size_t at = 0; at < text.size(); ++at) {
+        const wchar_t c = text[at];
+        if (isLoneSurrogate(text, at)) {
+            quoted += format(L"\\u%04x", static_cast<int>(c));
+            continue;
+        }
         switch (c) {
         case L'"': quoted += L"\\\""; break;
         case L'\\': quoted += L"\\\\"; break;

@@ -1,9 +1,7 @@
 #include "eventlog/EventLogAppender.h"
 
-#include "settings/SettingsInterfaces.h"
-
-EventLogAppender::EventLogAppender(const ServiceSettings& settings)
-    : LogLevelSetup(LEVEL_ERROR), EventLog(settings.getServiceName())
+EventLogAppender::EventLogAppender(const std::wstring& serviceName)
+    : LogLevelSetup(LEVEL_ERROR), EventLog(serviceName)
 {
 }
 

@@ -54,7 +54,7 @@ int CreateServiceAction::ExecuteCreateAction(const Argz& arguments, const Create
     // Before anything on the machine changes.
     const TrustedAccounts trusted =
         TrustedAccounts::forInstall(createSettings.isRunAsSystem() ? L"" : lookupAccountName(createSettings));
-    if (!acceptWritableFiles(findWritableFiles(taskSettings, trusted),
+    if (!acceptWritableFiles(findWritableFiles(taskSettings, L"", trusted),
                              arguments.getBool(KEY_ALLOW_WRITABLE_FILES, false))) {
         return 1;
     }

@@ -46,7 +46,7 @@ int CreateServiceCommand::executeWithManager(SC_HANDLE manager)
     const std::wstring name = createSettings_.getServiceName();
     logger.debug(L"Creating and registering service: name=%s...", name);
     const std::wstring account = registeredAccountName(createSettings_);
-    const std::wstring password = createSettings_.getPassword();
+    const std::optional<std::wstring> password = registeredPassword(createSettings_);
     const std::wstring displayName = createSettings_.getServiceDisplayName();
     const std::wstring commandLine = createSettings_.getServiceCommandLine();
     // No account and no password make the service run as LocalSystem.
@@ -55,8 +55,7 @@ int CreateServiceCommand::executeWithManager(SC_HANDLE manager)
     if (!createSettings_.isRunAsSystem()) {
         logger.info(L"Installing service for user: %s", account);
         accountOrSystem = account.c_str();
-        // Managed and built-in service accounts take no password.
-        passwordOrSystem = needsPassword(serviceAccountKind(createSettings_)) ? password.c_str() : nullptr;
+        passwordOrSystem = password ? password->c_str() : nullptr;
     }
     const DWORD startType = createSettings_.isAutostart() ? SERVICE_AUTO_START : SERVICE_DEMAND_START;
     const std::wstring dependencies = dependencyList(createSettings_.getDependencies());

@@ -42,6 +42,16 @@ ServiceAccountKind serviceAccountKind(const UserSettings& account)
 
 bool needsPassword(ServiceAccountKind kind) { return kind == ServiceAccountKind::USER; }
 
+std::optional<std::wstring> registeredPassword(const UserSettings& account)
+{
+    switch (serviceAccountKind(account)) {
+    case ServiceAccountKind::USER: return account.getPassword();
+    case ServiceAccountKind::LOCAL_SERVICE:
+    case ServiceAccountKind::NETWORK_SERVICE: return std::wstring();
+    default: return std::nullopt;
+    }
+}
+
 const wchar_t* serviceAccountKindName(ServiceAccountKind kind)
 {
     switch (kind) {

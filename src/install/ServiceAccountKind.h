@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 class UserSettings;
@@ -18,6 +19,11 @@ enum class ServiceAccountKind {
 ServiceAccountKind serviceAccountKind(const UserSettings& account);
 
 bool needsPassword(ServiceAccountKind kind);
+
+// The password CreateServiceW takes for the account: a user account's own, an
+// empty one for LocalService and NetworkService, none (null) for virtual and
+// managed accounts.
+std::optional<std::wstring> registeredPassword(const UserSettings& account);
 
 // "user account", "virtual account", ...
 const wchar_t* serviceAccountKindName(ServiceAccountKind kind);

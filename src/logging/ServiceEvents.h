@@ -40,6 +40,7 @@ struct GiveUpReason {
     static constexpr const wchar_t* FILES_REFUSED = L"files refused";
     static constexpr const wchar_t* SETTINGS_REFUSED = L"settings refused";
     static constexpr const wchar_t* PROGRAM_NOT_STARTED = L"program not started";
+    static constexpr const wchar_t* STOP_FAILED = L"stop failed";
     static constexpr const wchar_t* PROGRAM_ENDED = L"program ended";
     static constexpr const wchar_t* UNHEALTHY = L"unhealthy";
 };

@@ -63,6 +63,8 @@ bool isUtf8(const std::string& bytes)
 
 }  // namespace
 
+unsigned int consoleOutputCodePage(unsigned int reported) { return reported != 0 ? reported : GetOEMCP(); }
+
 size_t completeCharacterBytes(unsigned int codePage, const char* data, size_t size)
 {
     const auto* bytes = reinterpret_cast<const unsigned char*>(data);

@@ -16,9 +16,9 @@ public:
 
     explicit OutputDecoder(OutputEncoding encoding) : encoding_(encoding) {}
 
-    // `consoleCodePage` is the console output code page of the moment (0, the
-    // ANSI code page, without a console): the automatic encoding reads lines
-    // that are not UTF-8 in it.
+    // `consoleCodePage` is the console output code page of the moment
+    // (consoleOutputCodePage): the automatic encoding reads lines that are not
+    // UTF-8 in it.
     // Lines go to `onLine`; the pieces of a line too long to wait for its end to `onPiece`.
     template <typename OnLine, typename OnPiece>
     void append(unsigned int consoleCodePage, const char* data, size_t size, OnLine onLine, OnPiece onPiece)
@@ -81,3 +81,8 @@ private:
 // How many of the bytes form whole characters in the code page; the rest
 // starts a character whose other bytes are still to come.
 size_t completeCharacterBytes(unsigned int codePage, const char* data, size_t size);
+
+// The code page console programs write in: the console's, as
+// GetConsoleOutputCP reports it, or, where that is 0 because there is no
+// console (a service), the OEM code page a new console starts with.
+unsigned int consoleOutputCodePage(unsigned int reported);

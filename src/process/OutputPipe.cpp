@@ -1,5 +1,6 @@
 #include "process/OutputPipe.h"
 
+#include <bcrypt.h>
 #include <sddl.h>
 
 #include <atomic>
@@ -14,12 +15,25 @@ namespace {
 
 const Logger logger(L"OutputPipe");
 
-// Unique within the machine: no two processes have the same id at a time,
-// and FILE_FLAG_FIRST_PIPE_INSTANCE refuses a name that someone took first.
-std::wstring uniquePipeName()
+const int NAME_ATTEMPTS = 8;
+
+// The process id is public and a counter is easy to guess: anyone may create
+// such a name first and so keep the program from starting. 128 random bits
+// make the name one nobody can take ahead of us.
+bool randomPipeName(std::wstring& name)
 {
     static std::atomic<unsigned long> runs{0};
-    return format(L"\\\\.\\pipe\\Hostwell-%lu-%lu", static_cast<unsigned long>(GetCurrentProcessId()), ++runs);
+    unsigned char random[16] = {};
+    if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, random, sizeof random, BCRYPT_USE_SYSTEM_PREFERRED_RNG))) {
+        SetLastError(ERROR_GEN_FAILURE);
+        return false;
+    }
+    std::wstring hex;
+    for (const unsigned char byte : random) {
+        hex += format(L"%02x", static_cast<unsigned int>(byte));
+    }
+    name = format(L"\\\\.\\pipe\\Hostwell-%lu-%lu-%s", static_cast<unsigned long>(GetCurrentProcessId()), ++runs, hex);
+    return true;
 }
 
 // A security descriptor that gives the wrapper's own account, and nobody
@@ -60,7 +74,9 @@ bool makeInheritable(HANDLE handle)
 
 }  // namespace
 
-OutputPipe::OutputPipe()
+OutputPipe::OutputPipe() : OutputPipe(randomPipeName) {}
+
+OutputPipe::OutputPipe(const std::function<bool(std::wstring&)>& nextName)
 {
     const UniqueLocalMemory descriptor = ownAccountOnly();
     if (!descriptor) {
@@ -68,16 +84,16 @@ OutputPipe::OutputPipe()
         return;
     }
     SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor.get(), FALSE};
-    const std::wstring name = uniquePipeName();
-    readEnd_.reset(CreateNamedPipeW(name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
-                                    PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 0,
-                                    BUFFER_SIZE, 0, &attributes));
-    if (!readEnd_) {
+    std::wstring name;
+    if (!createReadEnd(nextName, attributes, name)) {
         logger.error(L"Failed to create pipe %s. %s", name, lastErrorText());
         return;
     }
     // Opening the only instance connects it: no ConnectNamedPipe is needed.
-    outputEnd_.reset(CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Runtimes that look at their output pipe (GetNamedPipeInfo) need to read its
+    // attributes; Wine does not check that right, Windows does.
+    outputEnd_.reset(CreateFileW(name.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!outputEnd_) {
         logger.error(L"Failed to open the write end of pipe %s. %s", name, lastErrorText());
         return;
@@ -85,6 +101,31 @@ OutputPipe::OutputPipe()
     if (!duplicate(outputEnd_.get(), errorEnd_)) {
         logger.error(L"Failed to duplicate handle for process stderr. %s", lastErrorText());
     }
+}
+
+bool OutputPipe::createReadEnd(const std::function<bool(std::wstring&)>& nextName, SECURITY_ATTRIBUTES& attributes,
+                               std::wstring& name)
+{
+    for (int attempt = 1; attempt <= NAME_ATTEMPTS; ++attempt) {
+        if (!nextName(name)) {
+            return false;
+        }
+        // The first instance, or nothing: a name someone else made first is
+        // refused (access denied, or busy when all its instances are taken).
+        readEnd_.reset(CreateNamedPipeW(name.c_str(),
+                                        PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+                                        PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1,
+                                        0, BUFFER_SIZE, 0, &attributes));
+        if (readEnd_) {
+            return true;
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_ACCESS_DENIED && error != ERROR_PIPE_BUSY) {
+            return false;
+        }
+        logger.debug(L"The pipe name %s is taken; trying another", name);
+    }
+    return false;
 }
 
 bool OutputPipe::makeChildEndsInheritable()

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <functional>
+#include <string>
+
 #include "common/UniqueResource.h"
 
 // The pipe a child writes its standard output and error into. The wrapper's
@@ -16,6 +19,9 @@ public:
     static const DWORD BUFFER_SIZE = 1024 * 1024;
 
     OutputPipe();
+    // With the names `nextName` gives (false when it has none), tried until
+    // one is not taken yet, a few times at most.
+    explicit OutputPipe(const std::function<bool(std::wstring&)>& nextName);
     OutputPipe(const OutputPipe&) = delete;
     OutputPipe& operator=(const OutputPipe&) = delete;
 
@@ -33,6 +39,9 @@ public:
     void closeChildEnds();
 
 private:
+    bool createReadEnd(const std::function<bool(std::wstring&)>& nextName, SECURITY_ATTRIBUTES& attributes,
+                       std::wstring& name);
+
     UniqueHandle readEnd_;
     UniqueHandle outputEnd_;
     UniqueHandle errorEnd_;

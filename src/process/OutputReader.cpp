@@ -8,9 +8,6 @@ namespace {
 
 const Logger logger(L"PipeReader");
 const DWORD CHUNK_SIZE = 65536;
-// What is drained after the child's end is bounded: a grandchild that keeps
-// writing into the inherited pipe must not keep the run alive.
-const size_t MAX_DRAIN = 64 * 1024 * 1024;
 
 }  // namespace
 
@@ -33,7 +30,7 @@ ReadResult readResult(bool completed, DWORD bytes, DWORD error)
 }
 
 OutputReader::OutputReader(HANDLE pipe, OutputEncoding encoding, PipeReaderCallback* callback)
-    : pipe_(pipe), callback_(callback), codePage_(GetConsoleOutputCP()), decoder_(encoding),
+    : pipe_(pipe), callback_(callback), codePage_(consoleOutputCodePage(GetConsoleOutputCP())), decoder_(encoding),
       event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)), buffer_(CHUNK_SIZE)
 {
     if (!event_) {
@@ -112,8 +109,8 @@ void OutputReader::drain()
 {
     // A pending read ends as soon as the pipe holds a byte: one that has not
     // ended finds it empty.
-    for (size_t drained = 0; reading_ && drained < MAX_DRAIN && WaitForSingleObject(event_.get(), 0) == WAIT_OBJECT_0;) {
-        drained += onReadCompleted();
+    for (DrainBound bound; reading_ && bound.allowsMore() && WaitForSingleObject(event_.get(), 0) == WAIT_OBJECT_0;) {
+        bound.count(onReadCompleted());
     }
     if (reading_) {
         // A cancelled read transfers nothing; one that completed first has its bytes.

@@ -22,6 +22,26 @@ enum class ReadResult {
 // them (the error only when not completed).
 ReadResult readResult(bool completed, DWORD bytes, DWORD error);
 
+// How much the drain after the child's end may still read: a grandchild that
+// keeps writing into the inherited pipe, even zero bytes at a time, must not
+// keep the run alive.
+class DrainBound {
+public:
+    static constexpr size_t MAX_BYTES = 64 * 1024 * 1024;
+    static constexpr size_t MAX_READS = 65536;
+
+    bool allowsMore() const { return bytes_ < MAX_BYTES && reads_ < MAX_READS; }
+    void count(DWORD bytes)
+    {
+        bytes_ += bytes;
+        ++reads_;
+    }
+
+private:
+    size_t bytes_ = 0;
+    size_t reads_ = 0;
+};
+
 // Reads a child's output with overlapped reads of the pipe's read end and
 // hands every line to the callback. It has no thread of its own: the thread
 // that supervises the child waits for event() beside the child's end and the

@@ -1,21 +1,23 @@
 #include "process/ProcessCommand.h"
 
-#include <climits>
 #include <vector>
 
 #include "common/Format.h"
 #include "common/UniqueResource.h"
+#include "logging/CriticalSection.h"
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
 #include "process/ChildProcess.h"
 #include "process/ConsoleEvents.h"
 #include "process/EnvironmentBlock.h"
+#include "process/Heartbeat.h"
 #include "process/LaunchLimits.h"
 #include "process/OutputPipe.h"
 #include "process/OutputReader.h"
 #include "process/Pipe.h"
 #include "process/ProcessInterruptHandler.h"
 #include "process/RunWatcher.h"
+#include "process/StartGate.h"
 #include "settings/SettingsInterfaces.h"
 
 namespace {
@@ -78,6 +80,10 @@ int ProcessCommand::execute()
 
 int ProcessCommand::runWithToken(HANDLE token)
 {
+    if (gate_ != nullptr && !gate_->filesTrusted()) {
+        start_ = ProgramStart::FilesRefused;
+        return 1;
+    }
     const std::wstring workDir = settings_->getWorkDir();
     const std::wstring commandLine = composeCommandLine(settings_->getProgram(), settings_->getArguments());
     logger.debug(L"Starting process: %s (in %s)", commandLine, workDir);
@@ -112,8 +118,24 @@ int ProcessCommand::runWithToken(HANDLE token)
     logger.debug(L"Starting process");
     PROCESS_INFORMATION process = {};
     // Suspended until it is in its job, so that nothing it starts escapes the job.
-    if (!CreateProcessAsUserW(token, nullptr, buffer.data(), nullptr, nullptr, TRUE, creationFlags(),
-                              environment.data(), workDir.empty() ? nullptr : workDir.c_str(), &startup, &process)) {
+    const auto create = [&] {
+        return CreateProcessAsUserW(token, nullptr, buffer.data(), nullptr, nullptr, TRUE, creationFlags(),
+                                    environment.data(), workDir.empty() ? nullptr : workDir.c_str(), &startup,
+                                    &process) != FALSE;
+    };
+    bool created = false;
+    if (gate_ != nullptr) {
+        ScopedLock lock(gate_->stopLock());
+        if (isInterrupted()) {
+            logger.info(L"The process is not started: a stop was requested");
+            start_ = ProgramStart::StopRequested;
+            return 0;
+        }
+        created = create();
+    } else {
+        created = create();
+    }
+    if (!created) {
         logger.error(L"Failed to CreateProcessAsUser: %s", lastErrorText());
         return 1;
     }
@@ -123,6 +145,7 @@ int ProcessCommand::runWithToken(HANDLE token)
         job.reset();
     }
     const ChildProcess child(process.hProcess, job.release());
+    start_ = ProgramStart::Started;
     if (ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
         const std::wstring reason = lastErrorText();
         child.terminate(1);
@@ -138,7 +161,9 @@ int ProcessCommand::runWithToken(HANDLE token)
     input.close(input.parentEnd());
     OutputReader reader(output.readEnd(), outputEncoding_, outputCallback_);
     supervise(child, reader);
-    reportEnd(child);
+    if (!givenUp_) {
+        reportEnd(child);
+    }
     return 0;
 }
 
@@ -178,10 +203,17 @@ void ProcessCommand::supervise(const ChildProcess& child, OutputReader& reader)
         if (stopping) {
             if (GetTickCount64() >= nextStep) {
                 const DWORD wait = interruptHandler_->handle(child);
-                nextStep = wait == INFINITE ? ULLONG_MAX : GetTickCount64() + wait;
+                if (wait == ProcessInterruptHandler::GIVE_UP) {
+                    givenUp_ = true;
+                    break;
+                }
+                nextStep = GetTickCount64() + wait;
             }
             const ULONGLONG now = GetTickCount64();
-            timeout = nextStep == ULLONG_MAX ? INFINITE : nextStep > now ? static_cast<DWORD>(nextStep - now) : 0;
+            timeout = nextStep > now ? static_cast<DWORD>(nextStep - now) : 0;
+        }
+        if (heartbeat_ != nullptr && heartbeat_->beat() && timeout > Heartbeat::INTERVAL) {
+            timeout = Heartbeat::INTERVAL;
         }
         // The child's end first, then the stop request: a busy output must not hide them.
         std::vector<HANDLE> handles = {child.process()};

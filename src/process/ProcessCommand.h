@@ -10,12 +10,24 @@
 #include "settings/OutputEncoding.h"
 
 class ChildProcess;
+class Heartbeat;
 class OutputReader;
 class RunWatcher;
 class EnvironmentBlock;
 class ExecutionSettings;
 class PipeReaderCallback;
 class ProcessInterruptHandler;
+class StartGate;
+
+// How the start of a child came out.
+enum class ProgramStart {
+    Failed,
+    Started,
+    // A stop was requested before the child was created: it never ran.
+    StopRequested,
+    // A file or folder that decides what runs may be changed by others.
+    FilesRefused,
+};
 
 // Starts one child under the wrapper's own account with the given
 // environment, feeds its output lines, read in the given encoding, to the
@@ -34,8 +46,16 @@ public:
     {
     }
 
-    // 0 once the child was started and has ended, 1 when it could not start.
+    // 0 once the child was started and has ended, or when a stop request came
+    // before it could start; 1 when it could not start. start() says which.
     int execute() override;
+    ProgramStart start() const { return start_; }
+    // True when the child did not end after it was killed and was given up.
+    bool givenUp() const { return givenUp_; }
+    // Asked before the child is created, which happens under its stop lock.
+    void startThrough(StartGate* gate) { gate_ = gate; }
+    // Told of the supervision's progress.
+    void beatTo(Heartbeat* heartbeat) { heartbeat_ = heartbeat; }
     // The child's exit code, 0 until it has ended.
     DWORD exitCode() const { return exitCode_; }
     // The watcher's handles are waited for with the child's; it may stop the child.
@@ -60,9 +80,13 @@ private:
     PipeReaderCallback* outputCallback_;
     bool receivesConsoleEvents_;
     RunWatcher* watcher_ = nullptr;
+    StartGate* gate_ = nullptr;
+    Heartbeat* heartbeat_ = nullptr;
     bool stoppedByWatcher_ = false;
     std::function<void(DWORD)> onStarted_;
     DWORD exitCode_ = 0;
+    ProgramStart start_ = ProgramStart::Failed;
+    bool givenUp_ = false;
 };
 
 // The command line that starts the program: "\"program\" arguments".

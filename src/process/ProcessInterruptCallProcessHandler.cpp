@@ -4,6 +4,7 @@
 #include "logging/ThreadFailure.h"
 #include "process/LogPipeReader.h"
 #include "process/ProcessCommand.h"
+#include "process/StartGate.h"
 #include "settings/SettingsInterfaces.h"
 
 namespace {
@@ -19,6 +20,11 @@ ProcessInterruptCallProcessHandler::~ProcessInterruptCallProcessHandler()
 bool ProcessInterruptCallProcessHandler::beginStop(const ChildProcess&)
 {
     if (settings_->getStopCommand() == nullptr) {
+        return false;
+    }
+    if (gate_ != nullptr && !gate_->filesTrusted()) {
+        logger.error(L"Failed to run the stop command: its files may be changed by ordinary users");
+        refused_ = true;
         return false;
     }
     thread_.reset(CreateThread(nullptr, 0, threadMain, this, 0, &threadId_));
@@ -67,6 +73,7 @@ void ProcessInterruptCallProcessHandler::runStopCommand()
                            &output);
     command.whenStarted([this](DWORD) { SetEvent(started_.get()); });
     command.execute();
+    stopCommandGivenUp_ = command.givenUp();
 }
 
 void ProcessInterruptCallProcessHandler::waitForStopCommand()

@@ -13,8 +13,12 @@ enum class StopStep { None, ConsoleEvent, StopCommand, Kill };
 class ProcessInterruptHandler {
 public:
     virtual ~ProcessInterruptHandler() = default;
+    // What handle() returns for a child that did not end in time after it was
+    // killed: it is waited for no longer.
+    static constexpr DWORD GIVE_UP = INFINITE;
+
     // Takes the next step; returns the milliseconds until the step after it,
-    // INFINITE when nothing is left but to wait for the child's end.
+    // or GIVE_UP.
     virtual DWORD handle(const ChildProcess& child) = 0;
     virtual StopStep lastStep() const = 0;
 };

@@ -66,7 +66,7 @@ int ServiceProcessCommand::execute()
     logger.debug(L"stop wait timeout: %ld", stopTimeout);
 
     ProcessInterruptTerminateHandler terminateHandler;
-    ProcessInterruptCallProcessHandler callProcessHandler(settings_, &environment, consoleEventReceived_);
+    ProcessInterruptCallProcessHandler callProcessHandler(settings_, &environment, consoleEventReceived_, gate_);
     ProcessInterruptHandler* handler = &terminateHandler;
     const bool consoleEvent = settings_->getConsoleEvent() != ConsoleEvent::None;
     if (settings_->getStopCommand() != nullptr) {
@@ -82,9 +82,13 @@ int ServiceProcessCommand::execute()
                            consoleEvent);
     command.watchWith(watcher_);
     command.whenStarted(onStarted_);
+    command.startThrough(gate_);
+    command.beatTo(heartbeat_);
     const int result = command.execute();
     exitCode_ = command.exitCode();
     stoppedByWatcher_ = command.stoppedByWatcher();
+    start_ = command.start();
+    stopFailed_ = command.givenUp() || callProcessHandler.stopFailed();
     stopStep_ = handler->lastStep();
     return result;
 }

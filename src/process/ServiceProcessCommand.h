@@ -9,10 +9,14 @@
 #include "common/InterruptHolder.h"
 #include "process/ProcessInterruptHandler.h"
 
+#include "process/ProcessCommand.h"
+
 class EnvironmentBlock;
+class Heartbeat;
 class PipeReaderCallback;
 class RunWatcher;
 class ServiceTaskSettings;
+class StartGate;
 
 // One run of the configured program as the service task settings describe
 // it: an environment of the wrapper's own variables, the listed system
@@ -30,8 +34,19 @@ public:
     {
     }
 
-    // 0 when the program ran, 1 when it could not be started.
+    // 0 when the program ran, or a stop came before it could; 1 when it could
+    // not be started. start() says which.
     int execute() override;
+    ProgramStart start() const { return start_; }
+    // True when the stop went wrong: the program or the stop command did not
+    // end after it was killed, or the stop command was not run because its
+    // files may be changed by others.
+    bool stopFailed() const { return stopFailed_; }
+    // Asked before the program and before the stop command start; the program
+    // is created under its stop lock.
+    void startThrough(StartGate* gate) { gate_ = gate; }
+    // Told of the supervision's progress.
+    void beatTo(Heartbeat* heartbeat) { heartbeat_ = heartbeat; }
     // The program's exit code once it has ended.
     DWORD exitCode() const { return exitCode_; }
     // The watcher's handles are waited for with the program's; it may stop the program.
@@ -52,8 +67,12 @@ private:
     PipeReaderCallback* outputCallback_;
     const std::atomic<bool>* consoleEventReceived_;
     RunWatcher* watcher_ = nullptr;
+    StartGate* gate_ = nullptr;
+    Heartbeat* heartbeat_ = nullptr;
     bool stoppedByWatcher_ = false;
     StopStep stopStep_ = StopStep::None;
     std::function<void(DWORD)> onStarted_;
     DWORD exitCode_ = 0;
+    ProgramStart start_ = ProgramStart::Failed;
+    bool stopFailed_ = false;
 };

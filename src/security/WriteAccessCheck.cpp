@@ -147,108 +147,58 @@ std::vector<WriteAccessFinding> scanDescriptor(const std::wstring& path, PSECURI
     BOOL present = FALSE;
     PACL dacl = nullptr;
     if (!GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted)) {
-        return {{path, L"", L"", lastErrorText()}};
+        return {{path, L"", L"", lastErrorText(), L""}};
     }
     if (!present || dacl == nullptr) {
-        return {{path, L"Everyone", L"full control: no DACL", L""}};
+        return {{path, L"Everyone", L"full control: no DACL", L"", L""}};
     }
     std::vector<WriteAccessFinding> findings;
     for (const Holder& holder : holdersOf(*dacl, owner)) {
         const ACCESS_MASK granted = holder.allowed & reachMask(reach);
         if (granted != 0 && !trusted.contains(holder.sid)) {
-            findings.push_back({path, nameOfSid(holder.sid), rightNames(granted, reach, holder.asOwner), L""});
+            findings.push_back({path, nameOfSid(holder.sid), rightNames(granted, reach, holder.asOwner), L"", L""});
         }
     }
     return findings;
 }
 
-// The length of the volume root at the start of a full path ("C:\",
-// "\\server\share\", with or without "\\?\"); 0 for a path without one.
-size_t rootLength(const std::wstring& path)
+// The owner and DACL of the path itself: a link is read as the link, not as
+// what it leads to (GetNamedSecurityInfoW would follow it).
+DWORD readSecurity(const std::wstring& path, PSECURITY_DESCRIPTOR& descriptor)
 {
-    const bool extended = path.compare(0, 4, L"\\\\?\\") == 0;
-    const bool unc = path.compare(0, 8, L"\\\\?\\UNC\\") == 0 || (!extended && path.compare(0, 2, L"\\\\") == 0);
-    if (unc) {
-        const size_t start = extended ? 8 : 2;
-        const size_t server = path.find(L'\\', start);
-        if (server == std::wstring::npos) {
-            return 0;
-        }
-        const size_t share = path.find(L'\\', server + 1);
-        return share == std::wstring::npos ? path.size() : share + 1;
+    const UniqueHandle file(CreateFileW(path.c_str(), READ_CONTROL,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file) {
+        return GetLastError();
     }
-    const size_t start = extended ? 4 : 0;
-    const bool drive = path.size() >= start + 3 && path[start + 1] == L':' && path[start + 2] == L'\\';
-    return drive ? start + 3 : 0;
+    return GetSecurityInfo(file.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                           nullptr, nullptr, nullptr, nullptr, &descriptor);
 }
 
-bool parentFolder(const std::wstring& path, std::wstring& parent)
+void addPrograms(const ServiceTaskSettings& settings, FolderChain& chain)
 {
-    const size_t root = rootLength(path);
-    const size_t end = path.find_last_not_of(L'\\');
-    if (root == 0 || end == std::wstring::npos || end + 1 <= root) {
-        return false;
-    }
-    const size_t separator = path.find_last_of(L'\\', end);
-    parent = separator < root ? path.substr(0, root) : path.substr(0, separator);
-    return true;
-}
-
-struct CheckedPath {
-    std::wstring path;
-    WriteReach reach;
-};
-
-void addPath(const std::wstring& path, WriteReach reach, std::vector<CheckedPath>& paths)
-{
-    for (CheckedPath& checked : paths) {
-        if (CompareStringOrdinal(checked.path.c_str(), -1, path.c_str(), -1, TRUE) == CSTR_EQUAL) {
-            if (checked.reach == WriteReach::FOLDER_ABOVE) {
-                checked.reach = reach;
-            }
-            return;
-        }
-    }
-    paths.push_back({path, reach});
-}
-
-void addWithFolders(const std::wstring& file, std::vector<CheckedPath>& paths)
-{
-    if (file.empty()) {
-        return;
-    }
-    addPath(file, WriteReach::WHOLE_FILE, paths);
-    std::wstring folder;
-    WriteReach reach = WriteReach::OWN_FOLDER;
-    for (std::wstring path = file; parentFolder(path, folder); path = folder) {
-        addPath(folder, reach, paths);
-        reach = WriteReach::FOLDER_ABOVE;
-    }
-}
-
-void addPrograms(const ServiceTaskSettings& settings, std::vector<CheckedPath>& paths)
-{
-    addWithFolders(settings.getProgram(), paths);
+    chain.addFile(settings.getProgram());
+    chain.addFolder(settings.getWorkDir());
     if (const ExecutionSettings* stopCommand = settings.getStopCommand()) {
-        addWithFolders(stopCommand->getProgram(), paths);
+        chain.addFile(stopCommand->getProgram());
+        chain.addFolder(stopCommand->getWorkDir());
     }
     std::wstring executable;
     if (getModulePath(executable) == 0) {
-        addWithFolders(executable, paths);
+        chain.addFile(executable);
     }
 }
 
-std::vector<WriteAccessFinding> scanPaths(const std::vector<CheckedPath>& paths, const TrustedAccounts& trusted)
+std::vector<WriteAccessFinding> scanPaths(const FolderChain& chain, const TrustedAccounts& trusted)
 {
     std::vector<WriteAccessFinding> findings;
-    for (const CheckedPath& checked : paths) {
+    for (const CheckedPath& checked : chain.paths()) {
         PSECURITY_DESCRIPTOR descriptor = nullptr;
-        const DWORD status =
-            GetNamedSecurityInfoW(checked.path.c_str(), SE_FILE_OBJECT,
-                                  OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
-                                  nullptr, &descriptor);
+        const DWORD status = readSecurity(checked.path, descriptor);
         const UniqueLocalMemory owner(descriptor);
         for (WriteAccessFinding& finding : scanSecurity(checked.path, status, descriptor, checked.reach, trusted)) {
+            finding.via = checked.via;
             findings.push_back(finding);
         }
     }
@@ -267,42 +217,47 @@ std::vector<WriteAccessFinding> scanSecurity(const std::wstring& path, DWORD rea
         return {};
     }
     if (readStatus != ERROR_SUCCESS) {
-        return {{path, L"", L"", errorText(readStatus)}};
+        return {{path, L"", L"", errorText(readStatus), L""}};
     }
     return scanDescriptor(path, descriptor, reach, trusted);
 }
 
 std::vector<WriteAccessFinding> findWritableSettingsFile(const std::wstring& settingsFile,
+                                                         const std::wstring& wrapperConfig,
                                                          const TrustedAccounts& trusted)
 {
-    std::vector<CheckedPath> paths;
-    addWithFolders(settingsFile, paths);
-    return scanPaths(paths, trusted);
+    FolderChain chain;
+    chain.addFile(settingsFile);
+    chain.addFile(wrapperConfig);
+    return scanPaths(chain, trusted);
 }
 
 std::vector<WriteAccessFinding> findWritablePrograms(const ServiceTaskSettings& settings,
                                                     const TrustedAccounts& trusted)
 {
-    std::vector<CheckedPath> paths;
-    addPrograms(settings, paths);
-    return scanPaths(paths, trusted);
+    FolderChain chain;
+    addPrograms(settings, chain);
+    return scanPaths(chain, trusted);
 }
 
 std::vector<WriteAccessFinding> findWritableFiles(const ServiceTaskSettings& settings,
-                                                  const TrustedAccounts& trusted)
+                                                  const std::wstring& wrapperConfig, const TrustedAccounts& trusted)
 {
-    std::vector<CheckedPath> paths;
-    addWithFolders(settings.getSettingsFile(), paths);
-    addPrograms(settings, paths);
-    return scanPaths(paths, trusted);
+    FolderChain chain;
+    chain.addFile(settings.getSettingsFile());
+    chain.addFile(wrapperConfig);
+    addPrograms(settings, chain);
+    return scanPaths(chain, trusted);
 }
 
 std::wstring findingText(const WriteAccessFinding& finding)
 {
     if (!finding.failure.empty()) {
-        return L"Failed to read the permissions of " + finding.path + L": " + finding.failure;
+        const std::wstring text = L"Failed to read the permissions of " + finding.path + L": " + finding.failure;
+        return finding.via.empty() ? text : text + L", reached through " + finding.via;
     }
-    return finding.path + L" can be changed by " + finding.account + L" (" + finding.rights + L")";
+    const std::wstring text = finding.path + L" can be changed by " + finding.account + L" (" + finding.rights + L")";
+    return finding.via.empty() ? text : text + L", reached through " + finding.via;
 }
 
 bool acceptWritableFiles(const std::vector<WriteAccessFinding>& findings, bool riskAccepted)

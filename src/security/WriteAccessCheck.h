@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "security/FolderChain.h"
+
 class ServiceTaskSettings;
 class TrustedAccounts;
 
@@ -16,33 +18,31 @@ struct WriteAccessFinding {
     std::wstring account;
     std::wstring rights;  // the write rights, comma separated
     std::wstring failure;  // why the permissions could not be read
+    std::wstring via;  // the link through which the path as written leads here
 };
 
-// How much of a path's write access matters.
-enum class WriteReach {
-    WHOLE_FILE,    // any change of the file
-    OWN_FOLDER,    // the folder of a file: adding files to it is enough to plant a DLL
-    FOLDER_ABOVE,  // a folder further up: only putting another folder in the place of one
-};
-
-// The findings of a path's security as read with GetNamedSecurityInfoW:
+// The findings of a path's security as read with GetSecurityInfo:
 // `readStatus` and, on success, a descriptor with its owner and DACL. What
 // does not exist has none; what cannot be read is a finding.
 std::vector<WriteAccessFinding> scanSecurity(const std::wstring& path, DWORD readStatus,
                                              PSECURITY_DESCRIPTOR descriptor, WriteReach reach,
                                              const TrustedAccounts& trusted);
 
-// The settings file, its folder and every folder above it up to the volume root.
+// The settings file and the wrapper configuration that named it (empty when
+// none did), their folders and every folder above them up to the volume root.
 std::vector<WriteAccessFinding> findWritableSettingsFile(const std::wstring& settingsFile,
+                                                         const std::wstring& wrapperConfig,
                                                          const TrustedAccounts& trusted);
-// The same for the program, the stop command's program and this executable.
+// The same for the program, the stop command's program, the folders they run
+// in and this executable.
 std::vector<WriteAccessFinding> findWritablePrograms(const ServiceTaskSettings& settings,
                                                     const TrustedAccounts& trusted);
 // Both of the above.
 std::vector<WriteAccessFinding> findWritableFiles(const ServiceTaskSettings& settings,
-                                                  const TrustedAccounts& trusted);
+                                                  const std::wstring& wrapperConfig, const TrustedAccounts& trusted);
 
-// "<path> can be changed by <account> (<rights>)", or why it cannot be checked.
+// "<path> can be changed by <account> (<rights>)", or why it cannot be
+// checked; for a path reached through a link, ", reached through <link> -> <target>".
 std::wstring findingText(const WriteAccessFinding& finding);
 
 // Logs each finding: as an error followed by how to proceed, or, when the

@@ -46,6 +46,13 @@ void HealthMonitor::onRunStarted()
 {
     const ULONGLONG now = GetTickCount64();
     nextHealthProbe_ = healthCheck_ && healthCheck_->grace.count() > 0 ? now + milliseconds(healthCheck_->grace) : 0;
+    // A new run owes nothing to the failures of the one before.
+    if (verdict_) {
+        verdict_->reset();
+        if (state_ != nullptr) {
+            state_->healthChanged(L"starting");
+        }
+    }
     // A restarted program is not probed for readiness again.
     if (!ready() && !readiness_.empty()) {
         schedule(now);
@@ -78,12 +85,12 @@ bool HealthMonitor::onSignalled(HANDLE handle)
     }
     bool stop = false;
     for (Watched& watched : readiness_) {
-        if (watched.running && watched.probe->event() == handle) {
+        if (watched.running && watched.probe->event() == handle && watched.probe->advance()) {
             const bool held = watched.probe->finish();
             conclude(watched, held, watched.probe->error());
         }
     }
-    if (health_ && health_->running && health_->probe->event() == handle) {
+    if (health_ && health_->running && health_->probe->event() == handle && health_->probe->advance()) {
         const bool held = health_->probe->finish();
         stop = conclude(*health_, held, health_->probe->error());
     }

@@ -1,6 +1,5 @@
 #include "service/HttpProbe.h"
 
-#include <atomic>
 #include <memory>
 
 #include "common/Format.h"
@@ -60,18 +59,72 @@ const WinHttp* WinHttp::functions()
     return loaded;
 }
 
-// What the callbacks of one request use; freed by the last of them.
-struct HttpProbe::Request {
-    UniqueHandle answered{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-    std::atomic<DWORD> statusCode{0};
-    std::atomic<DWORD> failure{0};
+HttpRequestContext::HttpRequestContext(const WinHttp* winHttp)
+    : winHttp_(winHttp), answered_(CreateEventW(nullptr, TRUE, FALSE, nullptr))
+{
+}
 
-    void answer(DWORD error)
+void HttpRequestContext::answer(DWORD error)
+{
+    failure_ = error;
+    SetEvent(answered_.get());
+}
+
+void HttpRequestContext::close(HINTERNET request)
+{
     {
-        failure = error;
-        SetEvent(answered.get());
+        // Waits for a callback that uses the handle now.
+        ScopedLock lock(lock_);
+        closed_ = true;
     }
-};
+    // Its last callback may free this context, on this thread or another.
+    winHttp_->closeHandle(request);
+}
+
+void CALLBACK HttpRequestContext::onStatus(HINTERNET handle, DWORD_PTR context, DWORD status, LPVOID information,
+                                           DWORD)
+{
+    if (auto* request = reinterpret_cast<HttpRequestContext*>(context)) {
+        request->onStatus(handle, status, information);
+    }
+}
+
+void HttpRequestContext::onStatus(HINTERNET handle, DWORD status, LPVOID information)
+{
+    if (status == WINHTTP_CALLBACK_STATUS_HANDLE_CLOSING) {
+        // The last callback of the request.
+        delete this;
+        return;
+    }
+    ScopedLock lock(lock_);
+    if (closed_) {
+        return;
+    }
+    switch (status) {
+    case WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE:
+        if (!winHttp_->receiveResponse(handle, nullptr)) {
+            answer(GetLastError());
+        }
+        break;
+    case WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE: {
+        DWORD code = 0;
+        DWORD size = sizeof code;
+        if (winHttp_->queryHeaders(handle, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                                   WINHTTP_HEADER_NAME_BY_INDEX, &code, &size, WINHTTP_NO_HEADER_INDEX)) {
+            statusCode_ = code;
+            answer(0);
+        } else {
+            answer(GetLastError());
+        }
+        break;
+    }
+    case WINHTTP_CALLBACK_STATUS_REQUEST_ERROR:
+        answer(static_cast<const WINHTTP_ASYNC_RESULT*>(information)->dwError);
+        break;
+    default:
+        break;
+    }
+}
 
 HttpProbe::HttpProbe(const ProbeTarget& target, DWORD timeoutMs) : target_(target), winHttp_(WinHttp::functions())
 {
@@ -90,13 +143,13 @@ HttpProbe::HttpProbe(const ProbeTarget& target, DWORD timeoutMs) : target_(targe
 
 HttpProbe::~HttpProbe() { close(); }
 
-HANDLE HttpProbe::event() const { return context_ != nullptr ? context_->answered.get() : nullptr; }
+HANDLE HttpProbe::event() const { return context_ != nullptr ? context_->answered() : nullptr; }
 
 bool HttpProbe::begin()
 {
     close();
-    std::unique_ptr<Request> context(new Request);
-    if (!context->answered) {
+    std::unique_ptr<HttpRequestContext> context(new HttpRequestContext(winHttp_));
+    if (!context->isValid()) {
         return fail(GetLastError());
     }
     request_ = winHttp_->openRequest(connection_.get(), L"GET", target_.path.c_str(), nullptr, WINHTTP_NO_REFERER,
@@ -110,8 +163,9 @@ bool HttpProbe::begin()
     DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
     if (!winHttp_->setOption(request_, WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof noRedirects) ||
         !winHttp_->setOption(request_, WINHTTP_OPTION_CONTEXT_VALUE, &value, sizeof value) ||
-        winHttp_->setStatusCallback(request_, onStatus, WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES,
-                                 0) == WINHTTP_INVALID_STATUS_CALLBACK) {
+        winHttp_->setStatusCallback(request_, HttpRequestContext::onStatus,
+                                    WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES,
+                                    0) == WINHTTP_INVALID_STATUS_CALLBACK) {
         const DWORD error = GetLastError();
         // Without the callback nothing frees the context but this.
         winHttp_->closeHandle(request_);
@@ -127,8 +181,8 @@ bool HttpProbe::begin()
 
 bool HttpProbe::finish()
 {
-    const DWORD failure = context_ != nullptr ? context_->failure.load() : ERROR_INVALID_HANDLE;
-    const DWORD status = context_ != nullptr ? context_->statusCode.load() : 0;
+    const DWORD failure = context_ != nullptr ? context_->failure() : ERROR_INVALID_HANDLE;
+    const DWORD status = context_ != nullptr ? context_->statusCode() : 0;
     close();
     if (failure != 0) {
         error_ = httpErrorText(failure);
@@ -149,45 +203,11 @@ bool HttpProbe::fail(DWORD error)
 
 void HttpProbe::close()
 {
-    if (request_ != nullptr) {
+    if (context_ != nullptr) {
+        context_->close(request_);
+    } else if (request_ != nullptr) {
         winHttp_->closeHandle(request_);
     }
     request_ = nullptr;
     context_ = nullptr;
-}
-
-void CALLBACK HttpProbe::onStatus(HINTERNET handle, DWORD_PTR context, DWORD status, LPVOID information, DWORD)
-{
-    auto* request = reinterpret_cast<Request*>(context);
-    if (request == nullptr) {
-        return;
-    }
-    switch (status) {
-    case WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE:
-        if (!WinHttp::functions()->receiveResponse(handle, nullptr)) {
-            request->answer(GetLastError());
-        }
-        break;
-    case WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE: {
-        DWORD code = 0;
-        DWORD size = sizeof code;
-        if (WinHttp::functions()->queryHeaders(handle, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                                WINHTTP_HEADER_NAME_BY_INDEX, &code, &size, WINHTTP_NO_HEADER_INDEX)) {
-            request->statusCode = code;
-            request->answer(0);
-        } else {
-            request->answer(GetLastError());
-        }
-        break;
-    }
-    case WINHTTP_CALLBACK_STATUS_REQUEST_ERROR:
-        request->answer(static_cast<const WINHTTP_ASYNC_RESULT*>(information)->dwError);
-        break;
-    case WINHTTP_CALLBACK_STATUS_HANDLE_CLOSING:
-        // The last callback of the request.
-        delete request;
-        break;
-    default:
-        break;
-    }
 }

@@ -15,6 +15,8 @@ public:
 
     // True when this result makes the program unhealthy; the count then starts again.
     bool onResult(bool held, const std::wstring& error);
+    // A new run of the program starts with no failures.
+    void reset() { failed_ = 0; }
 
 private:
     HealthCheck check_;

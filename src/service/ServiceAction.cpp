@@ -3,18 +3,12 @@
 #include "commandline/ArgumentKeys.h"
 #include "commandline/Argz.h"
 #include "commandline/ConsoleWriter.h"
-#include "eventlog/EventLogAppender.h"
-#include "logging/FileAppender.h"
+#include "commandline/JavaServiceWrapperWeaver.h"
+#include "commandline/SimpleConsoleAction.h"
 #include "logging/Logger.h"
-#include "security/TrustedAccounts.h"
-#include "security/WriteAccessCheck.h"
 #include "service/ServiceEntry.h"
 #include "service/ServiceMain.h"
-#include "settings/LoggingFromSettings.h"
 #include "settings/Paths.h"
-#include "settings/SettingsInterfaces.h"
-
-#include <vector>
 
 namespace {
 
@@ -24,7 +18,7 @@ std::wstring quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 
 }  // namespace
 
-ServiceAction::ServiceAction() : SimpleConsoleAction(L"hostwell") {}
+ServiceAction::ServiceAction() : ConsoleAction(L"hostwell") {}
 
 void ServiceAction::printUsage(ConsoleWriter& writer)
 {
@@ -36,26 +30,19 @@ void ServiceAction::printUsage(ConsoleWriter& writer)
     writer.writeEmptyLine();
 }
 
-int ServiceAction::ExecuteAction(const Argz& arguments, const ServiceSettings& settings)
+int ServiceAction::execute(const Argz& arguments)
 {
-    // Attached while the service runs; its destruction detaches it.
-    EventLogAppender eventLog(settings);
-    LoggerHolder::addAppender(&eventLog);
-    // Before the settings say where the log goes: whoever may change the file
-    // could otherwise have the service append to a file of their choosing.
-    const bool writableFilesAccepted = arguments.getBool(KEY_ALLOW_WRITABLE_FILES, false);
-    const bool settingsTrusted = acceptWritableFiles(
-        findWritableSettingsFile(settings.getSettingsFile(), TrustedAccounts::forService()), writableFilesAccepted);
-    if (settingsTrusted) {
-        configureLoggingFromSettings(settings);
+    ServiceLaunch launch;
+    const int resolved = resolveSettingsFile(arguments, launch.settingsFile);
+    if (resolved != 0) {
+        return resolved;
     }
+    wovenWrapperConfig(arguments, launch.wrapperConfig);
+    launch.writableFilesAccepted = arguments.getBool(KEY_ALLOW_WRITABLE_FILES, false);
     logger.debug(L"ExecuteAction entered");
 
-    const std::wstring serviceName = settings.getServiceName();
-    std::vector<wchar_t> writableName(serviceName.begin(), serviceName.end());
-    writableName.push_back(L'\0');
     // Lives until the dispatcher has returned: controls may come until then.
-    ServiceMain service(&settings, writableFilesAccepted, !settingsTrusted);
+    ServiceMain service(launch);
     const LPSERVICE_MAIN_FUNCTIONW entry = prepareServiceEntry(instanceNumber(), &service);
     if (entry == nullptr) {
         logger.error(L"Failed to prepare Service Main function");
@@ -64,14 +51,17 @@ int ServiceAction::ExecuteAction(const Argz& arguments, const ServiceSettings& s
     if (arguments.isDebugService()) {
         entry(0, nullptr);
     } else {
+        // The control manager waits only 30 s for this call: everything else
+        // happens in the service's main function. A service of its own
+        // process is found without its name.
         logger.debug(L"Calling StartServiceCtrlDispatcher");
-        const SERVICE_TABLE_ENTRYW table[] = {{writableName.data(), entry}, {nullptr, nullptr}};
+        wchar_t anyName[] = L"";
+        const SERVICE_TABLE_ENTRYW table[] = {{anyName, entry}, {nullptr, nullptr}};
         if (!StartServiceCtrlDispatcherW(table)) {
             logger.error(L"Failed to register service");
             return 1;
         }
     }
-    LoggerHolder::fileAppender().reportLossAtStop();
     logger.debug(L"Exit ExecuteAction");
     return 0;
 }

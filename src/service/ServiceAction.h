@@ -2,14 +2,16 @@
 
 #include <string>
 
-#include "commandline/SimpleConsoleAction.h"
+#include "commandline/ConsoleAction.h"
 #include "common/InstanceCount.h"
 
-class ServiceAction : public SimpleConsoleAction, public InstanceCount<ServiceAction> {
+// The service mode: hands the process to the service control dispatcher at
+// once; the service's main function reads the settings.
+class ServiceAction : public ConsoleAction, public InstanceCount<ServiceAction> {
 public:
     ServiceAction();
     void printUsage(ConsoleWriter& writer) override;
-    int ExecuteAction(const Argz& arguments, const ServiceSettings& settings) override;
+    int execute(const Argz& arguments) override;
 
     // The command line the service control manager starts the service with:
     // this executable in service mode with the full settings path, and the

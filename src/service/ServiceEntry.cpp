@@ -9,13 +9,13 @@ namespace {
 const int SLOTS = 3;
 ServiceMain* slots[SLOTS + 1];
 
-// The start parameters that the service control manager passes are not used.
+// Of the start parameters only the first, the service's name, is used.
 template <int N>
-void WINAPI serviceEntry(DWORD, LPWSTR*)
+void WINAPI serviceEntry(DWORD argc, LPWSTR* argv)
 {
-    fenced(L"Service main", [] {
+    fenced(L"Service main", [argc, argv] {
         Logger(L"ServiceAction").debug(L"Executing HostwellMain");
-        slots[N]->run();
+        slots[N]->run(argc, argv);
     });
 }
 

@@ -1,6 +1,5 @@
 #pragma once
 
-class ServiceSettings;
 class ServiceStatus;
 class ServiceTask;
 
@@ -10,9 +9,8 @@ public:
     virtual ~ServiceEventContext() = default;
     virtual ServiceStatus* getStatus() const = 0;
     virtual ServiceTask* getTask() const = 0;
-    virtual const ServiceSettings* getSettings() const = 0;
 
-    bool IsValid() const { return getStatus() != nullptr && getTask() != nullptr && getSettings() != nullptr; }
+    bool IsValid() const { return getStatus() != nullptr && getTask() != nullptr; }
 };
 
 // Filled in once the control handler is registered and the parts exist; owns none of them.
@@ -20,17 +18,14 @@ class ServiceEventContextEx : public ServiceEventContext {
 public:
     ServiceStatus* getStatus() const override { return status_; }
     ServiceTask* getTask() const override { return task_; }
-    const ServiceSettings* getSettings() const override { return settings_; }
 
-    void fill(const ServiceSettings* settings, ServiceStatus* status, ServiceTask* task)
+    void fill(ServiceStatus* status, ServiceTask* task)
     {
-        settings_ = settings;
         status_ = status;
         task_ = task;
     }
 
 private:
-    const ServiceSettings* settings_ = nullptr;
     ServiceStatus* status_ = nullptr;
     ServiceTask* task_ = nullptr;
 };

@@ -48,6 +48,12 @@ const wchar_t* howStopped(StopStep step)
 void ServiceExecuteProcessTask::runWithSettings(const ServiceTaskSettings& settings)
 {
     ServiceStatus* status = context_->getStatus();
+    status->beat();
+    if (isInterrupted()) {
+        logger.info(L"The program is not started: the service is stopping");
+        return;
+    }
+    settings_ = &settings;
     const std::wstring* metricsFile = settings.getMetricsFile();
     ProgramState state(ProgramState::fileBeside(LoggerHolder::fileAppender().fileName()),
                        metricsFile != nullptr ? *metricsFile : std::wstring(), settings.getServiceName());
@@ -63,13 +69,10 @@ void ServiceExecuteProcessTask::runUntilStopped(const ServiceTaskSettings& setti
     const std::wstring* marker = settings.getStartedMarker();
     const unsigned probes = static_cast<unsigned>(settings.getReadinessProbes().size());
     const Duration* timeout = marker != nullptr || probes > 0 ? settings.getStartedTimeout() : nullptr;
-    // The first "starting" report already says how long the start may take.
-    if (timeout != nullptr) {
-        status->setStartWaitHint(static_cast<DWORD>(timeout->length.count()));
-    }
+    // From now on the "starting" reports say how long the start may take.
+    status->setStartWaitHint(timeout != nullptr ? static_cast<DWORD>(timeout->length.count()) : 0);
     status->setStatus(StatusValue::STARTING);
-    // The settings file was checked before its settings were applied.
-    if (!acceptWritableFiles(findWritablePrograms(settings, TrustedAccounts::forService()), writableFilesAccepted_)) {
+    if (!filesTrusted()) {
         logger.error(L"Failed to start process: its files may be changed by ordinary users");
         reportFailure(1, GiveUpReason::FILES_REFUSED);
         return;
@@ -121,10 +124,25 @@ void ServiceExecuteProcessTask::superviseRuns(const ServiceTaskSettings& setting
             state.started(processId);
             ServiceEvents::programStarted(processId, commandLine);
         });
+        command.startThrough(this);
+        command.beatTo(context_->getStatus());
         const int result = command.execute();
+        if (command.start() == ProgramStart::StopRequested) {
+            break;
+        }
+        if (command.start() == ProgramStart::FilesRefused) {
+            logger.error(L"Failed to start process: its files may be changed by ordinary users");
+            reportFailure(1, GiveUpReason::FILES_REFUSED);
+            return;
+        }
         if (result != 0) {
             logger.error(L"Failed to start process: %d", result);
             reportFailure(1, GiveUpReason::PROGRAM_NOT_STARTED);
+            return;
+        }
+        // A process that would not end is given up: the service ends as failed, whatever was asked.
+        if (command.stopFailed()) {
+            reportFailure(1, GiveUpReason::STOP_FAILED);
             return;
         }
         state.ended(command.exitCode());
@@ -167,4 +185,19 @@ void ServiceExecuteProcessTask::superviseRuns(const ServiceTaskSettings& setting
     } else {
         ServiceEvents::stoppedOnRequest(howStopped(stopStep), GetTickCount64() - stopRequestedAt());
     }
+}
+
+bool ServiceExecuteProcessTask::filesTrusted()
+{
+    ++filesChecked_;
+    // The first start follows the look before the service ran; an accepted
+    // risk was warned about then, and is not at every start.
+    if (filesChecked_ == 2 || (filesChecked_ > 2 && launch().writableFilesAccepted)) {
+        return true;
+    }
+    const TrustedAccounts trusted = TrustedAccounts::forService();
+    // The settings file was looked at before its settings were applied.
+    return acceptWritableFiles(filesChecked_ == 1 ? findWritablePrograms(*settings_, trusted)
+                                                  : findWritableFiles(*settings_, launch().wrapperConfig, trusted),
+                               launch().writableFilesAccepted);
 }

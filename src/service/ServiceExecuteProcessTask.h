@@ -1,5 +1,6 @@
 #pragma once
 
+#include "process/StartGate.h"
 #include "service/SettingsServiceTask.h"
 
 class HealthMonitor;
@@ -10,18 +11,20 @@ class StartLimit;
 // Runs the configured program for as long as the service runs; a program
 // that ends, or cannot start, ends the service, unless the restart policy
 // starts it again. So does a settings file, a program or a folder of theirs
-// that ordinary users may change, unless `writableFilesAccepted`, and a
-// program that is not ready within its time limit. A program that stops
-// answering its health check is stopped, and restarted as the policy says.
-class ServiceExecuteProcessTask final : public SettingsServiceTask {
+// that ordinary users may change, unless the launch accepts that: they are
+// looked at before the service runs, and again before every restart of the
+// program and before the stop command runs. So does a program that is not
+// ready within its time limit. A program that stops answering its health
+// check is stopped, and restarted as the policy says.
+class ServiceExecuteProcessTask final : public SettingsServiceTask, public StartGate {
 public:
-    explicit ServiceExecuteProcessTask(bool writableFilesAccepted = false)
-        : writableFilesAccepted_(writableFilesAccepted)
-    {
-    }
+    explicit ServiceExecuteProcessTask(ServiceLaunch launch) : SettingsServiceTask(std::move(launch)) {}
     ~ServiceExecuteProcessTask() override { stopAndWait(); }
 
     void runWithSettings(const ServiceTaskSettings& settings) override;
+
+    bool filesTrusted() override;
+    CriticalSection& stopLock() override { return *this; }
 
 private:
     // Everything but keeping the program's state, which `state` does.
@@ -31,5 +34,7 @@ private:
     void superviseRuns(const ServiceTaskSettings& settings, ProgramState& state, ServiceStatusUpdater* updater,
                        HealthMonitor* monitor, const StartLimit* startLimit);
 
-    bool writableFilesAccepted_;
+    const ServiceTaskSettings* settings_ = nullptr;
+    // How often the files were looked at.
+    int filesChecked_ = 0;
 };

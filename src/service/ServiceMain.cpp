@@ -2,59 +2,58 @@
 
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
-#include "logging/ServiceEvents.h"
 #include "logging/ThreadFailure.h"
 #include "service/ServiceExecuteProcessTask.h"
 #include "service/ServiceStatus.h"
 #include "service/StatusValue.h"
-#include "settings/SettingsInterfaces.h"
 
 namespace {
-const Logger logger(L"ServiceMain");
-}
 
-ServiceMain::ServiceMain(const ServiceSettings* settings, bool writableFilesAccepted, bool settingsRefused)
-    : settings_(settings),
-      writableFilesAccepted_(writableFilesAccepted),
-      settingsRefused_(settingsRefused),
+const Logger logger(L"ServiceMain");
+// Until the settings say how long the start may take: reading them and
+// looking at who may change their files can wait on a domain controller.
+const DWORD SETTINGS_WAIT_HINT = 30000;
+
+}  // namespace
+
+ServiceMain::ServiceMain(ServiceLaunch launch)
+    : launch_(std::move(launch)),
       handlers_{&interrogate_, &stop_, &preShutdown_, &shutdown_, &power_, &session_, nullptr},
       collection_(&context_, handlers_)
 {
 }
 
-void ServiceMain::run()
+void ServiceMain::run(DWORD argc, LPWSTR* argv)
 {
     logger.debug(L"Executing HostwellMain");
+    // Without the control manager's name (run on the main thread for
+    // debugging) no control handler can be registered.
+    const std::wstring name = argc > 0 && argv != nullptr && argv[0] != nullptr ? argv[0] : L"";
     const SERVICE_STATUS_HANDLE statusHandle =
-        RegisterServiceCtrlHandlerExW(settings_->getServiceName().c_str(), controlHandlerEx, &collection_);
+        RegisterServiceCtrlHandlerExW(name.c_str(), controlHandlerEx, &collection_);
     if (statusHandle == nullptr) {
         logger.error(L"Failed to RegisterServiceCtrlHandlerEx. %s", lastErrorText());
         return;
     }
     ServiceStatus status(statusHandle, collection_.acceptedControls());
-    serve(status);
+    serve(status, name);
 }
 
-void ServiceMain::serve(ServiceStatus& status)
+void ServiceMain::serve(ServiceStatus& status, const std::wstring& serviceName)
 {
-    if (settingsRefused_) {
-        // Started, then failed: the control manager reports the failure as such.
-        status.setStatus(StatusValue::STARTING);
-        logger.error(L"Failed to start process: its files may be changed by ordinary users");
-        status.setFailureExitCode(1);
-        ServiceEvents::gaveUp(GiveUpReason::FILES_REFUSED, 1);
-    } else {
-        ServiceExecuteProcessTask task(writableFilesAccepted_);
+    ServiceLaunch launch = launch_;
+    launch.serviceName = serviceName;
+    {
+        ServiceExecuteProcessTask task(launch);
         task.setContext(&context_);
+        // Reachable before the first report: from then on a stop may come.
         attach(&status, &task);
-        if (!context_.IsValid()) {
-            logger.error(L"Failed to initialize ServiceContext. IsValid() returned false");
-        } else {
-            logger.debug(L"RegisterServiceCtrlHandler completed");
-            const ThreadFailure::Watch watch(&task);
-            task.CallStartService();
-            task.waitUntilFinished();
-        }
+        logger.debug(L"RegisterServiceCtrlHandler completed");
+        status.setStartWaitHint(SETTINGS_WAIT_HINT);
+        status.setStatus(StatusValue::STARTING);
+        const ThreadFailure::Watch watch(&task);
+        task.CallStartService();
+        task.waitUntilFinished();
         attach(nullptr, nullptr);
     }
     if (ThreadFailure::happened()) {
@@ -68,5 +67,5 @@ void ServiceMain::serve(ServiceStatus& status)
 void ServiceMain::attach(ServiceStatus* status, ServiceTask* task)
 {
     ScopedLock lock(collection_);
-    context_.fill(task != nullptr ? settings_ : nullptr, status, task);
+    context_.fill(status, task);
 }

@@ -2,31 +2,33 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "service/ServiceEventContext.h"
 #include "service/ServiceEventHandler.h"
 #include "service/ServiceEventHandlerCollection.h"
+#include "service/SettingsServiceTask.h"
 
-class ServiceSettings;
 class ServiceStatus;
 
-// One run of the service: registers the control handler, reports the status
-// from its own thread, runs the service task, and reports "stopped" as its
-// last act, once the task, its threads and the program are gone. It lives
-// until the service control dispatcher has returned, so that a late control
-// never reaches a destroyed handler.
+// One run of the service: registers the control handler, reports "starting"
+// at once, runs the service task, which reads the settings, and reports
+// "stopped" as its last act, once the task, its threads and the program are
+// gone. It lives until the service control dispatcher has returned, so that a
+// late control never reaches a destroyed handler.
 class ServiceMain {
 public:
-    // With `writableFilesAccepted` files that ordinary users may change do not
-    // stop the start; with `settingsRefused` the service stops as failed at once.
-    explicit ServiceMain(const ServiceSettings* settings, bool writableFilesAccepted = false,
-                         bool settingsRefused = false);
+    // `launch` without a service name: the service control manager names it.
+    explicit ServiceMain(ServiceLaunch launch);
     virtual ~ServiceMain() = default;
     ServiceMain(const ServiceMain&) = delete;
     ServiceMain& operator=(const ServiceMain&) = delete;
 
-    void run();
+    // With the arguments of the service's main function: the first is the
+    // name the service was started under.
+    void run(DWORD argc, LPWSTR* argv);
     // The run once the control handler is registered, reporting through `status`.
-    void serve(ServiceStatus& status);
+    void serve(ServiceStatus& status, const std::wstring& serviceName);
 
     // The context registered with the control handler.
     ServiceEventHandlerCollection* controls() { return &collection_; }
@@ -35,9 +37,7 @@ private:
     // Makes the task reachable for controls, or unreachable with nulls.
     void attach(ServiceStatus* status, ServiceTask* task);
 
-    const ServiceSettings* settings_;
-    bool writableFilesAccepted_;
-    bool settingsRefused_;
+    ServiceLaunch launch_;
     ServiceEventINRERROGATEHandler interrogate_;
     ServiceEventSTOPHandler stop_;
     ServiceEventPreShutdownHandler preShutdown_;

@@ -84,6 +84,7 @@ DWORD ServiceStatus::store(const StatusValue& value)
         return 0;
     }
     current_ = &value;
+    pending_ = value.pending;
     if (observer_) {
         observer_(value);
     }
@@ -132,6 +133,12 @@ void ServiceStatus::setFailureExitCode(DWORD serviceSpecificExitCode) { failureE
 
 void ServiceStatus::setStartWaitHint(DWORD milliseconds) { startWaitHint_ = std::max(milliseconds, WAIT_HINT); }
 
+bool ServiceStatus::beat()
+{
+    ++beats_;
+    return pending_;
+}
+
 DWORD WINAPI ServiceStatus::threadMain(LPVOID parameter)
 {
     return fenced(L"Service status reporter", [parameter] { static_cast<ServiceStatus*>(parameter)->run(); }) ? 0 : 1;
@@ -142,6 +149,8 @@ void ServiceStatus::run()
     const Logger threadLogger(L"ServiceStatus::Thread");
     DWORD checkPoint = FIRST_CHECKPOINT;
     DWORD waitTime = INFINITE;
+    DWORD lastSequence = 0;
+    DWORD lastBeats = beats_;
     for (;;) {
         WaitForSingleObject(wakeEvent_.get(), waitTime);
         const Stored stored = latest();
@@ -150,7 +159,14 @@ void ServiceStatus::run()
             waitTime = INFINITE;
             continue;
         }
-        SERVICE_STATUS status = record(*value, ++checkPoint);
+        // A new value is progress; the same value again only when the work has beaten since.
+        const DWORD beats = beats_;
+        if (stored.sequence != lastSequence || beats != lastBeats) {
+            ++checkPoint;
+        }
+        lastSequence = stored.sequence;
+        lastBeats = beats;
+        SERVICE_STATUS status = record(*value, checkPoint);
         threadLogger.debug(L"Call SetServiceStatus called for: %s", value->name);
         if (value->terminal) {
             threadLogger.debug(L"Recieved final event. Thread exiting");

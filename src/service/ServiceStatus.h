@@ -7,15 +7,18 @@
 
 #include "common/UniqueResource.h"
 #include "logging/CriticalSection.h"
+#include "process/Heartbeat.h"
 
 class StatusValue;
 
 // Reports the service's state from a thread of its own: a pending state is
-// re-sent every 600 ms with a rising checkpoint, a settled state once, and the
-// thread ends after reporting "stopped". No other code calls SetServiceStatus.
+// re-sent every 600 ms, a settled state once, and the thread ends after
+// reporting "stopped". No other code calls SetServiceStatus. The checkpoint
+// rises with each new value, and for a value re-sent only when the thread that
+// does the work has beaten since: a start or stop that hangs shows as hung.
 // Once "stopped" is reported the process may end at any moment, so it is the
 // last thing the service does and the thread does nothing after it.
-class ServiceStatus {
+class ServiceStatus : public Heartbeat {
 public:
     using Reporter = BOOL(WINAPI*)(SERVICE_STATUS_HANDLE, LPSERVICE_STATUS);
 
@@ -55,6 +58,8 @@ public:
     // The wait hint of "starting" reports, for a start that may take longer
     // than the usual 3 seconds to be reported running; never less than those.
     void setStartWaitHint(DWORD milliseconds);
+    // The work goes on; true while the value is a pending one.
+    bool beat() override;
 
 private:
     static DWORD WINAPI threadMain(LPVOID parameter);
@@ -80,6 +85,8 @@ private:
     DWORD reported_ = 0;
     CONDITION_VARIABLE reportedCondition_ = CONDITION_VARIABLE_INIT;
     std::atomic<DWORD> failureExitCode_{0};
+    std::atomic<DWORD> beats_{0};
+    std::atomic<bool> pending_{false};
     std::atomic<DWORD> startWaitHint_;
     UniqueHandle thread_;
     DWORD threadId_ = 0;

@@ -1,6 +1,7 @@
 #include "settings/LoggingFromSettings.h"
 
 #include "common/TextConversion.h"
+#include "logging/CriticalSection.h"
 #include "logging/FileAppender.h"
 #include "logging/Logger.h"
 #include "logging/LoggerSetup.h"
@@ -9,6 +10,10 @@
 void configureLoggingFromSettings(const LoggerSettings& settings)
 {
     const Logger logger(L"LOG");
+    // The service's other threads log meanwhile: the output changes under the
+    // locks a record's write takes, in the order it takes them.
+    ScopedLock setupLock(LoggerHolder::setup());
+    ScopedLock fileLock(LoggerHolder::fileAppender());
     // Also for a log file named on the command line.
     LoggerHolder::fileAppender().setPolicy(settings.getLogRollPolicy());
     if (const std::wstring* logFile = settings.getLogFile()) {

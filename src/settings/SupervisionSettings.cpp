@@ -18,6 +18,9 @@ const wchar_t* const RESTART = L"<hostwell>/<execution>/<restart>";
 const wchar_t* const STATUS_MARKER = L"<hostwell>/<execution>/<status-marker>";
 const wchar_t* const HEALTH = L"<hostwell>/<execution>/<health>";
 const unsigned MAX_FAILURES = 1000;
+// The supervising thread waits for every probe beside the program, its output
+// and the stop: a wait takes at most 64 handles.
+const size_t MAX_READINESS_PROBES = 16;
 // More restarts than this in one series are no limit worth writing.
 const size_t MAX_RESTARTS_DIGITS = 9;
 
@@ -155,6 +158,11 @@ int readReadinessProbes(const XmlNode& execution, SimpleServiceTaskSettings& set
     std::vector<ProbeTarget> targets;
     if (statusMarker == nullptr || readProbeTargets(*statusMarker, STATUS_MARKER, targets) != 0) {
         return statusMarker == nullptr ? 0 : 1;
+    }
+    if (targets.size() > MAX_READINESS_PROBES) {
+        logger.error(L"%s has %d probes: write at most %d", STATUS_MARKER, static_cast<int>(targets.size()),
+                     static_cast<int>(MAX_READINESS_PROBES));
+        return 1;
     }
     for (const ProbeTarget& target : targets) {
         settings.addReadinessProbe(target);

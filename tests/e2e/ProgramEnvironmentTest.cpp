@@ -14,11 +14,11 @@
 
 using ServiceRun = ServiceTestCase;
 
-TEST_F(ServiceRun, ReadsUtf8AndAnsiOutputRightAndGivesProgramAndStopCommandTheConfiguredEnvironment)
+TEST_F(ServiceRun, ReadsUtf8AndOemOutputRightAndGivesProgramAndStopCommandTheConfiguredEnvironment)
 {
     const SystemVariable copied(L"HOSTWELL_ENVIRONMENT_TEST", REG_SZ, L"system");
     const std::wstring stopFile = dir.file(L"stop.flag");
-    writeSettings(L"hex C3BCE282AC0A hex FC800A hex 73706C6974C3 sleep 300 hex BC0A "
+    writeSettings(L"hex C3BCC3A90A hex 81820A hex 73706C6974C3 sleep 300 hex BC0A "
                   L"env HW_OPTS env PATH env HW_CHAIN env HOSTWELL_ENVIRONMENT_TEST wait-file " + stopFile + L" exit 0",
                   stopCommand(L"hex 73746F70C3BC0A env HW_CHAIN touch " + stopFile) +
                       L"<copySystemEnvironmentVariables><variable>HOSTWELL_ENVIRONMENT_TEST</variable>"
@@ -46,8 +46,9 @@ TEST_F(ServiceRun, ReadsUtf8AndAnsiOutputRightAndGivesProgramAndStopCommandTheCo
         }
         return found;
     };
-    // The same two characters written as UTF-8 and as ANSI (1252) bytes.
-    EXPECT_EQ(lines(L"console", L"\u00fc\u20ac"), 2) << toUtf8(text);
+    // The same two characters written as UTF-8 and in the OEM code page (437)
+    // that console programs write in without a console.
+    EXPECT_EQ(lines(L"console", L"\u00fc\u00e9"), 2) << toUtf8(text);
     EXPECT_EQ(lines(L"console", L"split\u00fc"), 1);
     EXPECT_EQ(lines(L"stop_console", L"stop\u00fc"), 1);
 

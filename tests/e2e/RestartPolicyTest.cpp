@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/TextConversion.h"
+#include "common/UniqueResource.h"
 #include "support/LogText.h"
 #include "support/ProcessRunner.h"
 #include "support/ServiceTestCase.h"
@@ -182,6 +183,32 @@ TEST_F(RestartPolicy, FailureRestartsOnlyAFailedProgramAlwaysRestartsEveryEnd)
     EXPECT_EQ(always.dwServiceSpecificExitCode, 1u);
     EXPECT_TRUE(logHas(L"The program ended with exit code 0; restart 1 in 100ms"));
     EXPECT_TRUE(logHas(L"The program ended with exit code 0 after 1 restart(s) in a row; max-restarts allows no more"));
+}
+
+TEST_F(RestartPolicy, ARestartStartsTheProgramThoughOthersHoldThePipeNamesTheServiceCouldBeGuessedToUse)
+{
+    const std::wstring pid = dir.file(L"program.pid");
+    writeSettings(L"write-pid " + pid + L" ignore-ctrl sleep 600000", L"<restart when='always' delay='100ms'/>");
+    TestService service(name, hostwellArguments());
+    ASSERT_TRUE(service.start()) << service.startError();
+    const SERVICE_STATUS_PROCESS running = service.waitFor(SERVICE_RUNNING);
+    ASSERT_EQ(running.dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+    const DWORD first = readProcessId(pid);
+    DeleteFileW(pid.c_str());
+    // Names made of the service's public process id and a counter, taken first by another program.
+    std::vector<UniqueHandle> taken;
+    for (int run = 1; run <= 64; ++run) {
+        const std::wstring pipe = L"\\\\.\\pipe\\Hostwell-" + std::to_wstring(running.dwProcessId) + L"-" +
+                                  std::to_wstring(run);
+        taken.emplace_back(CreateNamedPipeW(pipe.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE, 1, 0, 0, 0, nullptr));
+    }
+    const UniqueHandle program(OpenProcess(PROCESS_TERMINATE, FALSE, first));
+    ASSERT_TRUE(program && TerminateProcess(program.get(), 3));
+    const DWORD second = readProcessId(pid);
+    EXPECT_NE(second, 0u) << toUtf8(retainedLog());
+    EXPECT_NE(second, first);
+    EXPECT_EQ(service.status().dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_FALSE(logHas(L"Failed to create pipe"));
 }
 
 TEST_F(StartLimit, MarkerThatNeverComesStopsTheServiceWith1066AndLeavesNoProcessEvenDuringARestartWait)

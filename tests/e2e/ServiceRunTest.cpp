@@ -47,18 +47,22 @@ TEST_F(ServiceRun, WithMarkerStaysStartingUntilTheProgramPrintsIt)
                   L"<status-marker timeout='1h'><started>Server started</started></status-marker>");
     TestService service(name, hostwellArguments());
     ASSERT_TRUE(service.start()) << service.startError();
-    // The first report already says how long the start may take.
+    // Once the settings are read the reports say how long the start may take.
     SERVICE_STATUS_PROCESS pending = service.status();
-    for (int i = 0; i < 1500 && pending.dwCheckPoint < 43; ++i) {
+    for (int i = 0; i < 1500 && pending.dwWaitHint != 3600000u; ++i) {
         Sleep(20);
         pending = service.status();
     }
     EXPECT_EQ(pending.dwCurrentState, static_cast<DWORD>(SERVICE_START_PENDING));
     EXPECT_EQ(pending.dwWaitHint, 3600000u) << "at checkpoint " << pending.dwCheckPoint;
-    Sleep(1500);
-    pending = service.status();
+    // Rising while the program boots and its supervision goes on.
+    const DWORD checkPoint = pending.dwCheckPoint;
+    for (int i = 0; i < 1500 && pending.dwCheckPoint <= checkPoint; ++i) {
+        Sleep(20);
+        pending = service.status();
+    }
     EXPECT_EQ(pending.dwCurrentState, static_cast<DWORD>(SERVICE_START_PENDING));
-    EXPECT_GT(pending.dwCheckPoint, 43u);  // re-sent while the program boots
+    EXPECT_GT(pending.dwCheckPoint, checkPoint);
     writeBytes(go, "x");
     // Settled states carry neither a checkpoint nor a wait hint.
     const SERVICE_STATUS_PROCESS running = service.waitFor(SERVICE_RUNNING);
@@ -128,29 +132,55 @@ TEST_F(ServiceRun, TwoStopRequestsAndAHangingStopCommandStillEndInStopped)
     EXPECT_TRUE(logHas(L"Failed to wait for process to exit..."));
 }
 
-TEST_F(ServiceRun, StopDuringStartUpIsHonoured)
+TEST_F(ServiceRun, AStopDuringTheStartKeepsTheProgramAndItsStopCommandFromRunning)
 {
-    // A settings file padded to take a moment to read twice.
+    // A settings file padded to take a moment to read: the stop comes while it is read.
+    const std::wstring pid = dir.file(L"program.pid");
+    const std::wstring stopAsked = dir.file(L"asked");
     writeUtf8(settings, L"<hostwell><name>" + name + L"</name><description>d</description>"
                         L"<service-logging level='debug' file='logs\\service.log'/><execution><program>" +
-                            helperPath(L"hwtestprog.exe") + L"</program><arguments>ignore-ctrl sleep 600000"
-                            L"</arguments></execution><!--" + std::wstring(20 * 1024 * 1024, L'p') + L"--></hostwell>");
-    TestService service(name, hostwellArguments());
+                            helperPath(L"hwtestprog.exe") + L"</program><arguments>write-pid " + pid +
+                            L" ignore-ctrl sleep 600000</arguments>" + stopCommand(L"touch " + stopAsked, L"0.1") +
+                            L"</execution><!--" + std::wstring(20 * 1024 * 1024, L'p') + L"--></hostwell>");
+    const std::wstring commandLog = dir.file(L"hostwell.log");
+    TestService service(name, hostwellArguments() + L" \"/logfile=" + commandLog + L"\" /debug ");
     ASSERT_TRUE(service.start()) << service.startError();
-    service.requestStop();
+    // Taken once the service has said that it accepts a stop, its first report.
+    bool asked = false;
+    for (int i = 0; i < 1500 && !(asked = service.requestStop()); ++i) {
+        Sleep(20);
+    }
+    ASSERT_TRUE(asked) << "the service took no stop request within 30 s";
     const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED, 60000);
     EXPECT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(stopped.dwWin32ExitCode, 0u);
+    // The settings are logged whole: the log of the command line rolls over.
+    const std::wstring logged = readUtf8(commandLog + L".2") + readUtf8(commandLog + L".1") + readUtf8(commandLog) +
+                                retainedLog();
+    const size_t stop = logged.find(L"[Info] CallStopService");
+    const size_t start = logged.find(L"Starting process:");
+    ASSERT_NE(stop, std::wstring::npos) << toUtf8(logged.substr(0, 4000));
+    if (start != std::wstring::npos && start < stop) {
+        GTEST_SKIP() << "the stop came only after the program had started";
+    }
+    EXPECT_FALSE(fileExists(pid)) << "the program was started after the stop request";
+    EXPECT_FALSE(fileExists(stopAsked)) << "the stop command ran";
 }
 
 TEST_F(ServiceRun, MissingSettingsFileFailsTheStartAndLeavesNothingRunning)
 {
     writeSettings(L"sleep 600000");
-    TestService service(name, hostwellArguments());
+    const std::wstring commandLog = dir.file(L"hostwell.log");
+    TestService service(name, hostwellArguments() + L" \"/logfile=" + commandLog + L"\"");
     DeleteFileW(settings.c_str());
-    service.start();
+    // Started, then failed: the service answers the control manager before it reads its settings.
+    ASSERT_TRUE(service.start()) << service.startError();
     const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
     EXPECT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
-    EXPECT_NE(stopped.dwWin32ExitCode, 0u);
+    EXPECT_EQ(stopped.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
+    EXPECT_EQ(stopped.dwServiceSpecificExitCode, 1u);
+    EXPECT_NE(readUtf8(commandLog).find(L"[Error] Failed to load service task settings. Service will exit"),
+              std::wstring::npos);
 }
 
 TEST_F(ServiceRun, ErrorsOfTheRunningServiceReachTheEventLog)
@@ -164,7 +194,8 @@ TEST_F(ServiceRun, ErrorsOfTheRunningServiceReachTheEventLog)
         c = c == L'/' ? L'\\' : c;
     }
     writeBytes(dir.file(L"not-a-program.exe"), "text");
-    writeUtf8(settings, L"<hostwell><name>" + name + L"</name><description>d</description>"
+    // The records go under the name the service runs as, whatever the file says.
+    writeUtf8(settings, L"<hostwell><name>Planted" + name + L"</name><description>d</description>"
                         L"<service-logging level='warn' file='logs\\service.log'/>"
                         L"<execution><program>" + dir.file(L"not-a-program.exe") + L"</program></execution></hostwell>");
     TestService service(name, hostwellArguments());
@@ -175,6 +206,7 @@ TEST_F(ServiceRun, ErrorsOfTheRunningServiceReachTheEventLog)
     EXPECT_NE(records.find(toUtf8(L"err:eventlog:ReportEventW L\"" + name + L" Corvane Hostwell v1.1.730.777\"")),
               std::string::npos);
     EXPECT_NE(records.find("err:eventlog:ReportEventW L\"Failed to start process: 1\""), std::string::npos);
+    EXPECT_EQ(records.find(toUtf8(L"Planted" + name)), std::string::npos);
     // Warnings go to the log file only.
     EXPECT_TRUE(logHas(L"Failed to start process: 1"));
 }

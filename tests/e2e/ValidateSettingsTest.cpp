@@ -590,6 +590,14 @@ TEST_F(ValidateSettings, RefusesProbesAndHealthChecksWithTheValueAndTheAcceptedF
             L"<http>ftp://host/</http> in <hostwell>/<execution>/<health> does not begin with http:// or https://: "
             L"write a URL such as http://127.0.0.1:8080/health");
     refused(L"<health/>", L"<hostwell>/<execution>/<health> has 0 probes: write one <tcp> or one <http>");
+    std::wstring seventy;
+    for (int port = 1; port <= 70; ++port) {
+        seventy += L"<tcp>127.0.0.1:" + std::to_wstring(port) + L"</tcp>";
+    }
+    refused(L"<status-marker>" + seventy + L"</status-marker>",
+            L"<hostwell>/<execution>/<status-marker> has 70 probes: write at most 16");
+    refused(L"<health>" + seventy + L"</health>",
+            L"<hostwell>/<execution>/<health> has 70 probes: write one <tcp> or one <http>");
     refused(L"<health failures='0'><tcp>h:1</tcp></health>",
             L"failures \"0\" in <hostwell>/<execution>/<health> is not a whole number from 1 to 1000: write how many "
             L"failed probes in a row make the program unhealthy");

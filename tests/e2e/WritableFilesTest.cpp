@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/TextConversion.h"
+#include "common/UniqueResource.h"
 #include "support/ProcessRunner.h"
 #include "support/ServiceTestCase.h"
 #include "support/TestService.h"
@@ -132,4 +133,133 @@ TEST_F(WritableFiles, AreFoundInTheFileFolderAndUpTheFolderChain)
     EXPECT_FALSE(replaceable.contains(L"mid can be changed")) << toUtf8(replaceable.output());
     EXPECT_TRUE(replaceable.hasLine(ADVICE));
     letEveryone(top, FILE_GENERIC_READ | FILE_GENERIC_EXECUTE);
+}
+
+TEST_F(WritableFiles, AreFoundWhereALinkInTheChainLeadsAndTheLinkIsNamed)
+{
+    // A folder anyone may change, a protected one in it with the program, and
+    // a link to that one: the chain as written shows nothing wrong.
+    const std::wstring open = dir.file(L"open");
+    const std::wstring safe = open + L"\\safe";
+    const std::wstring link = dir.file(L"tools");
+    ASSERT_TRUE(CreateDirectoryW(open.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(safe.c_str(), nullptr));
+    ASSERT_TRUE(CopyFileW(helperPath(L"hwtestprog.exe").c_str(), (safe + L"\\child.exe").c_str(), TRUE));
+    // Wine 8 reports CreateSymbolicLinkW done and makes nothing; it shows a
+    // Linux symbolic link as one, and runs Linux programs.
+    if (!CreateSymbolicLinkW(link.c_str(), safe.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY) ||
+        GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        ProcessOptions inDir;
+        inDir.workDir = dir.path();
+        runProcess(L"Z:\\bin\\ln", {L"-s", L"open/safe", L"tools"}, inDir);
+    }
+    const DWORD linkAttributes = GetFileAttributesW(link.c_str());
+    ASSERT_TRUE(linkAttributes != INVALID_FILE_ATTRIBUTES && (linkAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+        << "no link made";
+    letEveryone(open, FILE_ALL_ACCESS);
+    writeUtf8(settings, L"<hostwell><name>" + name + L"</name><description>d</description>"
+                        L"<service-logging level='debug' file='logs\\service.log'/><execution><program>" + link +
+                        L"\\child.exe</program><arguments>sleep 600000</arguments></execution></hostwell>");
+    const std::wstring finding = L"\n" + open + L" can be changed by Everyone (";
+    const std::wstring through = L", reached through " + link + L" -> " + safe;
+
+    const ProcessResult refused = runHostwell({L"install", L"/settings=" + settings, L"/runAsSystem"});
+    EXPECT_EQ(refused.exitCode, 1u);
+    EXPECT_TRUE(refused.contains(finding)) << toUtf8(refused.output());
+    EXPECT_TRUE(refused.contains(through)) << toUtf8(refused.output());
+    EXPECT_FALSE(refused.contains(L"was created"));
+
+    const std::wstring commandLog = dir.file(L"hostwell.log");
+    TestService service(name, hostwellArguments() + L" \"/logfile=" + commandLog + L"\"");
+    ASSERT_TRUE(service.start()) << service.startError();
+    const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
+    EXPECT_EQ(stopped.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
+    EXPECT_EQ(stopped.dwServiceSpecificExitCode, 1u);
+    // The settings file itself is trusted: from its check on, the service logs to its log file.
+    const std::wstring logged = readUtf8(commandLog) + retainedLog();
+    EXPECT_NE(logged.find(L"[Error] " + open + L" can be changed by Everyone ("), std::wstring::npos) << toUtf8(logged);
+    EXPECT_EQ(logged.find(L"Starting process:"), std::wstring::npos) << "the program was started";
+    letEveryone(open, FILE_GENERIC_READ | FILE_GENERIC_EXECUTE);
+}
+
+TEST_F(WritableFiles, TheWorkFolderAndTheWrapperConfigurationAreCheckedLikeTheSettingsFile)
+{
+    // A program that runs "run.bat" runs whatever the work folder holds.
+    const std::wstring work = dir.file(L"work");
+    ASSERT_TRUE(CreateDirectoryW(work.c_str(), nullptr));
+    letEveryone(work, FILE_ADD_FILE, true);
+    writeSettings(L"sleep 600000", L"<workdir>" + work + L"</workdir>");
+    const ProcessResult validated = runHostwell({L"validate-settings", L"/settings=" + settings});
+    EXPECT_TRUE(validated.contains(L"\n" + work + L" can be changed by Everyone (add file")) << toUtf8(validated.output());
+    letEveryone(work, FILE_GENERIC_READ | FILE_GENERIC_EXECUTE);
+
+    // Started as a JavaServiceWrapper is, the service reads the wrapper
+    // configuration to find its settings: anyone who may change it chooses them.
+    writeSettings(L"sleep 600000");
+    const std::wstring wrapperConfig = dir.file(L"wrapper.conf");
+    writeUtf8(wrapperConfig, L"# ###!!! Hostwell: service.xml !!!###\n");
+    letEveryone(wrapperConfig, MODIFY);
+    const std::wstring commandLog = dir.file(L"hostwell.log");
+    TestService service(name, hostwellPath(), L"-s \"" + wrapperConfig + L"\" \"/logfile=" + commandLog + L"\"");
+    ASSERT_TRUE(service.start()) << service.startError();
+    const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
+    EXPECT_EQ(stopped.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
+    EXPECT_EQ(stopped.dwServiceSpecificExitCode, 1u);
+    const std::wstring logged = readUtf8(commandLog);
+    EXPECT_NE(logged.find(L"[Error] " + wrapperConfig + L" can be changed by Everyone (write data, append data, DELETE"),
+              std::wstring::npos)
+        << toUtf8(logged);
+    EXPECT_FALSE(directoryExists(dir.file(L"logs"))) << "the settings' log was opened";
+}
+
+TEST_F(WritableFiles, ThatBecomeWritableWhileTheServiceRunsStopItBeforeTheNextStartOrTheStopCommand)
+{
+    // The program in a folder of its own, restarted whenever it ends.
+    const std::wstring bin = dir.file(L"bin");
+    const std::wstring program = bin + L"\\hwtestprog.exe";
+    const std::wstring pid = dir.file(L"program.pid");
+    ASSERT_TRUE(CreateDirectoryW(bin.c_str(), nullptr));
+    ASSERT_TRUE(CopyFileW(helperPath(L"hwtestprog.exe").c_str(), program.c_str(), TRUE));
+    const std::wstring run = L"<execution><program>" + program + L"</program><arguments>write-pid " + pid +
+                             L" ignore-ctrl sleep 600000</arguments>";
+    const std::wstring logging = L"<service-logging level='debug' file='logs\\service.log'/>";
+    writeUtf8(settings, L"<hostwell><name>" + name + L"</name><description>d</description>" + logging + run +
+                            L"<restart when='always' delay='100ms'/></execution></hostwell>");
+    {
+        TestService service(name, hostwellArguments());
+        ASSERT_TRUE(service.start()) << service.startError();
+        ASSERT_EQ(service.waitFor(SERVICE_RUNNING).dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+        const DWORD first = readProcessId(pid);
+        DeleteFileW(pid.c_str());
+        letEveryone(bin, FILE_ALL_ACCESS);
+        const UniqueHandle killed(OpenProcess(PROCESS_TERMINATE, FALSE, first));
+        ASSERT_TRUE(killed && TerminateProcess(killed.get(), 9));
+        const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
+        EXPECT_EQ(stopped.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
+        EXPECT_EQ(stopped.dwServiceSpecificExitCode, 1u);
+        EXPECT_FALSE(fileExists(pid)) << "the program was started again";
+        EXPECT_TRUE(logHas(L"[Error] " + bin + L" can be changed by Everyone (")) << toUtf8(retainedLog());
+        EXPECT_TRUE(logHas(L"Failed to start process: its files may be changed by ordinary users"));
+        letEveryone(bin, FILE_GENERIC_READ | FILE_GENERIC_EXECUTE);
+    }
+
+    // The stop command in that folder: it is not run, the program is killed.
+    const std::wstring asked = dir.file(L"asked");
+    writeUtf8(settings, L"<hostwell><name>" + name + L"</name><description>d</description>" + logging + run +
+                            L"<termination timeout='1'><execution><program>" + program +
+                            L"</program><arguments>touch " + asked +
+                            L"</arguments></execution></termination></execution></hostwell>");
+    TestService service(name, hostwellArguments());
+    ASSERT_TRUE(service.start()) << service.startError();
+    ASSERT_EQ(service.waitFor(SERVICE_RUNNING).dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+    const DWORD program2 = readProcessId(pid);
+    letEveryone(bin, FILE_ALL_ACCESS);
+    ASSERT_TRUE(service.requestStop());
+    const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
+    EXPECT_EQ(stopped.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
+    EXPECT_EQ(stopped.dwServiceSpecificExitCode, 1u);
+    EXPECT_FALSE(fileExists(asked)) << "the stop command ran";
+    EXPECT_FALSE(isProcessAlive(program2));
+    EXPECT_TRUE(logHas(L"Failed to run the stop command: its files may be changed by ordinary users"));
+    letEveryone(bin, FILE_GENERIC_READ | FILE_GENERIC_EXECUTE);
 }

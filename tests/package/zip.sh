@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The zip of a release holds exactly the release files, SHA256SUMS matches both
 # packages, and the binaries are stripped and linked for address space
-# randomisation (64-bit) and no-execute data.
+# randomisation (64-bit) and no-execute data; Hostwell.exe keeps its DLL
+# search to System32.
 set -eu
 dist="$1"
 version="$2"
@@ -29,6 +30,9 @@ for binary in Hostwell.exe Corvane.Breakline64.dll; do
         grep -qw "$flag" <<<"$characteristics" || fail "$binary lacks $flag"
     done
 done
+# Its DLL search is limited to System32: a DLL planted beside it is never loaded.
+"$objdump" -p "$dir/Hostwell.exe" | grep -qw SetDefaultDllDirectories ||
+    fail "Hostwell.exe does not import SetDefaultDllDirectories"
 unzip -l "$dir/Corvane.Breakline.jar" | grep -q 'com/corvane/launcher/util/WindowsConsoleHandler.class' ||
     fail "Corvane.Breakline.jar lacks WindowsConsoleHandler"
 echo "PASSED"

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "install/CreateServiceAction.h"
 #include "install/CreateServiceCheckAccountAction.h"
 #include "install/LSAGrantPrivilegeCommand.h"
+#include "install/ServiceAccountKind.h"
 #include "install/ServiceGrantDACLCommand.h"
 #include "logging/ErrorText.h"
 #include "logging/LogLevel.h"
@@ -69,6 +71,15 @@ int countOf(const LoggingCapture& capture, const std::wstring& text)
 }
 
 }  // namespace
+
+TEST(ServiceAccounts, RegisterTheUsersPasswordAnEmptyOneForBuiltInAccountsAndNoneForManagedOnes)
+{
+    EXPECT_EQ(registeredPassword(account(L"alice")), std::optional<std::wstring>(L"secret"));
+    EXPECT_EQ(registeredPassword(account(L"LocalService", L"NT AUTHORITY")), std::optional<std::wstring>(L""));
+    EXPECT_EQ(registeredPassword(account(L"Network Service")), std::optional<std::wstring>(L""));
+    EXPECT_EQ(registeredPassword(account(L"app", L"NT SERVICE")), std::nullopt);
+    EXPECT_EQ(registeredPassword(account(L"web$", L"CORP")), std::nullopt);
+}
 
 TEST(AccountRights, LogonCheckLogsTheUserAndTheLogonType)
 {

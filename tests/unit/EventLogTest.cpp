@@ -10,7 +10,6 @@
 #include "logging/Logger.h"
 #include "logging/ServiceEvents.h"
 #include "settings/Paths.h"
-#include "settings/SimpleSettings.h"
 #include "support/LoggingCapture.h"
 #include "support/ProcessRunner.h"
 
@@ -107,8 +106,7 @@ TEST(EventLog, HostwellExeCarriesTheTextOfItsRecordsForEventViewer)
 TEST(EventLogAppender, OnlyErrorsAndLogFileWarningsReachTheServicesSourceWithTheBareMessage)
 {
     LoggingCapture capture(LEVEL_DEBUG);
-    const SimpleServiceSettings settings(L"MyService", L"My Service", L"Runs", L"C:\\svc\\app.xml");
-    RecordingAppender appender(settings);
+    RecordingAppender appender(L"MyService");
     LoggerHolder::addAppender(&appender);
 
     const Logger logger(L"ServiceTask");
@@ -172,8 +170,7 @@ TEST(EventLogAppender, EachEventIsARecordOfItsOwnIdWithTheServiceNameFirstThatEv
         {1010, EVENTLOG_INFORMATION_TYPE, [] { ServiceEvents::recycled(L"memory 1600MB over 1500MB"); },
          {L"memory 1600MB over 1500MB"}},
     };
-    const SimpleServiceSettings settings(L"My%Service", L"My Service", L"Runs", L"C:\\svc\\app.xml");
-    RecordingAppender appender(settings);
+    RecordingAppender appender(L"My%Service");
     for (const Kind& kind : kinds) {
         appender.records.clear();
         kind.report();

@@ -120,6 +120,17 @@ TEST(OutputDecoder, AutomaticReadsEachLineAsUtf8WhenItIsValidUtf8AndElseInTheCon
     EXPECT_EQ(fixed.lines, std::vector<std::wstring>{L"gr\u00c3\u00bc"});
 }
 
+TEST(OutputDecoder, AutomaticReadsTheOutputOfAProgramWithoutAConsoleInTheOemCodePage)
+{
+    EXPECT_EQ(consoleOutputCodePage(1251), 1251u);
+    ASSERT_EQ(consoleOutputCodePage(0), GetOEMCP()) << "0 is no code page but the ANSI one's alias";
+    if (GetOEMCP() == 437 && GetACP() == 1252) {
+        Collected output;
+        output.feed(consoleOutputCodePage(0), "caf\x82\n");  // a low quote in the ANSI code page
+        EXPECT_EQ(output.lines, std::vector<std::wstring>{L"caf\u00e9"});
+    }
+}
+
 TEST(OutputDecoder, EndsThePiecesOfALongLineOnWholeCharacters)
 {
     const std::string filler(OutputDecoder::LONG_LINE, 'x');

@@ -2,13 +2,16 @@
 
 #include <windows.h>
 
+#include <deque>
 #include <string>
 #include <vector>
 
+#include "common/UniqueResource.h"
 #include "logging/LogLevel.h"
 #include "logging/OutputLog.h"
 #include "process/LogPipeReader.h"
 #include "process/OutputDecoder.h"
+#include "process/OutputPipe.h"
 #include "process/OutputReader.h"
 #include "process/PipeReaderCallback.h"
 #include "process/ServiceStatusUpdater.h"
@@ -54,6 +57,46 @@ TEST(OutputRead, ZeroBytesAreAWriteOfNothingAndOnlyTheEndOfThePipeEndsTheCapture
     EXPECT_EQ(readResult(false, 0, ERROR_OPERATION_ABORTED), ReadResult::Cancelled);
     EXPECT_EQ(readResult(false, 0, ERROR_ACCESS_DENIED), ReadResult::Failed);
     EXPECT_EQ(readResult(false, 0, ERROR_INVALID_HANDLE), ReadResult::Failed);
+}
+
+TEST(OutputRead, TheDrainAfterTheEndCountsZeroByteReadsAsWellAsBytes)
+{
+    DrainBound zeroBytes;
+    for (size_t read = 0; read < DrainBound::MAX_READS; ++read) {
+        ASSERT_TRUE(zeroBytes.allowsMore()) << "after " << read << " zero-byte reads";
+        zeroBytes.count(0);
+    }
+    EXPECT_FALSE(zeroBytes.allowsMore());
+
+    DrainBound fullReads;
+    fullReads.count(DrainBound::MAX_BYTES - 1);
+    EXPECT_TRUE(fullReads.allowsMore());
+    fullReads.count(1);
+    EXPECT_FALSE(fullReads.allowsMore());
+}
+
+TEST(OutputPipe, TakesAnotherNameWhenSomeoneMadeItFirst)
+{
+    const std::wstring taken = L"\\\\.\\pipe\\hwtest-taken-" + std::to_wstring(GetCurrentProcessId());
+    const std::wstring fresh = L"\\\\.\\pipe\\hwtest-fresh-" + std::to_wstring(GetCurrentProcessId());
+    const UniqueHandle squatter(CreateNamedPipeW(taken.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE, 1, 0, 0, 0, nullptr));
+    ASSERT_TRUE(squatter) << GetLastError();
+
+    std::deque<std::wstring> names = {taken, fresh};
+    const auto next = [&names](std::wstring& name) {
+        if (names.empty()) {
+            return false;
+        }
+        name = names.front();
+        names.pop_front();
+        return true;
+    };
+    const OutputPipe pipe(next);
+    ASSERT_TRUE(pipe.isValid());
+    EXPECT_TRUE(names.empty()) << "the taken name was not given up";
+
+    names = {taken, taken};
+    EXPECT_FALSE(OutputPipe(next).isValid());
 }
 
 TEST(StartedMarker, IsFoundWhereAReadCutsALongLineButNotAcrossTwoLines)

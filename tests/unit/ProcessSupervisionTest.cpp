@@ -15,11 +15,14 @@
 #include "common/UniqueResource.h"
 #include "logging/CriticalSection.h"
 #include "logging/LogLevel.h"
+#include "process/ChildProcess.h"
 #include "process/PipeReaderCallback.h"
 #include "process/ProcessAction.h"
 #include "process/ProcessCommand.h"
+#include "process/ProcessInterruptTerminateHandler.h"
 #include "process/RunWatcher.h"
 #include "process/ServiceProcessCommand.h"
+#include "process/StartGate.h"
 #include "settings/SimpleSettings.h"
 #include "support/BoundedCall.h"
 #include "support/LoggingCapture.h"
@@ -182,6 +185,94 @@ TEST_F(Supervision, TerminatesTheProgramAndWhatItStartedWithExitCode42)
     EXPECT_TRUE(capture.has(L"Process exited with code: 42"));
     const DWORD grandchild = static_cast<DWORD>(std::stoul(readBytes(pidFile)));
     EXPECT_FALSE(processAlive(grandchild, 10000));
+}
+
+namespace {
+
+// Answers the looks at the files in the order given (refuses once they run
+// out), and lets a stop come right after the first look.
+class ProgrammedGate : public StartGate {
+public:
+    explicit ProgrammedGate(std::vector<bool> answers, InterruptHolder* stopAfterTheLook = nullptr)
+        : answers_(std::move(answers)), stopAfterTheLook_(stopAfterTheLook)
+    {
+    }
+    bool filesTrusted() override
+    {
+        if (stopAfterTheLook_ != nullptr) {
+            ScopedLock lock(stopLock_);
+            stopAfterTheLook_->interrupt();
+        }
+        const bool trusted = looks_ < answers_.size() && answers_[looks_];
+        ++looks_;
+        return trusted;
+    }
+    CriticalSection& stopLock() override { return stopLock_; }
+
+private:
+    std::vector<bool> answers_;
+    size_t looks_ = 0;
+    InterruptHolder* stopAfterTheLook_;
+    CriticalSection stopLock_;
+};
+
+}  // namespace
+
+TEST_F(Supervision, StartsNoProgramOnceAStopCameOrItsFilesAreRefusedAndRefusesAStopCommandTheSameWay)
+{
+    const std::wstring pid = dir.file(L"program.pid");
+    settings.setArguments(L"write-pid " + pid + L" ignore-ctrl sleep 600000");
+    // The stop comes after everything before the start is done.
+    ProgrammedGate stopping({true}, &root);
+    ServiceProcessCommand stopped(&root, &settings, &output);
+    stopped.startThrough(&stopping);
+    EXPECT_EQ(run(stopped), 0);
+    EXPECT_EQ(stopped.start(), ProgramStart::StopRequested);
+    EXPECT_FALSE(fileExists(pid)) << "the program was started after the stop request";
+
+    InterruptHolder second;
+    ProgrammedGate refusing({false});
+    ServiceProcessCommand refused(&second, &settings, &output);
+    refused.startThrough(&refusing);
+    EXPECT_EQ(run(refused), 1);
+    EXPECT_EQ(refused.start(), ProgramStart::FilesRefused);
+    EXPECT_FALSE(fileExists(pid)) << "the program was started although its files were refused";
+
+    // Trusted at the start, refused at the stop: the stop command does not
+    // run, the program is killed at once, and the stop counts as failed.
+    const std::wstring asked = dir.file(L"asked");
+    setStopCommand(L"touch " + asked);
+    InterruptHolder third;
+    ProgrammedGate startOnly({true, false});
+    ServiceProcessCommand command(&third, &settings, &output);
+    command.startThrough(&startOnly);
+    InterruptWhenFileAppears stopper(&third, pid);
+    EXPECT_EQ(run(command), 0);
+    EXPECT_EQ(command.start(), ProgramStart::Started);
+    EXPECT_EQ(command.exitCode(), 42u);
+    EXPECT_TRUE(command.stopFailed());
+    EXPECT_FALSE(fileExists(asked)) << "the stop command ran";
+}
+
+TEST(ProcessKill, AProcessThatDoesNotEndAfterItWasKilledIsGivenUpWithARecordThatNamesIt)
+{
+    // A process handle that never signals: a program stuck in I/O that never completes.
+    const UniqueHandle neverEnds(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    const HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    const ChildProcess child(neverEnds.get(), job);
+    LoggingCapture capture(LEVEL_INFO);
+    ProcessInterruptTerminateHandler handler(L"Service process", 300);
+    const ULONGLONG began = GetTickCount64();
+    DWORD wait = handler.handle(child);
+    EXPECT_LE(wait, 300u);
+    EXPECT_TRUE(capture.has(L"Service process will be killed, exit code would be 42"));
+    while (wait != ProcessInterruptHandler::GIVE_UP && GetTickCount64() - began < 30000) {
+        Sleep(wait < 100 ? wait : 100);
+        wait = handler.handle(child);
+    }
+    EXPECT_EQ(wait, ProcessInterruptHandler::GIVE_UP) << "still waited for after 30 s";
+    EXPECT_GE(GetTickCount64() - began, 300u) << "given up before its time";
+    EXPECT_TRUE(capture.has(L"Service process (process id 0) did not end within 300ms of being killed; it is given up"));
 }
 
 TEST_F(Supervision, SendsNoSecondConsoleEventToAProgramThatHadTheConsolesOwn)

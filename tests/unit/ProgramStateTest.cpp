@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/Json.h"
+#include "common/TextConversion.h"
 #include "logging/LogLevel.h"
 #include "logging/ServiceEvents.h"
 #include "service/ProgramSnapshot.h"
@@ -125,4 +126,14 @@ TEST(Json, StringsAreEscapedAndReadBackAndOnlyNestedObjectsOfScalarsAreRead)
     EXPECT_FALSE(readJsonScalars(L"{\"a\": \"\\u12\"}").has_value());
     EXPECT_FALSE(readJsonScalars(L"{\"a\": 1} x").has_value());
     EXPECT_FALSE(readJsonScalars(L"").has_value());
+}
+
+TEST(Json, LoneSurrogatesAreEscapedSoThatTheUtf8TextNamesTheSameFile)
+{
+    // A file name may hold a surrogate without its partner; a pair is one character.
+    const std::wstring path = L"C:\\a\xD800" L"b\xDC01" L"c\xD83D\xDE00.log";
+    EXPECT_EQ(jsonString(path), L"\"C:\\\\a\\ud800b\\udc01c\xD83D\xDE00.log\"");
+    const auto scalars = readJsonScalars(fromUtf8(toUtf8(L"{\"file\": " + jsonString(path) + L"}")));
+    ASSERT_TRUE(scalars.has_value());
+    EXPECT_EQ(scalars->at(L"file").text, path);
 }

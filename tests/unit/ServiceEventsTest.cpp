@@ -87,8 +87,8 @@ TEST(ServiceEvents, AFileTheWriteCheckRefusesIsOneButNotWhenTheRiskIsAccepted)
     const LoggingCapture quiet(LEVEL_ERROR);
     EventCapture events;
     const std::vector<WriteAccessFinding> findings = {
-        {L"C:\\Tools\\app.exe", L"BUILTIN\\Users", L"write data, append data", L""},
-        {L"C:\\Tools", L"", L"", L"Access is denied. (5)"},
+        {L"C:\\Tools\\app.exe", L"BUILTIN\\Users", L"write data, append data", L"", L""},
+        {L"C:\\Tools", L"", L"", L"Access is denied. (5)", L""},
     };
     EXPECT_TRUE(acceptWritableFiles(findings, true));
     EXPECT_TRUE(events.events.empty());

@@ -18,7 +18,6 @@
 #include "service/ServiceMain.h"
 #include "service/ServiceStatus.h"
 #include "service/StatusValue.h"
-#include "settings/SimpleSettings.h"
 #include "support/BoundedCall.h"
 #include "support/LoggingCapture.h"
 #include "support/ProcessRunner.h"
@@ -76,7 +75,6 @@ protected:
     ServiceEventHandler* handlers[7] = {&interrogate, &stop, &preShutdown, &shutdown, &power, &session, nullptr};
     ServiceEventContextEx context;
     ServiceEventHandlerCollection collection{&context, handlers};
-    SimpleServiceSettings settings{L"Svc", L"Svc", L"d", L""};
     CountingTask task;
 };
 
@@ -98,7 +96,7 @@ TEST_F(ServiceControlEvents, RefusesEveryControlUntilTheContextIsComplete)
 TEST_F(ServiceControlEvents, DispatchesByControlCode)
 {
     ServiceStatus status(nullptr, 0x1C5, recordStatus);
-    context.fill(&settings, &status, &task);
+    context.fill(&status, &task);
     LoggingCapture capture(LEVEL_DEBUG);
     EXPECT_EQ(controlHandlerEx(SERVICE_CONTROL_STOP, 0, nullptr, &collection), 0u);
     EXPECT_EQ(controlHandlerEx(SERVICE_CONTROL_SHUTDOWN, 0, nullptr, &collection), 0u);
@@ -132,7 +130,6 @@ class ServiceTaskRun : public ::testing::Test {
 protected:
     TemporaryDirectory dir;
     std::wstring settingsFile = dir.file(L"app.xml");
-    SimpleServiceSettings settings{L"Svc", L"Svc", L"d", settingsFile};
     ServiceEventContextEx context;
 
     void SetUp() override
@@ -153,7 +150,7 @@ protected:
     // returns when the service has reported "stopped".
     void runService(const std::wstring& stopWhenFileAppears = L"", const LoggingCapture* stopWhenRunning = nullptr)
     {
-        ServiceMain service(&settings);
+        ServiceMain service(ServiceLaunch{settingsFile, L"", L"", false});
         ServiceStatus status(nullptr, 0x1C5, recordStatus);
         std::thread controls([&] {
             if (stopWhenRunning != nullptr) {
@@ -170,7 +167,7 @@ protected:
                 controlHandlerEx(SERVICE_CONTROL_STOP, 0, nullptr, service.controls());
             }
         });
-        callWithin(RUN_BOUND, "ServiceMain::serve()", [&] { service.serve(status); });
+        callWithin(RUN_BOUND, "ServiceMain::serve()", [&] { service.serve(status, L"Svc"); });
         controls.join();
     }
 };
@@ -183,7 +180,7 @@ TEST_F(ServiceTaskRun, ProgramEndingByItselfStopsTheServiceAsAFailure)
     LoggingCapture capture(LEVEL_DEBUG);
     runService();
     EXPECT_EQ(statusSequence(capture),
-              (std::vector<std::wstring>{L"starting", L"running", L"stopped"}));
+              (std::vector<std::wstring>{L"starting", L"starting", L"running", L"stopped"}));
     EXPECT_TRUE(capture.has(L"Service process exited without service stop request"));
     const SERVICE_STATUS last = recordedReports().back();
     EXPECT_EQ(last.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
@@ -206,8 +203,8 @@ TEST_F(ServiceTaskRun, RequestedStopEndsTheProgramAndReportsSuccess)
     writeSettings(L"touch " + started + L" ignore-ctrl sleep 600000");
     LoggingCapture capture(LEVEL_DEBUG);
     runService(started);
-    EXPECT_EQ(statusSequence(capture), (std::vector<std::wstring>{L"starting", L"running", L"stopping",
-                                                                  L"stopping", L"stopped"}));
+    EXPECT_EQ(statusSequence(capture), (std::vector<std::wstring>{L"starting", L"starting", L"running",
+                                                                  L"stopping", L"stopping", L"stopped"}));
     EXPECT_TRUE(capture.has(L"Process exited with code: 42"));
     EXPECT_FALSE(capture.has(L"Service process exited without service stop request"));
     // "stopped" is the last act: after it the process may end at any moment.
@@ -235,7 +232,7 @@ TEST_F(ServiceTaskRun, MarkerDecidesWhenTheServiceRuns)
     runService(L"", &capture);
     booting.join();
     EXPECT_EQ(statusSequence(capture),
-              (std::vector<std::wstring>{L"starting", L"running", L"stopping", L"stopped"}));
+              (std::vector<std::wstring>{L"starting", L"starting", L"running", L"stopping", L"stopped"}));
     // Still starting while the program boots: the pending state was re-sent.
     const std::vector<SERVICE_STATUS> sent = recordedReports();
     ASSERT_GE(sent.size(), 2u);
@@ -265,7 +262,8 @@ TEST_F(ServiceTaskRun, SettingsThatCannotBeLoadedStopTheServiceAsAFailure)
     LoggingCapture capture(LEVEL_DEBUG);
     runService();
     EXPECT_TRUE(capture.has(L"Failed to load service task settings. Service will exit"));
-    EXPECT_EQ(statusSequence(capture), (std::vector<std::wstring>{L"stopped"}));
+    // Reported starting at once, before the file is read.
+    EXPECT_EQ(statusSequence(capture), (std::vector<std::wstring>{L"starting", L"stopped"}));
     const SERVICE_STATUS last = recordedReports().back();
     EXPECT_EQ(last.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
     EXPECT_EQ(last.dwServiceSpecificExitCode, 1u);
@@ -277,9 +275,9 @@ TEST_F(ServiceTaskRun, StopBeforeTheStartKeepsTheProgramFromStarting)
     writeSettings(L"touch " + started + L" exit 0");
     ServiceStatus status(nullptr, 0x1C5, recordStatus);
     {
-        ServiceExecuteProcessTask task;
+        ServiceExecuteProcessTask task(ServiceLaunch{settingsFile, L"Svc", L"", false});
         task.setContext(&context);
-        context.fill(&settings, &status, &task);
+        context.fill(&status, &task);
         LoggingCapture capture(LEVEL_WARN);
         task.CallStopService();
         task.CallStartService();

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <thread>
 #include <vector>
 
@@ -19,17 +20,28 @@ struct Report {
     DWORD tick;
 };
 
-// Records every report; can be told to hold the status thread inside a report.
+// Records every report; can be told to hold the status thread inside a
+// report, or to let it go one report at a time.
 struct Recorder {
     CriticalSection lock;
     std::vector<Report> reports;
     HANDLE release = CreateEventW(nullptr, TRUE, TRUE, nullptr);
     HANDLE entered = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    std::atomic<bool> oneByOne{false};
+    HANDLE next = CreateEventW(nullptr, FALSE, FALSE, nullptr);
 
     ~Recorder()
     {
         CloseHandle(release);
         CloseHandle(entered);
+        CloseHandle(next);
+    }
+
+    // The report the status thread is held in now.
+    SERVICE_STATUS held()
+    {
+        EXPECT_EQ(WaitForSingleObject(entered, 30000), WAIT_OBJECT_0) << "no report within 30 s";
+        return snapshot().back().status;
     }
 
     std::vector<Report> snapshot()
@@ -49,6 +61,9 @@ BOOL WINAPI recordStatus(SERVICE_STATUS_HANDLE, LPSERVICE_STATUS status)
     }
     SetEvent(recorder->entered);
     WaitForSingleObject(recorder->release, INFINITE);
+    if (recorder->oneByOne) {
+        WaitForSingleObject(recorder->next, INFINITE);
+    }
     return TRUE;
 }
 
@@ -75,30 +90,52 @@ protected:
 
 }  // namespace
 
-TEST_F(ServiceStatusProtocol, ResendsAPendingStateWithRisingCheckpoints)
+TEST_F(ServiceStatusProtocol, ResendsAPendingStateWhoseCheckpointRisesOnlyWithTheWorksHeartbeat)
 {
     ServiceStatus status(nullptr, 0x1C5, recordStatus);
-    status.setStatus(StatusValue::STARTING);
-    // Two re-sends, however late a loaded machine lets the timer fire.
-    for (int i = 0; i < 500 && record.snapshot().size() < 3; ++i) {
-        Sleep(20);
-    }
+    record.oneByOne = true;
+    std::thread starting([&status] { status.setStatus(StatusValue::STARTING); });
+    const SERVICE_STATUS first = record.held();
+    EXPECT_EQ(first.dwCurrentState, static_cast<DWORD>(SERVICE_START_PENDING));
+    EXPECT_EQ(first.dwCheckPoint, 43u);
+    EXPECT_EQ(first.dwWaitHint, 3000u);
+    EXPECT_EQ(first.dwControlsAccepted, 0x1C5u);
+    EXPECT_EQ(first.dwServiceType, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS));
+    EXPECT_TRUE(status.beat()) << "beats are wanted while the state is pending";
+    SetEvent(record.next);
+    EXPECT_EQ(record.held().dwCheckPoint, 44u) << "the beat was not progress";
+    // No beat: the work may hang, and the control manager is to see that.
+    SetEvent(record.next);
+    EXPECT_EQ(record.held().dwCheckPoint, 44u) << "progress reported without a beat";
+    SetEvent(record.next);
+    EXPECT_EQ(record.held().dwCheckPoint, 44u) << "progress reported without a beat";
+    record.oneByOne = false;
+    SetEvent(record.next);
+    starting.join();
+
+    status.setStatus(StatusValue::RUNNING);
+    EXPECT_FALSE(status.beat()) << "beats are wanted while running";
+    status.setStatus(StatusValue::STOPPING);
+    EXPECT_TRUE(status.beat());
     status.setStatus(StatusValue::STOPPED);
-    waitUntilStopped(status);
+    status.waitUntilStopped();
     const std::vector<Report> reports = record.snapshot();
-    ASSERT_GE(reports.size(), 4u);
-    for (size_t i = 0; i < reports.size(); ++i) {
-        const bool pending = i + 1 < reports.size();
-        // A settled state carries no checkpoint and no wait hint.
-        EXPECT_EQ(reports[i].status.dwCheckPoint, pending ? 43 + i : 0u);
-        EXPECT_EQ(reports[i].status.dwControlsAccepted, 0x1C5u);
-        EXPECT_EQ(reports[i].status.dwWaitHint, pending ? 3000u : 0u);
-        EXPECT_EQ(reports[i].status.dwServiceType, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS));
-    }
-    EXPECT_EQ(reports[0].status.dwCurrentState, static_cast<DWORD>(SERVICE_START_PENDING));
-    EXPECT_EQ(reports[1].status.dwCurrentState, static_cast<DWORD>(SERVICE_START_PENDING));
+    ASSERT_GE(reports.size(), 7u);
     // Re-sent on the 600 ms timer, not in a busy loop.
-    EXPECT_GE(reports[1].tick - reports[0].tick, 500u);
+    EXPECT_GE(reports[2].tick - reports[1].tick, 500u);
+    const auto firstIn = [&reports](DWORD state) {
+        for (const Report& report : reports) {
+            if (report.status.dwCurrentState == state) {
+                return report.status;
+            }
+        }
+        ADD_FAILURE() << "no report of state " << state;
+        return SERVICE_STATUS{};
+    };
+    // A settled state carries no checkpoint and no wait hint; a new value is progress.
+    EXPECT_EQ(firstIn(SERVICE_RUNNING).dwCheckPoint, 0u);
+    EXPECT_EQ(firstIn(SERVICE_RUNNING).dwWaitHint, 0u);
+    EXPECT_GT(firstIn(SERVICE_STOP_PENDING).dwCheckPoint, 44u);
     EXPECT_EQ(reports.back().status.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
     EXPECT_EQ(reports.back().status.dwWin32ExitCode, 0u);
 }
