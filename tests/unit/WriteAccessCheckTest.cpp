@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/UniqueResource.h"
+#include "security/FolderChain.h"
 #include "security/TrustedAccounts.h"
 #include "security/WriteAccessCheck.h"
 #include "support/TestFiles.h"
@@ -116,18 +117,22 @@ TEST(WriteAccessCheck, ChecksTheFileItsFolderAndEveryFolderAboveUpToTheVolumeRoo
     TemporaryDirectory dir;
     const std::wstring file = dir.file(L"app.xml");
     writeUtf8(file, L"<hostwell/>");
-    // Under Wine everything belongs to the Wine user, whom only the service's
-    // own account would make trusted: each path checked is a finding.
-    std::vector<std::wstring> checked;
-    for (const WriteAccessFinding& finding : findWritableSettingsFile(file, TrustedAccounts())) {
-        if (checked.empty() || checked.back() != finding.path) {
-            checked.push_back(finding.path);
+    FolderChain chain;
+    chain.addFile(file);
+    // The path as written; where links lead elsewhere, their chain follows.
+    std::vector<CheckedPath> written;
+    for (const CheckedPath& checked : chain.paths()) {
+        if (checked.via.empty()) {
+            written.push_back(checked);
         }
     }
-    ASSERT_GE(checked.size(), 3u);
-    EXPECT_EQ(checked[0], file);
-    EXPECT_EQ(checked[1], dir.path());
-    EXPECT_EQ(checked.back(), file.substr(0, 3));
+    ASSERT_GE(written.size(), 3u);
+    EXPECT_EQ(written[0].path, file);
+    EXPECT_EQ(written[0].reach, WriteReach::WHOLE_FILE);
+    EXPECT_EQ(written[1].path, dir.path());
+    EXPECT_EQ(written[1].reach, WriteReach::OWN_FOLDER);
+    EXPECT_EQ(written.back().path, file.substr(0, 3)) << "the volume root is not in the chain";
+    EXPECT_EQ(written.back().reach, WriteReach::FOLDER_ABOVE);
 }
 
 TEST(WriteAccessCheck, APathWhosePermissionsCannotBeReadIsAFinding)
