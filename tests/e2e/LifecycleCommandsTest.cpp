@@ -248,12 +248,15 @@ TEST_F(Lifecycle, StatusShowsWhatTheProgramDoesAsTextAndAsJsonForARunningRestart
 TEST_F(Lifecycle, StartOfAServiceThatIsStillStoppingIsNotASuccess)
 {
     // The program keeps the service stopping until it may end.
+    const std::wstring started = dir.file(L"started");
     const std::wstring mayEnd = dir.file(L"may-end");
-    writeSettings(L"wait-file " + mayEnd + L" exit 0", stopCommand(L"text asked", L"0.5"));
+    writeSettings(L"touch " + started + L" wait-file " + mayEnd + L" exit 0", stopCommand(L"text asked", L"0.5"));
     TestService service(name, hostwellArguments());
     ASSERT_TRUE(service.start()) << service.startError();
     ASSERT_EQ(service.waitFor(SERVICE_RUNNING).dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING))
         << "the service did not start";
+    // A stop before the program runs would keep it from starting: no stop command, no wait.
+    waitForFile(started);
     ASSERT_TRUE(service.requestStop());
     ASSERT_EQ(service.status().dwCurrentState, static_cast<DWORD>(SERVICE_STOP_PENDING));
 

@@ -79,11 +79,13 @@ TEST_F(ServiceRun, WithMarkerStaysStartingUntilTheProgramPrintsIt)
 TEST_F(ServiceRun, StopCommandLetsTheProgramEndByItself)
 {
     const std::wstring stopFile = dir.file(L"stop.flag");
-    writeSettings(L"wait-file " + stopFile + L" text \"shutting down\" exit 0",
+    writeSettings(L"text working wait-file " + stopFile + L" text \"shutting down\" exit 0",
                   stopCommand(L"text \"asked to stop\" touch " + stopFile));
     TestService service(name, hostwellArguments());
     ASSERT_TRUE(service.start()) << service.startError();
     service.waitFor(SERVICE_RUNNING);
+    // A stop that comes before the program runs keeps it from starting: nothing to stop.
+    waitForLogLine(L"console                           [Info] working");
     service.requestStop();
     const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
     EXPECT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
@@ -119,10 +121,12 @@ TEST_F(ServiceRun, TwoStopRequestsAndAHangingStopCommandStillEndInStopped)
 {
     const std::wstring stopPid = dir.file(L"stop.pid");
     // Time enough for the stop command to say who it is.
-    writeSettings(L"ignore-ctrl sleep 600000", stopCommand(L"write-pid " + stopPid + L" sleep 600000", L"0.05"));
+    writeSettings(L"text working ignore-ctrl sleep 600000",
+                  stopCommand(L"write-pid " + stopPid + L" sleep 600000", L"0.05"));
     TestService service(name, hostwellArguments());
     ASSERT_TRUE(service.start()) << service.startError();
     service.waitFor(SERVICE_RUNNING);
+    waitForLogLine(L"console                           [Info] working");
     EXPECT_TRUE(service.requestStop());
     service.requestStop();
     const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
@@ -331,6 +335,7 @@ TEST_F(ServiceRun, StopCommandThatCannotStartLetsTheProgramBeKilledAtOnce)
     TestService service(name, hostwellArguments());
     ASSERT_TRUE(service.start()) << service.startError();
     service.waitFor(SERVICE_RUNNING);
+    waitForLogLine(L"console                           [Info] working");
     ASSERT_TRUE(service.requestStop());
     // Stopped within waitFor's 30 s, not after the stop timeout of 2 minutes.
     const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
