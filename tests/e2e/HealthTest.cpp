@@ -38,10 +38,33 @@ protected:
     const std::wstring address = format(L"127.0.0.1:%d", port);
     const std::wstring url = L"http://" + address + L"/health";
     const std::wstring control = dir.file(L"server");
+    // The service runs, and the health check begins, only once the port
+    // answers: however long the program takes to start, no probe finds it
+    // not listening yet.
+    const std::wstring readyOnceListening = L"<status-marker><tcp>" + address + L"</tcp></status-marker>";
 
     std::wstring serve(const std::wstring& before = L"") const
     {
         return before + format(L"serve-http %d ", port) + control;
+    }
+
+    // What the state file says of the program's health once the check has
+    // said anything; "stopped" when the service stopped first.
+    std::string firstVerdict(const TestService& service) const
+    {
+        for (int i = 0; i < 1500; ++i) {
+            const std::string state = readBytes(log + L".state.json");
+            for (const char* verdict : {"healthy", "failing", "unhealthy"}) {
+                if (state.find("\"health\": \"" + std::string(verdict) + "\"") != std::string::npos) {
+                    return verdict;
+                }
+            }
+            if (service.status().dwCurrentState == SERVICE_STOPPED) {
+                return "stopped";
+            }
+            Sleep(20);
+        }
+        return "nothing within 30 s";
     }
 };
 
@@ -65,25 +88,28 @@ TEST_F(Health, TheServiceRunsOnlyOnceThePortAnswersAndTheLimitNamesWhatDidNot)
         EXPECT_EQ(service.waitFor(SERVICE_STOPPED).dwWin32ExitCode, 0u);
     }
 
+    // The limit leaves a loaded machine time to start the program, which prints
+    // its marker and listens at once: only the answer 503 is named.
     writeBytes(control + L".503", "x");
-    writeSettings(serve(), L"<status-marker timeout='2s'><started>serving</started><tcp>" + address +
+    writeSettings(serve(), L"<status-marker timeout='5s'><started>serving</started><tcp>" + address +
                                L"</tcp><http>" + url + L"</http></status-marker>");
     TestService service(name, hostwellArguments());
     ASSERT_TRUE(service.start()) << service.startError();
     const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
     EXPECT_EQ(stopped.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
     EXPECT_EQ(stopped.dwServiceSpecificExitCode, 42u);
-    EXPECT_TRUE(logHas(L"The program was not ready within 2s (http " + url + L": answered 503); it is stopped and "
+    EXPECT_TRUE(logHas(L"The program was not ready within 5s (http " + url + L": answered 503); it is stopped and "
                        L"the service ends"))
         << toUtf8(retainedLog());
 }
 
 TEST_F(Health, AProgramThatStopsAnsweringIsRestartedOrEndsTheServiceWith1460)
 {
-    const std::wstring health = L"<health interval='200ms' timeout='300ms' failures='2'><http>" + url + L"</http></health>";
     {
-        writeSettings(serve(L"write-pid " + dir.file(L"pid") + L" "),
-                      health + L"<restart when='failure' delay='100ms'/>");
+        // Answers come at once; the time limit only keeps a slow one from counting as none.
+        writeSettings(serve(), readyOnceListening +
+                                   L"<health interval='200ms' timeout='10s' failures='2'><http>" + url +
+                                   L"</http></health><restart when='failure' delay='100ms'/>");
         TestService service(name, hostwellArguments());
         ASSERT_TRUE(service.start()) << service.startError();
         ASSERT_EQ(service.waitFor(SERVICE_RUNNING).dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
@@ -99,11 +125,11 @@ TEST_F(Health, AProgramThatStopsAnsweringIsRestartedOrEndsTheServiceWith1460)
     }
 
     // A server that takes the connection and never answers; no restart.
-    writeSettings(serve(), health);
+    writeBytes(control + L".hang", "x");
+    writeSettings(serve(), readyOnceListening + L"<health interval='200ms' timeout='300ms' failures='2'><http>" +
+                               url + L"</http></health>");
     TestService service(name, hostwellArguments());
     ASSERT_TRUE(service.start()) << service.startError();
-    ASSERT_EQ(service.waitFor(SERVICE_RUNNING).dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
-    writeBytes(control + L".hang", "x");
     const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
     EXPECT_EQ(stopped.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
     EXPECT_EQ(stopped.dwServiceSpecificExitCode, static_cast<DWORD>(ERROR_TIMEOUT));
@@ -116,14 +142,46 @@ TEST_F(Health, AProgramThatStopsAnsweringIsRestartedOrEndsTheServiceWith1460)
 TEST_F(Health, AStopDuringAProbeEndsItAtOnce)
 {
     writeBytes(control + L".hang", "x");
-    writeSettings(serve(), L"<health interval='100ms' timeout='10m'><http>" + url + L"</http></health>");
+    writeSettings(serve(), readyOnceListening + L"<health interval='100ms' timeout='10m'><http>" + url +
+                               L"</http></health>");
     TestService service(name, hostwellArguments());
     ASSERT_TRUE(service.start()) << service.startError();
-    ASSERT_EQ(service.waitFor(SERVICE_RUNNING).dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
-    Sleep(500);  // the first probe waits for an answer that never comes
+    // The first probe has asked and waits for an answer that never comes.
+    waitForFile(control + L".asked");
     ASSERT_TRUE(service.requestStop());
     // Within waitFor's 30 s, not the probe's 10 minutes.
     const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
     EXPECT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
     EXPECT_EQ(stopped.dwWin32ExitCode, 0u);
+}
+
+TEST_F(Health, TheFirstProbeComesAfterTheGracePeriod)
+{
+    // The program answers only two seconds after the service runs.
+    const std::wstring go = dir.file(L"go");
+    writeSettings(serve(L"wait-file " + go + L" "),
+                  L"<health interval='500ms' timeout='10s' failures='1' grace='5s'><http>" + url +
+                      L"</http></health><restart when='failure' delay='100ms'/>");
+    TestService service(name, hostwellArguments());
+    ASSERT_TRUE(service.start()) << service.startError();
+    ASSERT_EQ(service.waitFor(SERVICE_RUNNING).dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+    Sleep(2000);
+    writeBytes(go, "x");
+    EXPECT_EQ(firstVerdict(service), "healthy") << toUtf8(retainedLog());
+    EXPECT_FALSE(logHas(L"restart 1")) << toUtf8(retainedLog());
+}
+
+TEST_F(Health, AProbeHasTheTimeoutOfTheHealthCheck)
+{
+    const auto verdictOnAnAnswerAfter = [this](const std::wstring& timeout, const char* milliseconds) {
+        writeBytes(control + L".slow", milliseconds);
+        DeleteFileW((log + L".state.json").c_str());
+        writeSettings(serve(), readyOnceListening + L"<health interval='200ms' timeout='" + timeout +
+                                   L"' failures='1'><http>" + url + L"</http></health>");
+        TestService service(name, hostwellArguments());
+        EXPECT_TRUE(service.start()) << service.startError();
+        return firstVerdict(service);
+    };
+    EXPECT_EQ(verdictOnAnAnswerAfter(L"1s", "1500"), "unhealthy") << toUtf8(retainedLog());
+    EXPECT_EQ(verdictOnAnAnswerAfter(L"5s", "3000"), "healthy") << toUtf8(retainedLog());
 }

@@ -72,10 +72,10 @@ std::map<std::wstring, std::wstring> statusJson(const TemporaryDirectory& dir, c
         c = c == L'/' ? L'\\' : c;
     }
     runProcess(L"Z:" + python, {L"-c", FLATTEN_JSON, status.output(), result});
-    for (int i = 0; i < 500 && !fileExists(resultOnWindows); ++i) {
+    for (int i = 0; i < 1500 && !fileExists(resultOnWindows); ++i) {
         Sleep(20);
     }
-    EXPECT_TRUE(fileExists(resultOnWindows)) << "Python's json did not read within 10 s: " << status.rawOutput;
+    EXPECT_TRUE(fileExists(resultOnWindows)) << "Python's json did not read within 30 s: " << status.rawOutput;
     const std::wstring flattened = readUtf8(resultOnWindows);
     DeleteFileW(resultOnWindows.c_str());
     std::map<std::wstring, std::wstring> values;
@@ -247,12 +247,16 @@ TEST_F(Lifecycle, StatusShowsWhatTheProgramDoesAsTextAndAsJsonForARunningRestart
 
 TEST_F(Lifecycle, StartOfAServiceThatIsStillStoppingIsNotASuccess)
 {
-    // The stop command keeps the service stopping for three seconds.
-    writeSettings(L"sleep 600000", stopCommand(L"sleep 3000", L"0.1"));
+    // The program keeps the service stopping until it may end.
+    const std::wstring started = dir.file(L"started");
+    const std::wstring mayEnd = dir.file(L"may-end");
+    writeSettings(L"touch " + started + L" wait-file " + mayEnd + L" exit 0", stopCommand(L"text asked", L"0.5"));
     TestService service(name, hostwellArguments());
     ASSERT_TRUE(service.start()) << service.startError();
     ASSERT_EQ(service.waitFor(SERVICE_RUNNING).dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING))
         << "the service did not start";
+    // A stop before the program runs would keep it from starting: no stop command, no wait.
+    waitForFile(started);
     ASSERT_TRUE(service.requestStop());
     ASSERT_EQ(service.status().dwCurrentState, static_cast<DWORD>(SERVICE_STOP_PENDING));
 
@@ -260,8 +264,9 @@ TEST_F(Lifecycle, StartOfAServiceThatIsStillStoppingIsNotASuccess)
     EXPECT_EQ(result.exitCode, 1u) << toUtf8(result.output());
     EXPECT_TRUE(result.hasLine(L"Failed to start service " + name + L": it is still stopping"))
         << toUtf8(result.output());
+    writeBytes(mayEnd, "x");
     EXPECT_EQ(service.waitFor(SERVICE_STOPPED).dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED))
-        << "the service did not stop after its stop command";
+        << "the service did not stop once its program ended";
 }
 
 TEST(LifecycleArguments, AnUnknownServiceOrABadWaitFailsWithTheReason)

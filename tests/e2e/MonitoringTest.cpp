@@ -65,10 +65,10 @@ std::map<std::wstring, std::wstring> pythonRead(const wchar_t* script, const std
     const std::wstring unixResult = format(L"/tmp/hwmonitoring-%lu-%d.txt", GetCurrentProcessId(), ++run);
     const std::wstring result = windowsPath(unixResult);
     runProcess(windowsPath(fromUtf8(TEST_PYTHON)), {L"-c", script, text, unixResult});
-    for (int i = 0; i < 500 && !fileExists(result); ++i) {
+    for (int i = 0; i < 1500 && !fileExists(result); ++i) {
         Sleep(20);
     }
-    EXPECT_TRUE(fileExists(result)) << "Python did not read within 10 s: " << toUtf8(text);
+    EXPECT_TRUE(fileExists(result)) << "Python did not read within 30 s: " << toUtf8(text);
     std::map<std::wstring, std::wstring> values;
     std::wistringstream lines(readUtf8(result));
     DeleteFileW(result.c_str());

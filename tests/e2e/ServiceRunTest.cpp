@@ -79,11 +79,13 @@ TEST_F(ServiceRun, WithMarkerStaysStartingUntilTheProgramPrintsIt)
 TEST_F(ServiceRun, StopCommandLetsTheProgramEndByItself)
 {
     const std::wstring stopFile = dir.file(L"stop.flag");
-    writeSettings(L"wait-file " + stopFile + L" text \"shutting down\" exit 0",
+    writeSettings(L"text working wait-file " + stopFile + L" text \"shutting down\" exit 0",
                   stopCommand(L"text \"asked to stop\" touch " + stopFile));
     TestService service(name, hostwellArguments());
     ASSERT_TRUE(service.start()) << service.startError();
     service.waitFor(SERVICE_RUNNING);
+    // A stop that comes before the program runs keeps it from starting: nothing to stop.
+    waitForLogLine(L"console                           [Info] working");
     service.requestStop();
     const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
     EXPECT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
@@ -119,10 +121,12 @@ TEST_F(ServiceRun, TwoStopRequestsAndAHangingStopCommandStillEndInStopped)
 {
     const std::wstring stopPid = dir.file(L"stop.pid");
     // Time enough for the stop command to say who it is.
-    writeSettings(L"ignore-ctrl sleep 600000", stopCommand(L"write-pid " + stopPid + L" sleep 600000", L"0.05"));
+    writeSettings(L"text working ignore-ctrl sleep 600000",
+                  stopCommand(L"write-pid " + stopPid + L" sleep 600000", L"0.05"));
     TestService service(name, hostwellArguments());
     ASSERT_TRUE(service.start()) << service.startError();
     service.waitFor(SERVICE_RUNNING);
+    waitForLogLine(L"console                           [Info] working");
     EXPECT_TRUE(service.requestStop());
     service.requestStop();
     const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
@@ -277,10 +281,11 @@ TEST_F(ServiceRun, KilledWrapperTakesTheProgramAndWhatItStartedAlong)
 
 TEST_F(ServiceRun, ConsoleEventStopsAProgramGentlyAndTheTimeoutEndsOneThatIgnoresIt)
 {
-    // Stops the program once it has written its line: a program that has not
-    // set up its console yet cannot be sent the event.
-    const auto stopAfter = [this](const std::wstring& line, const std::wstring& then) {
-        writeSettings(L"text " + line + L" " + then, L"<termination timeout=\"0.05\" console-event=\"ctrl-c\"/>");
+    // Stops the program once it has written its line, after it has chosen what
+    // to do with the event: one that has not set up its console yet cannot be sent it.
+    const auto stopAfter = [this](const std::wstring& line, const std::wstring& onTheEvent) {
+        writeSettings(onTheEvent + L" text " + line + L" sleep 600000",
+                      L"<termination timeout=\"0.05\" console-event=\"ctrl-c\"/>");
         TestService service(name, hostwellArguments());
         EXPECT_TRUE(service.start()) << service.startError();
         service.waitFor(SERVICE_RUNNING);
@@ -288,7 +293,7 @@ TEST_F(ServiceRun, ConsoleEventStopsAProgramGentlyAndTheTimeoutEndsOneThatIgnore
         EXPECT_TRUE(service.requestStop());
         return service.waitFor(SERVICE_STOPPED);
     };
-    const SERVICE_STATUS_PROCESS gentle = stopAfter(L"working", L"exit-on-ctrl sleep 600000");
+    const SERVICE_STATUS_PROCESS gentle = stopAfter(L"working", L"exit-on-ctrl");
     EXPECT_EQ(gentle.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
     EXPECT_EQ(gentle.dwWin32ExitCode, 0u);
     EXPECT_TRUE(logHas(L"Sending Ctrl+C to the process"));
@@ -296,7 +301,7 @@ TEST_F(ServiceRun, ConsoleEventStopsAProgramGentlyAndTheTimeoutEndsOneThatIgnore
     EXPECT_TRUE(logHas(L"Process exited with code: 0"));
     EXPECT_FALSE(logHas(L"Service process will be killed"));
 
-    const SERVICE_STATUS_PROCESS killed = stopAfter(L"still-working", L"ignore-ctrl sleep 600000");
+    const SERVICE_STATUS_PROCESS killed = stopAfter(L"still-working", L"ignore-ctrl");
     EXPECT_EQ(killed.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
     EXPECT_TRUE(logHas(L"Waiting for process to exit..."));
     EXPECT_TRUE(logHas(L"Service process will be killed, exit code would be 42"));
@@ -330,6 +335,7 @@ TEST_F(ServiceRun, StopCommandThatCannotStartLetsTheProgramBeKilledAtOnce)
     TestService service(name, hostwellArguments());
     ASSERT_TRUE(service.start()) << service.startError();
     service.waitFor(SERVICE_RUNNING);
+    waitForLogLine(L"console                           [Info] working");
     ASSERT_TRUE(service.requestStop());
     // Stopped within waitFor's 30 s, not after the stop timeout of 2 minutes.
     const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);

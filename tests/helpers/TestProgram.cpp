@@ -19,7 +19,8 @@
 //   crash              access violation
 //   exit N             end with exit code N
 //   serve-http PORT P  serve HTTP on 127.0.0.1:PORT for good: 200, 503 while the file P.503
-//                      exists, no answer while P.hang exists
+//                      exists, no answer while P.hang exists, the answer after the number of
+//                      milliseconds P.slow holds; each request creates P.asked
 #include <winsock2.h>
 #include <windows.h>
 
@@ -99,6 +100,21 @@ void startGrandchild(const wchar_t* pidFile)
 
 bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+// The number a file holds; 0 when there is none.
+DWORD readNumber(const std::wstring& path)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return 0;
+    }
+    char text[16] = {};
+    DWORD read = 0;
+    ReadFile(file, text, sizeof text - 1, &read, nullptr);
+    CloseHandle(file);
+    return strtoul(text, nullptr, 10);
+}
+
 void serveHttp(const wchar_t* port, const std::wstring& control)
 {
     WSADATA data;
@@ -120,10 +136,17 @@ void serveHttp(const wchar_t* port, const std::wstring& control)
             continue;
         }
         char request[4096];
-        recv(client, request, sizeof request, 0);
+        // A connection that sends nothing is a port probe, no request.
+        const bool asked = recv(client, request, sizeof request, 0) > 0;
+        if (asked) {
+            writeNumber((control + L".asked").c_str(), GetCurrentProcessId());
+        }
         if (exists(control + L".hang")) {
             unanswered.push_back(client);
             continue;
+        }
+        if (asked) {
+            Sleep(readNumber(control + L".slow"));
         }
         const std::string answer = exists(control + L".503")
                                        ? "HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"

@@ -41,12 +41,12 @@ std::wstring ServiceTestCase::retainedLog() const
     return readUtf8(log + L".3") + readUtf8(log + L".2") + readUtf8(log + L".1") + readUtf8(log);
 }
 
-void ServiceTestCase::waitForFile(const std::wstring& path)
+void ServiceTestCase::waitForFile(const std::wstring& path, int seconds)
 {
-    for (int i = 0; i < 1500 && !fileExists(path); ++i) {
+    for (int i = 0; i < seconds * 50 && !fileExists(path); ++i) {
         Sleep(20);
     }
-    EXPECT_TRUE(fileExists(path)) << "the file " << toUtf8(path) << " did not appear within 30 s";
+    EXPECT_TRUE(fileExists(path)) << "the file " << toUtf8(path) << " did not appear within " << seconds << " s";
 }
 
 DWORD ServiceTestCase::readProcessId(const std::wstring& path)

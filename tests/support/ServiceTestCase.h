@@ -29,6 +29,6 @@ protected:
     // The live log file and its backups, oldest first.
     std::wstring retainedLog() const;
 
-    static void waitForFile(const std::wstring& path);
+    static void waitForFile(const std::wstring& path, int seconds = 30);
     static DWORD readProcessId(const std::wstring& path);
 };

@@ -1,6 +1,9 @@
 #include "support/TestService.h"
 
+#include <gtest/gtest.h>
+
 #include "common/Format.h"
+#include "common/TextConversion.h"
 #include "support/ProcessRunner.h"
 
 TestService::TestService(const std::wstring& name, const std::wstring& hostwellArguments)
@@ -12,10 +15,17 @@ TestService::TestService(const std::wstring& name, const std::wstring& executabl
     : name_(name)
 {
     manager_.reset(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    if (!manager_) {
+        ADD_FAILURE() << "The service control manager could not be opened: " << GetLastError();
+    }
     const std::wstring binaryPath = L"\"" + executable + L"\" " + arguments;
     service_.reset(CreateServiceW(manager_.get(), name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
                                   SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
                                   binaryPath.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
+    // Else start() would only say that the handle is invalid (6).
+    if (!service_) {
+        ADD_FAILURE() << "The service " << toUtf8(name) << " could not be registered: " << GetLastError();
+    }
 }
 
 TestService::TestService(const std::wstring& name) : name_(name), owned_(false) { open(); }
@@ -83,7 +93,10 @@ SERVICE_STATUS_PROCESS TestService::waitFor(DWORD state, DWORD timeoutMs) const
 std::wstring TestService::uniqueName(const std::wstring& prefix)
 {
     static int counter = 0;
-    return format(L"%s%lu_%d", prefix, GetCurrentProcessId(), ++counter);
+    // Wine gives the ids of ended processes to new ones: the start time keeps
+    // a name apart from one that a test program which crashed left registered.
+    static const unsigned long started = static_cast<unsigned long>(GetTickCount64() % 1000000);
+    return format(L"%s%lu_%lu_%d", prefix, GetCurrentProcessId(), started, ++counter);
 }
 
 bool isProcessAlive(DWORD processId)

@@ -27,6 +27,12 @@ TEST(ProbeTarget, ReadsHostAndPortIncludingIPv6AndSaysWhatIsWrong)
     EXPECT_EQ(parseTcpTarget(L"[::1:8080", tcp), L"has no ] after its IPv6 address");
     // A refused value leaves the target as it was.
     EXPECT_EQ(tcp.host, L"::1");
+    // Both ends of the range are ports.
+    EXPECT_EQ(parseTcpTarget(L"host:65535", tcp), L"");
+    EXPECT_EQ(tcp.port, 65535);
+    EXPECT_EQ(parseTcpTarget(L"host:65536", tcp), L"has a port outside 1 to 65535");
+    EXPECT_EQ(parseTcpTarget(L"host:1", tcp), L"");
+    EXPECT_EQ(tcp.port, 1);
 }
 
 TEST(ProbeTarget, ReadsHttpAndHttpsAddressesWithTheirDefaultPortsAndRefusesOtherSchemes)

@@ -5,6 +5,7 @@
 #include <stdlib.h>
 
 #include <atomic>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "process/ProcessAction.h"
 #include "process/ProcessCommand.h"
 #include "process/ProcessInterruptTerminateHandler.h"
+#include "process/RunWatcher.h"
 #include "process/ServiceProcessCommand.h"
 #include "process/StartGate.h"
 #include "settings/SimpleSettings.h"
@@ -73,13 +75,26 @@ private:
     UniqueHandle thread_;
 };
 
+// Has the program stopped as soon as it runs, as a health check that finds it unhealthy does.
+class UnhealthyAtOnce : public RunWatcher {
+public:
+    void onRunStarted() override {}
+    void addHandles(std::vector<HANDLE>& handles) override { handles.push_back(due_.get()); }
+    bool onSignalled(HANDLE) override { return true; }
+    void onRunEnded() override {}
+
+private:
+    UniqueHandle due_{CreateEventW(nullptr, TRUE, TRUE, nullptr)};
+};
+
 // Far more than any of these runs takes, even on a loaded machine.
 const DWORD RUN_BOUND = 60;
 
-bool processAlive(DWORD pid)
+// True while the process runs, or still runs after `ms` of waiting for its end.
+bool processAlive(DWORD pid, DWORD ms = 0)
 {
     UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, pid));
-    return process && WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
+    return process && WaitForSingleObject(process.get(), ms) == WAIT_TIMEOUT;
 }
 
 class Supervision : public ::testing::Test {
@@ -169,8 +184,7 @@ TEST_F(Supervision, TerminatesTheProgramAndWhatItStartedWithExitCode42)
     EXPECT_TRUE(capture.has(L"Service process will be killed, exit code would be 42"));
     EXPECT_TRUE(capture.has(L"Process exited with code: 42"));
     const DWORD grandchild = static_cast<DWORD>(std::stoul(readBytes(pidFile)));
-    Sleep(200);
-    EXPECT_FALSE(processAlive(grandchild));
+    EXPECT_FALSE(processAlive(grandchild, 10000));
 }
 
 namespace {
@@ -288,17 +302,47 @@ TEST_F(Supervision, EndsAndCountsWhatAProgramThatEndsByItselfLeftRunning)
     EXPECT_EQ(run(command), 0);
     const DWORD grandchild = static_cast<DWORD>(std::stoul(readBytes(pidFile)));
     UniqueHandle process(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, grandchild));
-    EXPECT_EQ(WaitForSingleObject(process.get(), 5000), WAIT_OBJECT_0) << "the grandchild outlived the run";
+    EXPECT_EQ(WaitForSingleObject(process.get(), 10000), WAIT_OBJECT_0) << "the grandchild outlived the run";
     EXPECT_TRUE(capture.has(L"1 process(es) started by the program were still running; they are ended with it"));
     TerminateProcess(process.get(), 0);
+}
+
+TEST_F(Supervision, AProgramStoppedByItsHealthCheckOrAStopRequestIsNotSaidToLeaveProcessesBehind)
+{
+    // The program ends by itself once the stop command has seen its grandchild start.
+    const std::wstring pidFile = dir.file(L"grandchild.pid");
+    const std::wstring stopFile = dir.file(L"stop.flag");
+    settings.setArguments(L"grandchild " + pidFile + L" wait-file " + stopFile + L" exit 0");
+    setStopCommand(L"wait-file " + pidFile + L" touch " + stopFile);
+    const auto saidToLeaveProcesses = [&](bool byHealthCheck) {
+        DeleteFileW(pidFile.c_str());
+        DeleteFileW(stopFile.c_str());
+        LoggingCapture capture(LEVEL_INFO);
+        ServiceProcessCommand command(&root, &settings, &output);
+        UnhealthyAtOnce healthCheck;
+        std::optional<InterruptWhenFileAppears> stopRequest;
+        if (byHealthCheck) {
+            command.watchWith(&healthCheck);
+        } else {
+            stopRequest.emplace(&root, pidFile);
+        }
+        EXPECT_EQ(run(command), 0);
+        EXPECT_EQ(command.stoppedByWatcher(), byHealthCheck);
+        EXPECT_TRUE(capture.has(L"Process exited with code: 0")) << "the program did not end by itself";
+        return capture.has(L"1 process(es) started by the program were still running; they are ended with it");
+    };
+    // The stop request last: it stays with the holder.
+    EXPECT_FALSE(saidToLeaveProcesses(true));
+    EXPECT_FALSE(saidToLeaveProcesses(false));
 }
 
 TEST_F(Supervision, CloseEventReturnsOnlyWhenTheStopSequenceIsOver)
 {
     const std::wstring pidFile = dir.file(L"program.pid");
     const std::wstring stopped = dir.file(L"stop-command.ran");
-    settings.setArguments(L"write-pid " + pidFile + L" ignore-ctrl sleep 600000");
-    settings.setStopTimeout(1500);
+    // The program ends once the stop command has run; the stop timeout only bounds that.
+    settings.setArguments(L"write-pid " + pidFile + L" wait-file " + stopped + L" exit 0");
+    settings.setStopTimeout(30000);
     setStopCommand(L"sleep 500 touch " + stopped);
     ProcessAction action;
     std::thread console([&] { action.ExecuteTaskAction(Argz(0, nullptr), settings); });
@@ -343,8 +387,8 @@ TEST_F(Supervision, KillsAHangingStopCommandAndTheProgramWhenTheTimeIsUp)
     const std::wstring started = dir.file(L"started");
     const std::wstring stopPid = dir.file(L"stop.pid");
     settings.setArguments(L"touch " + started + L" ignore-ctrl sleep 600000");
-    // Time enough for the stop command to say who it is.
-    settings.setStopTimeout(1000);
+    // Time enough for a loaded machine to start the stop command, which says who it is at once.
+    settings.setStopTimeout(3000);
     setStopCommand(L"write-pid " + stopPid + L" sleep 600000");
     ServiceProcessCommand command(&root, &settings, &output);
     InterruptWhenFileAppears stopper(&root, started);
@@ -357,7 +401,7 @@ TEST_F(Supervision, KillsAHangingStopCommandAndTheProgramWhenTheTimeIsUp)
     EXPECT_TRUE(capture.has(L"Stop command process will be killed, exit code would be 42"));
     EXPECT_TRUE(capture.has(L"Service process will be killed, exit code would be 42"));
     const DWORD stopCommand = static_cast<DWORD>(std::stoul(readBytes(stopPid)));
-    EXPECT_FALSE(processAlive(stopCommand));
+    EXPECT_FALSE(processAlive(stopCommand, 10000));
 }
 
 TEST_F(Supervision, CopiesListedSystemVariablesUnexpanded)

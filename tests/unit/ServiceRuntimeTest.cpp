@@ -217,10 +217,20 @@ TEST_F(ServiceTaskRun, RequestedStopEndsTheProgramAndReportsSuccess)
 
 TEST_F(ServiceTaskRun, MarkerDecidesWhenTheServiceRuns)
 {
-    writeSettings(L"text booting sleep 700 text \"Server started now\" text again-Server started sleep 600000",
+    const std::wstring booted = dir.file(L"booted");
+    writeSettings(L"text booting wait-file " + booted +
+                      L" text \"Server started now\" text again-Server started sleep 600000",
                   L"<status-marker><started>Server started</started></status-marker>");
     LoggingCapture capture(LEVEL_DEBUG);
+    // The program boots until "starting" has been sent a second time.
+    std::thread booting([&booted] {
+        for (int i = 0; i < 500 && recordedReports().size() < 2; ++i) {
+            Sleep(20);
+        }
+        writeBytes(booted, "x");
+    });
     runService(L"", &capture);
+    booting.join();
     EXPECT_EQ(statusSequence(capture),
               (std::vector<std::wstring>{L"starting", L"starting", L"running", L"stopping", L"stopped"}));
     // Still starting while the program boots: the pending state was re-sent.

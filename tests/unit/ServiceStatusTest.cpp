@@ -72,6 +72,20 @@ protected:
     Recorder record;
     void SetUp() override { recorder = &record; }
     void TearDown() override { recorder = nullptr; }
+
+    // The status thread has made its last report and ended.
+    static void waitUntilStopped(ServiceStatus& status)
+    {
+        callWithin(10, "ServiceStatus::waitUntilStopped()", [&status] { status.waitUntilStopped(); });
+    }
+
+    static void waitForMessage(const LoggingCapture& capture, const std::wstring& message)
+    {
+        for (int i = 0; i < 500 && !capture.has(message); ++i) {
+            Sleep(20);
+        }
+        ASSERT_TRUE(capture.has(message)) << "not logged within 10 s";
+    }
 };
 
 }  // namespace
@@ -128,6 +142,7 @@ TEST_F(ServiceStatusProtocol, ResendsAPendingStateWhoseCheckpointRisesOnlyWithTh
 
 TEST_F(ServiceStatusProtocol, SendsOnlyTheLatestValueNeverRunningAfterAStopAndEndsAfterStopped)
 {
+    LoggingCapture capture(LEVEL_DEBUG);
     ServiceStatus status(nullptr, 0x1C5, recordStatus);
     ResetEvent(record.release);
     status.setStatus(StatusValue::STARTING);
@@ -135,19 +150,16 @@ TEST_F(ServiceStatusProtocol, SendsOnlyTheLatestValueNeverRunningAfterAStopAndEn
     // Both values are set, by two threads, while the thread is busy with the
     // first report; each call returns once the latest value was reported.
     std::thread running([&status] { status.setStatus(StatusValue::RUNNING); });
-    Sleep(50);
+    waitForMessage(capture, L"Set status to: running");
     std::thread stopping([&status] { status.setStatus(StatusValue::STOPPING); });
-    Sleep(50);
+    waitForMessage(capture, L"Set status to: stopping");
     SetEvent(record.release);
     running.join();
     stopping.join();
-    Sleep(100);
     status.setStatus(StatusValue::RUNNING);
-    Sleep(100);
     status.setStatus(StatusValue::STOPPED);
-    Sleep(100);
     status.setStatus(StatusValue::STARTING);
-    Sleep(800);
+    waitUntilStopped(status);
 
     const std::vector<Report> reports = record.snapshot();
     ASSERT_EQ(reports.size(), 3u);
@@ -163,13 +175,15 @@ TEST_F(ServiceStatusProtocol, ReportsAFailureOnlyInTheFinalStoppedRecord)
     status.setFailureExitCode(3);
     status.setStatus(StatusValue::STOPPING);
     // Already with the control manager when setStatus returns.
-    ASSERT_EQ(record.snapshot().size(), 1u);
-    EXPECT_EQ(record.snapshot()[0].status.dwCurrentState, static_cast<DWORD>(SERVICE_STOP_PENDING));
+    ASSERT_FALSE(record.snapshot().empty());
     status.setStatus(StatusValue::STOPPED);
-    Sleep(100);
+    waitUntilStopped(status);
     const std::vector<Report> reports = record.snapshot();
     ASSERT_GE(reports.size(), 2u);
-    EXPECT_EQ(reports.front().status.dwWin32ExitCode, 0u);
+    for (size_t i = 0; i + 1 < reports.size(); ++i) {
+        EXPECT_EQ(reports[i].status.dwCurrentState, static_cast<DWORD>(SERVICE_STOP_PENDING));
+        EXPECT_EQ(reports[i].status.dwWin32ExitCode, 0u);
+    }
     EXPECT_EQ(reports.back().status.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
     EXPECT_EQ(reports.back().status.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
     EXPECT_EQ(reports.back().status.dwServiceSpecificExitCode, 3u);

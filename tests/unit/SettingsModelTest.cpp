@@ -6,6 +6,7 @@
 #include "logging/LogLevel.h"
 #include "settings/SimpleSettings.h"
 #include "settings/StopTimeout.h"
+#include "settings/SupervisionSettings.h"
 #include "settings/XmlFileSettings.h"
 #include "support/LoggingCapture.h"
 
@@ -70,6 +71,27 @@ TEST(StopTimeout, RefusesAValueThatIsNoNumberAsAWhole)
     EXPECT_TRUE(capture.has(L"Timeout \"1,5\" in <hostwell>/<execution>/<termination> is not a number: write "
                             L"minutes with a decimal point, such as 1.5"));
     EXPECT_TRUE(capture.has(L"Failed to parse timeout value: 0x10"));  // read as 0, refused as before
+}
+
+TEST(HealthCheckSettings, AllowFrom1To1000FailuresInARow)
+{
+    LoggingCapture capture(LEVEL_ERROR);
+    // The failures the health check reads from <execution>; 0 when refused.
+    const auto failures = [](const std::wstring& value) {
+        std::wstring text = L"<execution><health failures='" + value + L"'><tcp>h:1</tcp></health></execution>";
+        rapidxml::xml_document<wchar_t> document;
+        document.parse<0>(&text[0]);
+        SimpleServiceSettings service(L"Svc", L"Svc", L"d", L"");
+        SimpleServiceTaskSettings task(&service);
+        const bool read = readHealthCheck(*document.first_node(), task) == 0 && task.getHealthCheck() != nullptr;
+        return read ? task.getHealthCheck()->failures : 0u;
+    };
+    EXPECT_EQ(failures(L"1"), 1u);
+    EXPECT_EQ(failures(L"1000"), 1000u);
+    EXPECT_EQ(failures(L"0"), 0u);
+    EXPECT_EQ(failures(L"1001"), 0u);
+    EXPECT_TRUE(capture.has(L"failures \"1001\" in <hostwell>/<execution>/<health> is not a whole number from 1 to "
+                            L"1000: write how many failed probes in a row make the program unhealthy"));
 }
 
 TEST(SimpleSettings, WrappersAnswerTheWrappedServiceAndTheirOwnDefaults)

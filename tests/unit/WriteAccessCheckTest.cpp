@@ -8,8 +8,10 @@
 #include <vector>
 
 #include "common/UniqueResource.h"
+#include "security/FolderChain.h"
 #include "security/TrustedAccounts.h"
 #include "security/WriteAccessCheck.h"
+#include "support/TestFiles.h"
 
 namespace {
 
@@ -63,6 +65,10 @@ TEST(WriteAccessCheck, FindsEveryAccountOutsideTheTrustedOnesThatMayReplaceAFile
               Texts{});
     // Generic rights count as what they map to; attributes alone do not replace content.
     EXPECT_EQ(scanned(L"O:BAD:(A;;GW;;;NS)(A;;0x180;;;WD)"), Texts{L"NT AUTHORITY\\NETWORK SERVICE: write data, append data"});
+    // LocalService runs exactly the services handed less trusted code: trusted only as the service's own account.
+    EXPECT_EQ(scanned(L"O:BAD:(A;;FW;;;LS)"), Texts{L"NT AUTHORITY\\LOCAL SERVICE: write data, append data"});
+    const SidBytes localService = sidOfString(L"S-1-5-19");
+    EXPECT_FALSE(TrustedAccounts::forInstall(L"NT SERVICE\\HwApp").contains(localService.data()));
     // Inherited-only entries and the inheritance placeholders grant nothing here.
     EXPECT_EQ(scanned(L"O:BAD:(A;OICIIO;GA;;;AU)(A;;GA;;;CO)"), Texts{});
     // A deny entry counts only where it comes first; Everyone's covers every account.
@@ -101,7 +107,32 @@ TEST(WriteAccessCheck, AboveTheOwnFolderOnlyTheRightsToReplaceAFolderCount)
     const std::wstring root = L"O:SYD:(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)"
                               L"(A;OICIIO;SDGXGWGR;;;AU)(A;;0x4;;;AU)";
     EXPECT_EQ(scanned(root, WriteReach::FOLDER_ABOVE), Texts{});
+    // One that lets Everyone delete any folder in it is another matter.
+    EXPECT_EQ(scanned(root + L"(A;;0x40;;;WD)", WriteReach::FOLDER_ABOVE), Texts{L"Everyone: delete child"});
     EXPECT_EQ(scanned(root, WriteReach::OWN_FOLDER), Texts{L"NT AUTHORITY\\Authenticated Users: add subfolder"});
+}
+
+TEST(WriteAccessCheck, ChecksTheFileItsFolderAndEveryFolderAboveUpToTheVolumeRoot)
+{
+    TemporaryDirectory dir;
+    const std::wstring file = dir.file(L"app.xml");
+    writeUtf8(file, L"<hostwell/>");
+    FolderChain chain;
+    chain.addFile(file);
+    // The path as written; where links lead elsewhere, their chain follows.
+    std::vector<CheckedPath> written;
+    for (const CheckedPath& checked : chain.paths()) {
+        if (checked.via.empty()) {
+            written.push_back(checked);
+        }
+    }
+    ASSERT_GE(written.size(), 3u);
+    EXPECT_EQ(written[0].path, file);
+    EXPECT_EQ(written[0].reach, WriteReach::WHOLE_FILE);
+    EXPECT_EQ(written[1].path, dir.path());
+    EXPECT_EQ(written[1].reach, WriteReach::OWN_FOLDER);
+    EXPECT_EQ(written.back().path, file.substr(0, 3)) << "the volume root is not in the chain";
+    EXPECT_EQ(written.back().reach, WriteReach::FOLDER_ABOVE);
 }
 
 TEST(WriteAccessCheck, APathWhosePermissionsCannotBeReadIsAFinding)
