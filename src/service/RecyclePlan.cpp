@@ -38,10 +38,8 @@ void RecyclePlan::onRunStarted(ULONGLONG tick)
     everyDue_ = policy_.every.count() != 0 ? tick + static_cast<ULONGLONG>(policy_.every.count()) : 0;
     memoryDue_ = policy_.memory != 0 ? tick + MEMORY_CHECK_INTERVAL : 0;
     overLimit_ = 0;
+    // Times that passed while no program ran do not count.
     if (!policy_.at.empty()) {
-        // Times that passed while no program ran do not count.
-        const ULONGLONG now = clock_();
-        seen_ = seen_ == 0 || now + LONGEST_REPEAT < seen_ ? now : std::max(seen_, now);
         lookAtClock(tick);
     }
 }
