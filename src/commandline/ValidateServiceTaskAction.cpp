@@ -7,6 +7,8 @@
 #include "security/TrustedAccounts.h"
 #include "security/WriteAccessCheck.h"
 #include "settings/LoggingFromSettings.h"
+#include "settings/RecycleSettings.h"
+#include "settings/ResourceSettings.h"
 #include "settings/RollSettings.h"
 #include "settings/SettingsInterfaces.h"
 
@@ -28,6 +30,20 @@ void printRestartPolicy(const RestartPolicy& policy)
     logger.info(L"[e]: Restart:%s delay=%s max-delay=%s reset=%s max-restarts=%d!~", restartWhenName(policy.when),
                 formatDuration(policy.delay), formatDuration(policy.maxDelay), formatDuration(policy.reset),
                 static_cast<int>(policy.maxRestarts));
+}
+
+void printResources(const ProgramResources& resources)
+{
+    if (resources.priorityClass != 0) {
+        logger.info(L"[e]: Priority:%s!~", priorityName(resources.priorityClass));
+    }
+    if (resources.processors != 0) {
+        logger.info(L"[e]: Affinity:%s!~", formatProcessors(resources.processors));
+    }
+    const std::wstring limits = formatLimits(resources);
+    if (!limits.empty()) {
+        logger.info(L"[e]: Limits:%s!~", limits);
+    }
 }
 
 }  // namespace
@@ -75,6 +91,10 @@ int ValidateServiceTaskAction::ExecuteTaskAction(const Argz& arguments, const Se
     printRestartPolicy(settings.getRestartPolicy());
     if (const OutputLogSettings* outputLog = settings.getOutputLog()) {
         logger.info(L"[e]: OutputLog:%s %s!~", outputLog->file, formatRollPolicy(outputLog->policy));
+    }
+    printResources(settings.getResources());
+    if (settings.getRecyclePolicy().any()) {
+        logger.info(L"[e]: Recycle:%s!~", formatRecyclePolicy(settings.getRecyclePolicy()));
     }
     if (const ExecutionSettings* stopCommand = settings.getStopCommand()) {
         printExecution(L"[s]", *stopCommand);

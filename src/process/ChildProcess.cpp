@@ -1,5 +1,7 @@
 #include "process/ChildProcess.h"
 
+#include <psapi.h>
+
 #include <string>
 #include <vector>
 
@@ -24,6 +26,26 @@ bool isConsoleHost(ULONG_PTR processId)
     return CompareStringOrdinal(name.c_str(), -1, L"conhost.exe", -1, TRUE) == CSTR_EQUAL;
 }
 
+// The processes of the job, as many as the list holds; more are counted
+// without a look at them. False when the job cannot be asked.
+bool listProcesses(HANDLE job, std::vector<BYTE>& buffer)
+{
+    buffer.assign(sizeof(JOBOBJECT_BASIC_PROCESS_ID_LIST) + LISTED_PROCESSES * sizeof(ULONG_PTR), 0);
+    auto* list = reinterpret_cast<JOBOBJECT_BASIC_PROCESS_ID_LIST*>(buffer.data());
+    return QueryInformationJobObject(job, JobObjectBasicProcessIdList, list, static_cast<DWORD>(buffer.size()),
+                                     nullptr) ||
+           GetLastError() == ERROR_MORE_DATA;
+}
+
+// PagefileUsage is the commit charge (PrivateUsage says the same where the
+// system fills it in); 0 for a process that is gone or may not be asked.
+unsigned long long commitCharge(HANDLE process)
+{
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof counters;
+    return GetProcessMemoryInfo(process, &counters, sizeof counters) ? counters.PagefileUsage : 0;
+}
+
 }  // namespace
 
 bool ChildProcess::terminate(UINT exitCode) const
@@ -39,14 +61,11 @@ DWORD ChildProcess::runningDescendants() const
     if (!job_) {
         return 0;
     }
-    std::vector<BYTE> buffer(sizeof(JOBOBJECT_BASIC_PROCESS_ID_LIST) + LISTED_PROCESSES * sizeof(ULONG_PTR));
-    auto* list = reinterpret_cast<JOBOBJECT_BASIC_PROCESS_ID_LIST*>(buffer.data());
-    // More processes than the list holds are counted without a look at them.
-    if (!QueryInformationJobObject(job_.get(), JobObjectBasicProcessIdList, list, static_cast<DWORD>(buffer.size()),
-                                   nullptr) &&
-        GetLastError() != ERROR_MORE_DATA) {
+    std::vector<BYTE> buffer;
+    if (!listProcesses(job_.get(), buffer)) {
         return 0;
     }
+    const auto* list = reinterpret_cast<const JOBOBJECT_BASIC_PROCESS_ID_LIST*>(buffer.data());
     DWORD running = list->NumberOfAssignedProcesses;
     for (DWORD i = 0; i < list->NumberOfProcessIdsInList; ++i) {
         if (isConsoleHost(list->ProcessIdList[i])) {
@@ -54,4 +73,22 @@ DWORD ChildProcess::runningDescendants() const
         }
     }
     return running;
+}
+
+unsigned long long ChildProcess::committedMemory() const
+{
+    std::vector<BYTE> buffer;
+    if (!job_ || !listProcesses(job_.get(), buffer)) {
+        return commitCharge(process_.get());
+    }
+    const auto* list = reinterpret_cast<const JOBOBJECT_BASIC_PROCESS_ID_LIST*>(buffer.data());
+    unsigned long long committed = 0;
+    for (DWORD i = 0; i < list->NumberOfProcessIdsInList; ++i) {
+        const UniqueHandle process(
+            OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(list->ProcessIdList[i])));
+        if (process) {
+            committed += commitCharge(process.get());
+        }
+    }
+    return committed;
 }

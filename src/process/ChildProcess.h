@@ -19,6 +19,9 @@ public:
     // How many processes of the child's job still run, its console host not
     // counted (0 without a job).
     DWORD runningDescendants() const;
+    // The memory committed by the child and every process of its job
+    // together, in bytes (the child's alone without a job).
+    unsigned long long committedMemory() const;
 
 private:
     UniqueHandle process_;

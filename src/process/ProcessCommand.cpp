@@ -16,6 +16,7 @@
 #include "process/OutputReader.h"
 #include "process/Pipe.h"
 #include "process/ProcessInterruptHandler.h"
+#include "process/ProgramLimits.h"
 #include "process/RunWatcher.h"
 #include "process/StartGate.h"
 #include "settings/SettingsInterfaces.h"
@@ -41,25 +42,6 @@ UniqueHandle createStartToken()
     return token;
 }
 
-// A job of its own for the child. Closing its last handle ends every process
-// in it, so nothing the child started outlives the wrapper, however the
-// wrapper ends. Without one (a job the wrapper runs in may forbid it) only
-// the child itself can be terminated.
-UniqueHandle createJob()
-{
-    UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
-    if (!job) {
-        logger.warn(L"Failed to create job object for the process. %s", lastErrorText());
-        return job;
-    }
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    if (!SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
-        logger.warn(L"Failed to make the job object end its processes with the wrapper. %s", lastErrorText());
-    }
-    return job;
-}
-
 }  // namespace
 
 std::wstring composeCommandLine(const std::wstring& program, const std::wstring& arguments)
@@ -82,6 +64,10 @@ int ProcessCommand::runWithToken(HANDLE token)
 {
     if (gate_ != nullptr && !gate_->filesTrusted()) {
         start_ = ProgramStart::FilesRefused;
+        return 1;
+    }
+    const ProgramLimits limits(resources_);
+    if (!limits.processorsPresent()) {
         return 1;
     }
     const std::wstring workDir = settings_->getWorkDir();
@@ -113,7 +99,7 @@ int ProcessCommand::runWithToken(HANDLE token)
     startup.hStdOutput = output.outputEnd();
     startup.hStdError = output.errorEnd();
 
-    UniqueHandle job = createJob();
+    UniqueHandle job = limits.createJob();
     std::vector<wchar_t> environment = environment_->block();
     logger.debug(L"Starting process");
     PROCESS_INFORMATION process = {};
@@ -140,6 +126,7 @@ int ProcessCommand::runWithToken(HANDLE token)
         return 1;
     }
     UniqueHandle thread(process.hThread);
+    limits.place(process.hProcess);
     if (job && !AssignProcessToJobObject(job.get(), process.hProcess)) {
         logger.warn(L"Failed to assign the process to its job object. %s", lastErrorText());
         job.reset();
@@ -189,7 +176,7 @@ void ProcessCommand::supervise(const ChildProcess& child, OutputReader& reader)
     ULONGLONG nextStep = 0;
     reader.start();
     if (watcher_ != nullptr) {
-        watcher_->onRunStarted();
+        watcher_->onRunStarted(child);
     }
     for (;;) {
         DWORD timeout = idleWait;

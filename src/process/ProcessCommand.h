@@ -18,6 +18,7 @@ class ExecutionSettings;
 class PipeReaderCallback;
 class ProcessInterruptHandler;
 class StartGate;
+struct ProgramResources;
 
 // How the start of a child came out.
 enum class ProgramStart {
@@ -64,6 +65,8 @@ public:
     bool stoppedByWatcher() const { return stoppedByWatcher_; }
     // Called with the child's process id once it runs.
     void whenStarted(std::function<void(DWORD processId)> callback) { onStarted_ = std::move(callback); }
+    // The child's priority, processors and job limits; null: none.
+    void limitTo(const ProgramResources* resources) { resources_ = resources; }
 
 private:
     int runWithToken(HANDLE token);
@@ -82,6 +85,7 @@ private:
     RunWatcher* watcher_ = nullptr;
     StartGate* gate_ = nullptr;
     Heartbeat* heartbeat_ = nullptr;
+    const ProgramResources* resources_ = nullptr;
     bool stoppedByWatcher_ = false;
     std::function<void(DWORD)> onStarted_;
     DWORD exitCode_ = 0;

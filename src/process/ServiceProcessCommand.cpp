@@ -84,6 +84,7 @@ int ServiceProcessCommand::execute()
     command.whenStarted(onStarted_);
     command.startThrough(gate_);
     command.beatTo(heartbeat_);
+    command.limitTo(&settings_->getResources());
     const int result = command.execute();
     exitCode_ = command.exitCode();
     stoppedByWatcher_ = command.stoppedByWatcher();

@@ -22,8 +22,22 @@ void ServiceStatusUpdater::reportRunning()
 {
     // A service that is stopping no longer becomes running.
     if (status_->setStatus(StatusValue::RUNNING)) {
-        ServiceEvents::ready(readiness(), GetTickCount64() - created_);
+        ServiceEvents::ready(readiness(), GetTickCount64() - since_);
     }
+}
+
+void ServiceStatusUpdater::restartConditions()
+{
+    since_ = GetTickCount64();
+    unheld_ = conditions_;
+    reported_ = false;
+}
+
+void TokenFilteringServiceStatusUpdater::restartConditions()
+{
+    tail_.clear();
+    watching_ = true;
+    ServiceStatusUpdater::restartConditions();
 }
 
 void TokenFilteringServiceStatusUpdater::onLine(const std::wstring& line)

@@ -28,6 +28,11 @@ public:
     virtual const std::wstring* pendingMarker() const { return nullptr; }
     // What made the service count as running: "probes" or "at once" here.
     virtual std::wstring readiness() const { return conditions_ > 0 ? L"probes" : L"at once"; }
+    // True when the service counts as running only once conditions hold.
+    bool hasConditions() const { return conditions_ > 0; }
+    // The conditions start over, for a program that was recycled: the
+    // service counts as running again once each holds again.
+    virtual void restartConditions();
 
 protected:
     ServiceStatus* status_;
@@ -39,7 +44,8 @@ protected:
 private:
     void reportRunning();
 
-    const ULONGLONG created_ = GetTickCount64();
+    // Since when the conditions are waited for.
+    std::atomic<ULONGLONG> since_{GetTickCount64()};
 };
 
 // One of the conditions is a line of the program's that contains the started
@@ -53,6 +59,7 @@ public:
     }
     const std::wstring* pendingMarker() const override { return watching_ ? &marker_ : nullptr; }
     std::wstring readiness() const override { return conditions_ > 1 ? L"marker and probes" : L"marker"; }
+    void restartConditions() override;
     void onLine(const std::wstring& line) override;
     // The marker may be cut between two pieces of a long line: the end of the
     // pieces so far is searched with the next.

@@ -4,6 +4,8 @@
 
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
+#include "logging/ServiceEvents.h"
+#include "process/ChildProcess.h"
 #include "process/ServiceStatusUpdater.h"
 #include "service/ProgramState.h"
 #include "settings/SettingsInterfaces.h"
@@ -31,6 +33,9 @@ HealthMonitor::HealthMonitor(const ServiceTaskSettings& settings, ServiceStatusU
         health_.emplace(check->target, makeProbe(check->target, static_cast<DWORD>(check->timeout.count())));
         verdict_.emplace(*check, settings.getRestartPolicy().when != RestartWhen::Never);
     }
+    if (settings.getRecyclePolicy().any()) {
+        recycle_.emplace(settings.getRecyclePolicy());
+    }
     if (!timer_) {
         logger.error(L"Failed to create the timer of the probes. %s", lastErrorText());
     }
@@ -42,9 +47,14 @@ bool HealthMonitor::isValid() const
     return timer_ && std::all_of(readiness_.begin(), readiness_.end(), made) && (!health_ || made(*health_));
 }
 
-void HealthMonitor::onRunStarted()
+void HealthMonitor::onRunStarted(const ChildProcess& child)
 {
     const ULONGLONG now = GetTickCount64();
+    child_ = &child;
+    recycleReason_.clear();
+    if (recycle_) {
+        recycle_->onRunStarted(now);
+    }
     nextHealthProbe_ = healthCheck_ && healthCheck_->grace.count() > 0 ? now + milliseconds(healthCheck_->grace) : 0;
     // A new run owes nothing to the failures of the one before.
     if (verdict_) {
@@ -80,8 +90,16 @@ bool HealthMonitor::onSignalled(HANDLE handle)
 {
     const ULONGLONG now = GetTickCount64();
     if (handle == timer_.get()) {
+        // The tick counter may lag a timer that fires on time.
+        const ULONGLONG tick = std::max(now, due_);
         due_ = 0;
-        return onTimer(now);
+        bool stop = recycle_ && tick >= recycle_->nextLook() && recycleIfDue(tick);
+        if (!stop && probesDue_ != 0 && tick >= probesDue_) {
+            probesDue_ = 0;
+            stop = onTimer(now);
+        }
+        arm();
+        return stop;
     }
     bool stop = false;
     for (Watched& watched : readiness_) {
@@ -108,8 +126,9 @@ void HealthMonitor::onRunEnded()
     if (health_) {
         abandon(*health_);
     }
-    CancelWaitableTimer(timer_.get());
-    due_ = 0;
+    child_ = nullptr;
+    probesDue_ = 0;
+    arm();
 }
 
 std::vector<std::wstring> HealthMonitor::unready() const
@@ -123,6 +142,15 @@ std::vector<std::wstring> HealthMonitor::unready() const
         }
     }
     return conditions;
+}
+
+void HealthMonitor::restartReadiness()
+{
+    ScopedLock lock(errorsLock_);
+    for (Watched& watched : readiness_) {
+        watched.held = false;
+        watched.lastError.clear();
+    }
 }
 
 bool HealthMonitor::ready() const { return updater_->hasReported(); }
@@ -168,6 +196,22 @@ bool HealthMonitor::onTimer(ULONGLONG now)
         scheduleNext(now);
     }
     return stop;
+}
+
+bool HealthMonitor::recycleIfDue(ULONGLONG tick)
+{
+    const std::wstring reason = recycle_->look(tick, [this] { return child_->committedMemory(); });
+    if (reason.empty()) {
+        return false;
+    }
+    recycleReason_ = reason;
+    logger.info(L"The program is recycled: %s; it is stopped and started again", reason);
+    ServiceEvents::recycled(reason);
+    // Until the new run meets the conditions again.
+    if (state_ != nullptr && updater_->hasConditions()) {
+        state_->readyChanged(false);
+    }
+    return true;
 }
 
 bool HealthMonitor::begin(Watched& watched)
@@ -218,14 +262,13 @@ void HealthMonitor::scheduleNext(ULONGLONG now)
 {
     if (!ready()) {
         // The next round of readiness probes, or a look whether the marker came.
-        if (!readiness_.empty() || health_) {
-            schedule(now + READINESS_INTERVAL);
-        }
+        probesDue_ = !readiness_.empty() || health_ ? now + READINESS_INTERVAL : 0;
+        arm();
         return;
     }
     if (!health_) {
-        CancelWaitableTimer(timer_.get());
-        due_ = 0;
+        probesDue_ = 0;
+        arm();
         return;
     }
     if (nextHealthProbe_ == 0) {
@@ -236,6 +279,21 @@ void HealthMonitor::scheduleNext(ULONGLONG now)
 
 void HealthMonitor::schedule(ULONGLONG tick)
 {
+    probesDue_ = tick;
+    arm();
+}
+
+void HealthMonitor::arm()
+{
+    ULONGLONG tick = probesDue_;
+    if (recycle_ && child_ != nullptr && (tick == 0 || recycle_->nextLook() < tick)) {
+        tick = recycle_->nextLook();
+    }
+    if (tick == 0) {
+        CancelWaitableTimer(timer_.get());
+        due_ = 0;
+        return;
+    }
     const ULONGLONG now = GetTickCount64();
     LARGE_INTEGER dueTime;
     // Relative, in units of 100 ns; at least one, as 0 would be an absolute time.

@@ -90,7 +90,7 @@ void ServiceExecuteProcessTask::runUntilStopped(const ServiceTaskSettings& setti
         updater.reset(new DumpServiceStatsusUpdater(status, &output, probes));
     }
     std::unique_ptr<HealthMonitor> monitor;
-    if (probes > 0 || settings.getHealthCheck() != nullptr) {
+    if (probes > 0 || settings.getHealthCheck() != nullptr || settings.getRecyclePolicy().any()) {
         monitor.reset(new HealthMonitor(settings, updater.get()));
         if (!monitor->isValid()) {
             reportFailure(1, GiveUpReason::PROGRAM_NOT_STARTED);
@@ -107,7 +107,7 @@ void ServiceExecuteProcessTask::runUntilStopped(const ServiceTaskSettings& setti
 
 void ServiceExecuteProcessTask::superviseRuns(const ServiceTaskSettings& settings, ProgramState& state,
                                               ServiceStatusUpdater* updater, HealthMonitor* monitor,
-                                              const StartLimit* startLimit)
+                                              StartLimit* startLimit)
 {
     RestartSchedule restarts(settings.getRestartPolicy());
     if (monitor != nullptr) {
@@ -147,11 +147,18 @@ void ServiceExecuteProcessTask::superviseRuns(const ServiceTaskSettings& setting
         }
         state.ended(command.exitCode());
         stopStep = command.stopStep();
+        const bool recycled = command.stoppedByWatcher() && !monitor->recycleReason().empty();
         // A program stopped as unhealthy failed, whatever its exit code says.
-        const bool unhealthy = command.stoppedByWatcher();
+        const bool unhealthy = command.stoppedByWatcher() && !recycled;
         exitCode = unhealthy && command.exitCode() == 0 ? ERROR_TIMEOUT : command.exitCode();
         if (isInterrupted()) {
             break;
+        }
+        // A planned restart is no failure and no restart: the program starts again at once.
+        if (recycled) {
+            stopStep = StopStep::None;
+            startConditionsOver(updater, monitor, startLimit);
+            continue;
         }
         const std::chrono::milliseconds runTime(GetTickCount64() - began);
         if (!unhealthy) {
@@ -184,6 +191,23 @@ void ServiceExecuteProcessTask::superviseRuns(const ServiceTaskSettings& setting
         reportFailure(failureCode(exitCode), GiveUpReason::START_LIMIT);
     } else {
         ServiceEvents::stoppedOnRequest(howStopped(stopStep), GetTickCount64() - stopRequestedAt());
+    }
+}
+
+void ServiceExecuteProcessTask::startConditionsOver(ServiceStatusUpdater* updater, HealthMonitor* monitor,
+                                                    StartLimit* startLimit)
+{
+    if (!updater->hasConditions()) {
+        return;
+    }
+    // The old clock must not see the conditions start over.
+    if (startLimit != nullptr) {
+        startLimit->stop();
+    }
+    updater->restartConditions();
+    monitor->restartReadiness();
+    if (startLimit != nullptr) {
+        startLimit->start();
     }
 }
 

@@ -15,7 +15,8 @@ class StartLimit;
 // looked at before the service runs, and again before every restart of the
 // program and before the stop command runs. So does a program that is not
 // ready within its time limit. A program that stops answering its health
-// check is stopped, and restarted as the policy says.
+// check is stopped, and restarted as the policy says. One due for a planned
+// restart is stopped and started again, whatever the policy.
 class ServiceExecuteProcessTask final : public SettingsServiceTask, public StartGate {
 public:
     explicit ServiceExecuteProcessTask(ServiceLaunch launch) : SettingsServiceTask(std::move(launch)) {}
@@ -32,7 +33,10 @@ private:
     // Runs the program, and again as often as the restart policy says, until
     // the service is to stop.
     void superviseRuns(const ServiceTaskSettings& settings, ProgramState& state, ServiceStatusUpdater* updater,
-                       HealthMonitor* monitor, const StartLimit* startLimit);
+                       HealthMonitor* monitor, StartLimit* startLimit);
+    // The recycled program must meet the readiness conditions again, within
+    // the start limit's time from its start.
+    static void startConditionsOver(ServiceStatusUpdater* updater, HealthMonitor* monitor, StartLimit* startLimit);
 
     const ServiceTaskSettings* settings_ = nullptr;
     // How often the files were looked at.

@@ -16,8 +16,15 @@ StartLimit::StartLimit(const Duration& timeout, const ServiceStatusUpdater* upda
                        ThreadedServiceTask* task)
     : timeout_(timeout), updater_(updater), monitor_(monitor), task_(task)
 {
+    start();
+}
+
+void StartLimit::stop() { timer_.reset(); }
+
+void StartLimit::start()
+{
     HANDLE timer = nullptr;
-    if (!CreateTimerQueueTimer(&timer, nullptr, onTimeout, this, static_cast<DWORD>(timeout.length.count()), 0,
+    if (!CreateTimerQueueTimer(&timer, nullptr, onTimeout, this, static_cast<DWORD>(timeout_.length.count()), 0,
                                WT_EXECUTEONLYONCE)) {
         logger.warn(L"Failed to start the clock of the status-marker timeout; the program may take as long as it "
                     L"needs to start. %s",

@@ -16,7 +16,7 @@ class ThreadedServiceTask;
 // runs out first, the error names what did not hold and the task is stopped as
 // on a stop request; the service is then to stop as failed. The clock runs
 // from construction; it stops when the object goes, never in the middle of
-// its own callback.
+// its own callback, and starts again on start().
 class StartLimit {
 public:
     StartLimit(const Duration& timeout, const ServiceStatusUpdater* updater, const HealthMonitor* monitor,
@@ -26,6 +26,10 @@ public:
 
     // True once the time ran out before the marker came.
     bool exceeded() const { return exceeded_; }
+    // The clock stops, and starts from the full time again: for a program
+    // that was recycled, between its conditions starting over.
+    void stop();
+    void start();
 
 private:
     static VOID CALLBACK onTimeout(PVOID parameter, BOOLEAN fired);

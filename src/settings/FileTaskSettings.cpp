@@ -10,6 +10,8 @@
 #include "settings/OutputEncoding.h"
 #include "settings/OutputLogElement.h"
 #include "settings/Paths.h"
+#include "settings/RecycleSettings.h"
+#include "settings/ResourceSettings.h"
 #include "settings/RollSettings.h"
 #include "settings/SettingsNames.h"
 #include "settings/SimpleSettings.h"
@@ -344,7 +346,8 @@ int FileTaskSettings::parseDocument(XmlDocument& document, TextPositions& positi
     readStartedMarker(*execution, settings);
     if (readRestartPolicy(*execution, settings) != 0 || readReadinessProbes(*execution, settings) != 0 ||
         readStartedTimeout(*execution, settings) != 0 || readHealthCheck(*execution, settings) != 0 ||
-        readOutputLog(*execution, *serviceSettings_, settings) != 0) {
+        readOutputLog(*execution, *serviceSettings_, settings) != 0 || readProgramResources(*execution, settings) != 0 ||
+        readRecyclePolicy(*execution, settings) != 0) {
         return 1;
     }
 

@@ -12,7 +12,3 @@ int readRollPolicy(const XmlNode& element, const wchar_t* path, RollPolicy& poli
 
 // "max-size=10MB keep=3 roll=size compress=none", as the attributes are written.
 std::wstring formatRollPolicy(const RollPolicy& policy);
-
-// A size from the settings, "64KB" to "4GB"; the empty text, or what is
-// wrong with it for a message, such as "has no unit".
-std::wstring parseLogSize(const std::wstring& written, long long& bytes);

@@ -7,6 +7,8 @@
 #include "settings/Duration.h"
 #include "settings/OutputEncoding.h"
 #include "settings/ProbeTarget.h"
+#include "settings/ProgramResources.h"
+#include "settings/RecyclePolicy.h"
 #include "settings/RestartPolicy.h"
 
 // Read-only views of the settings. A "pointer" getter answers null when the
@@ -96,4 +98,8 @@ public:
     virtual const HealthCheck* getHealthCheck() const = 0;
     // Where the program's output goes instead of the log; null: to the log.
     virtual const OutputLogSettings* getOutputLog() const = 0;
+    // The program's priority class, processors and the limits of its job.
+    virtual const ProgramResources& getResources() const = 0;
+    // When the program is restarted as planned.
+    virtual const RecyclePolicy& getRecyclePolicy() const = 0;
 };

@@ -56,6 +56,10 @@ const std::vector<KnownElement>& knownElements()
         {L"hostwell/execution/environment/variable", {L"name", L"value"}, true},
         {L"hostwell/execution/restart", {L"when", L"delay", L"max-delay", L"reset", L"max-restarts"}},
         {L"hostwell/execution/output-log", {L"file", L"max-size", L"keep", L"roll", L"compress"}},
+        {L"hostwell/execution/priority", {}},
+        {L"hostwell/execution/affinity", {}},
+        {L"hostwell/execution/limits", {L"memory", L"cpu", L"processes"}},
+        {L"hostwell/execution/recycle", {L"memory", L"every", L"at"}},
     };
     return elements;
 }

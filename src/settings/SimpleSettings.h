@@ -152,6 +152,8 @@ public:
     const std::vector<ProbeTarget>& getReadinessProbes() const override { return readinessProbes_; }
     const HealthCheck* getHealthCheck() const override;
     const OutputLogSettings* getOutputLog() const override { return outputLog_ ? &*outputLog_ : nullptr; }
+    const ProgramResources& getResources() const override { return resources_; }
+    const RecyclePolicy& getRecyclePolicy() const override { return recyclePolicy_; }
 
     void setStopCommand(const ExecutionSettings& stopCommand);
     void setStopTimeout(int milliseconds) { stopTimeout_ = milliseconds; }
@@ -165,6 +167,8 @@ public:
     void addReadinessProbe(const ProbeTarget& target) { readinessProbes_.push_back(target); }
     void setHealthCheck(const HealthCheck& check) { healthCheck_ = check; }
     void setOutputLog(const OutputLogSettings& outputLog) { outputLog_ = outputLog; }
+    void setResources(const ProgramResources& resources) { resources_ = resources; }
+    void setRecyclePolicy(const RecyclePolicy& policy) { recyclePolicy_ = policy; }
 
 private:
     SimpleExecutionSettings stopCommand_;
@@ -180,4 +184,6 @@ private:
     std::vector<ProbeTarget> readinessProbes_;
     std::optional<HealthCheck> healthCheck_;
     std::optional<OutputLogSettings> outputLog_;
+    ProgramResources resources_;
+    RecyclePolicy recyclePolicy_;
 };

@@ -29,7 +29,8 @@ std::wstring valueOf(const rapidxml::xml_attribute<wchar_t>& attribute)
     return std::wstring(attribute.value(), attribute.value_size());
 }
 
-// Leaves `duration` empty when the attribute is absent.
+}  // namespace
+
 int readDuration(const XmlNode& element, const wchar_t* path, const wchar_t* name, std::optional<Duration>& duration)
 {
     const auto* attribute = element.first_attribute(name);
@@ -48,6 +49,8 @@ int readDuration(const XmlNode& element, const wchar_t* path, const wchar_t* nam
     duration = parsed;
     return 0;
 }
+
+namespace {
 
 int readWhen(const XmlNode& restart, RestartWhen& when)
 {

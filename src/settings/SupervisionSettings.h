@@ -1,5 +1,8 @@
 #pragma once
 
+#include <optional>
+
+#include "settings/Duration.h"
 #include "settings/XmlText.h"
 
 class SimpleServiceTaskSettings;
@@ -15,3 +18,6 @@ int readReadinessProbes(const XmlNode& execution, SimpleServiceTaskSettings& set
 int readHealthCheck(const XmlNode& execution, SimpleServiceTaskSettings& settings);
 // Reads after the started marker and the readiness probes, which the limit is about.
 int readStartedTimeout(const XmlNode& execution, SimpleServiceTaskSettings& settings);
+// The duration attribute `name` of `element`, named `path` in messages; left
+// empty when the attribute is absent.
+int readDuration(const XmlNode& element, const wchar_t* path, const wchar_t* name, std::optional<Duration>& duration);

@@ -363,6 +363,71 @@ TEST_F(ValidateSettings, ReadsHowLogsRollAndRefusesSizesCountsAndNamesOutOfRange
                     .hasLine(L"Unknown roll=\"weekly\" in <hostwell>/<execution>/<output-log>: write size or daily"));
 }
 
+TEST_F(ValidateSettings, ReadsWhatTheProgramMayUseAndItsRecyclingAndRefusesWrongValuesWithElementAndForm)
+{
+    const ProcessResult all = validate(service(minimalExecution(
+        L"<priority> below-normal </priority><affinity>3, 0-1 ,5</affinity>"
+        L"<limits memory='2gb' cpu=' 50% ' processes='20'/><recycle memory='1500MB' every='86400s' at='15:00 3:00'/>")));
+    ASSERT_EQ(all.exitCode, 0u) << toUtf8(all.output());
+    const std::vector<std::wstring> expected = {
+        L"[e]: Priority:below-normal!~",
+        L"[e]: Affinity:0-1,3,5!~",
+        L"[e]: Limits:memory=2GB cpu=50% processes=20!~",
+        L"[e]: Recycle:memory=1500MB every=24h at=03:00 15:00!~",
+    };
+    for (const std::wstring& line : expected) {
+        EXPECT_TRUE(all.hasLine(line)) << toUtf8(line + L"\n" + all.output());
+    }
+    // Whether the machine has processor 63 is for the start to say.
+    EXPECT_TRUE(validate(service(minimalExecution(L"<affinity>63</affinity>"))).hasLine(L"[e]: Affinity:63!~"));
+    EXPECT_EQ(tagged(validate(service(minimalExecution(L"<limits/><recycle/>")))),
+              tagged(validate(service(minimalExecution()))));
+
+    const std::wstring execution = L" in <hostwell>/<execution>/";
+    const std::wstring priorities = L"write idle, below-normal, normal, above-normal or high";
+    const std::vector<std::pair<std::wstring, std::wstring>> refused = {
+        {L"<priority>fast</priority>", L"Unknown priority \"fast\"" + execution + L"<priority>: " + priorities},
+        {L"<priority>realtime</priority>",
+         L"<hostwell>/<execution>/<priority> realtime is refused: a runaway program at realtime priority can starve "
+         L"the whole system, the service control manager included; " + priorities},
+        {L"<affinity>0-x</affinity>",
+         L"Affinity \"0-x\"" + execution + L"<affinity> has \"x\", which is not a processor number: write processor "
+         L"numbers from 0 to 63 and ranges of them, separated by commas, such as 0,2-3"},
+        {L"<affinity>3-1</affinity>",
+         L"Affinity \"3-1\"" + execution + L"<affinity> has the range 3-1, which ends before it starts: write "
+         L"processor numbers from 0 to 63 and ranges of them, separated by commas, such as 0,2-3"},
+        {L"<limits memory='5 apples'/>",
+         L"Size memory=\"5 apples\"" + execution + L"<limits> has the unknown unit \" apples\": write a whole number "
+         L"and KB, MB or GB, from 1MB to 1024GB, such as 2GB"},
+        {L"<limits cpu='150%'/>",
+         L"cpu=\"150%\"" + execution + L"<limits> is not a percentage from 1% to 100%: write the share of the time "
+         L"of all processors the program may use, such as 50%"},
+        {L"<limits processes='0'/>",
+         L"processes=\"0\"" + execution + L"<limits> is not a whole number from 1 to 100000: write how many "
+         L"processes the program and those it starts may run at once, such as 20"},
+        {L"<recycle memory='5 apples'/>",
+         L"Size memory=\"5 apples\"" + execution + L"<recycle> has the unknown unit \" apples\": write a whole "
+         L"number and KB, MB or GB, from 1MB to 1024GB, such as 1500MB"},
+        {L"<recycle every='500ms'/>",
+         L"Duration every=\"500ms\"" + execution + L"<recycle> is shorter than 1s: write how long the program runs "
+         L"before it is restarted, such as 24h"},
+        {L"<recycle at='03:00 25:00'/>",
+         L"Time \"25:00\" in at=\"03:00 25:00\" of <hostwell>/<execution>/<recycle> is not a time of day: write "
+         L"times of day from 00:00 to 23:59, separated by blanks, such as 03:00 15:00"},
+    };
+    for (const auto& entry : refused) {
+        for (const wchar_t* command : {L"validate-settings", L"install"}) {
+            writeUtf8(settings, document(service(minimalExecution(entry.first))));
+            const ProcessResult result = runHostwell({command, L"/settings=" + settings, L"/runAsSystem"});
+            if (result.exitCode == 0 && std::wstring(command) == L"install") {
+                runHostwell({L"deleteByName", L"/service=Svc"});
+            }
+            EXPECT_EQ(result.exitCode, 1u) << toUtf8(command + (L" " + entry.first));
+            EXPECT_TRUE(result.hasLine(entry.second)) << toUtf8(result.output());
+        }
+    }
+}
+
 TEST_F(ValidateSettings, RefusesAnOutputLogThatIsTheServiceLogOrTheSettingsFileNamingBoth)
 {
     const ProcessResult log = validate(service(L"<service-logging file='logs\\service.log'/>") +

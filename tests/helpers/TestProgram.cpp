@@ -21,6 +21,8 @@
 //   serve-http PORT P  serve HTTP on 127.0.0.1:PORT for good: 200, 503 while the file P.503
 //                      exists, no answer while P.hang exists, the answer after the number of
 //                      milliseconds P.slow holds; each request creates P.asked
+//   placement          write "priority class 0xC affinity mask 0xM" of the own process
+//   commit N           commit N MB and write to each page of it
 #include <winsock2.h>
 #include <windows.h>
 
@@ -236,6 +238,23 @@ int wmain(int argc, wchar_t* argv[])
             *static_cast<volatile int*>(nullptr) = 1;
         } else if (step == L"serve-http") {
             serveHttp(value, i + 2 < argc ? argv[i + 2] : L"");
+        } else if (step == L"placement") {
+            DWORD_PTR mask = 0;
+            DWORD_PTR system = 0;
+            GetProcessAffinityMask(GetCurrentProcess(), &mask, &system);
+            char line[128];
+            snprintf(line, sizeof line, "priority class 0x%lx affinity mask 0x%llx\n",
+                     static_cast<unsigned long>(GetPriorityClass(GetCurrentProcess())),
+                     static_cast<unsigned long long>(mask));
+            writeOut(line);
+            --i;
+        } else if (step == L"commit") {
+            const SIZE_T size = static_cast<SIZE_T>(wcstoul(value, nullptr, 10)) << 20;
+            char* memory = static_cast<char*>(VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+            for (SIZE_T offset = 0; memory != nullptr && offset < size; offset += 4096) {
+                memory[offset] = 1;
+            }
+            writeOut(memory != nullptr ? "committed\n" : "cannot commit\n");
         } else if (step == L"exit") {
             return static_cast<int>(wcstol(value, nullptr, 10));
         } else {

@@ -15,6 +15,7 @@
 #include "common/Json.h"
 #include "common/TextConversion.h"
 #include "common/UniqueResource.h"
+#include "process/ChildProcess.h"
 #include "process/ServiceStatusUpdater.h"
 #include "service/HealthMonitor.h"
 #include "service/HttpProbe.h"
@@ -264,16 +265,17 @@ TEST(HealthCheck, EachRunOfTheProgramStartsWithNoFailedProbesAndHealthStarting)
     HealthMonitor monitor(settings, &updater);
     ASSERT_TRUE(monitor.isValid());
     monitor.reportTo(&state);
+    const ChildProcess program(OpenProcess(SYNCHRONIZE, FALSE, GetCurrentProcessId()), nullptr);
 
     // The first run fails one probe of two and ends.
-    monitor.onRunStarted();
+    monitor.onRunStarted(program);
     EXPECT_EQ(healthOf(state), L"starting");
     EXPECT_FALSE(superviseUntilHealthLeaves(monitor, state, L"starting"));
     EXPECT_EQ(healthOf(state), L"failing");
     monitor.onRunEnded();
 
     // One failure of the next run is one, not two.
-    monitor.onRunStarted();
+    monitor.onRunStarted(program);
     EXPECT_EQ(healthOf(state), L"starting");
     EXPECT_FALSE(superviseUntilHealthLeaves(monitor, state, L"starting")) << "stopped after the run's first failure";
     EXPECT_EQ(healthOf(state), L"failing");
