@@ -7,6 +7,7 @@
 #include "security/TrustedAccounts.h"
 #include "security/WriteAccessCheck.h"
 #include "settings/LoggingFromSettings.h"
+#include "settings/HooksElement.h"
 #include "settings/RollSettings.h"
 #include "settings/SettingsInterfaces.h"
 
@@ -28,6 +29,25 @@ void printRestartPolicy(const RestartPolicy& policy)
     logger.info(L"[e]: Restart:%s delay=%s max-delay=%s reset=%s max-restarts=%d!~", restartWhenName(policy.when),
                 formatDuration(policy.delay), formatDuration(policy.maxDelay), formatDuration(policy.reset),
                 static_cast<int>(policy.maxRestarts));
+}
+
+void printLog(const wchar_t* key, const OutputLogSettings* log)
+{
+    if (log != nullptr) {
+        logger.info(L"[e]: %s:%s %s%s!~", key, log->file, formatRollPolicy(log->policy),
+                    log->timestamps ? L" timestamps=true" : L"");
+    }
+}
+
+void printHooks(const ServiceTaskSettings& settings)
+{
+    for (const Hook hook : {Hook::PreStart, Hook::PostStart, Hook::PostStop}) {
+        if (const HookSettings* command = settings.getHook(hook)) {
+            const std::wstring tag = L"[" + std::wstring(hookName(hook)) + L"]";
+            printExecution(tag.c_str(), *command);
+            logger.info(L"%s: Timeout:%s!~", tag, command->getTimeout().text);
+        }
+    }
 }
 
 }  // namespace
@@ -73,8 +93,10 @@ int ValidateServiceTaskAction::ExecuteTaskAction(const Argz& arguments, const Se
         logger.info(L"[e]: StartedTimeout:%s!~", timeout->text);
     }
     printRestartPolicy(settings.getRestartPolicy());
-    if (const OutputLogSettings* outputLog = settings.getOutputLog()) {
-        logger.info(L"[e]: OutputLog:%s %s!~", outputLog->file, formatRollPolicy(outputLog->policy));
+    printLog(L"OutputLog", settings.getOutputLog());
+    printLog(L"ErrorLog", settings.getErrorLog());
+    if (const std::wstring* environmentFile = settings.getEnvironmentFile()) {
+        logger.info(L"[e]: EnvironmentFile:%s!~", *environmentFile);
     }
     if (const ExecutionSettings* stopCommand = settings.getStopCommand()) {
         printExecution(L"[s]", *stopCommand);
@@ -82,6 +104,7 @@ int ValidateServiceTaskAction::ExecuteTaskAction(const Argz& arguments, const Se
     } else {
         logger.info(L"[s]: DISABLED:true!~");
     }
+    printHooks(settings);
     acceptWritableFiles(findWritableFiles(settings, L"", TrustedAccounts::forInstall(L"")), true);
     logger.debug(L"[?] DEBUG");
     logger.info(L"[?] INFO");

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "common/Command.h"
 #include "common/InterruptHolder.h"
@@ -27,6 +28,8 @@ enum class ProgramStart {
     StopRequested,
     // A file or folder that decides what runs may be changed by others.
     FilesRefused,
+    // The command that must succeed before it did not: it never ran.
+    PreStartFailed,
 };
 
 // Starts one child under the wrapper's own account with the given
@@ -64,13 +67,16 @@ public:
     bool stoppedByWatcher() const { return stoppedByWatcher_; }
     // Called with the child's process id once it runs.
     void whenStarted(std::function<void(DWORD processId)> callback) { onStarted_ = std::move(callback); }
+    // The child's standard error goes into a pipe of its own, read into
+    // `callback`; without one it shares standard output's.
+    void errorsTo(PipeReaderCallback* callback) { errorCallback_ = callback; }
 
 private:
     int runWithToken(HANDLE token);
     DWORD creationFlags() const;
     // Waits on this thread for everything the run needs: the child's end, its
     // output, the stop request and the steps of the stop.
-    void supervise(const ChildProcess& child, OutputReader& reader);
+    void supervise(const ChildProcess& child, const std::vector<OutputReader*>& readers);
     void reportEnd(const ChildProcess& child);
 
     const ExecutionSettings* settings_;
@@ -78,6 +84,7 @@ private:
     OutputEncoding outputEncoding_;
     ProcessInterruptHandler* interruptHandler_;
     PipeReaderCallback* outputCallback_;
+    PipeReaderCallback* errorCallback_ = nullptr;
     bool receivesConsoleEvents_;
     RunWatcher* watcher_ = nullptr;
     StartGate* gate_ = nullptr;

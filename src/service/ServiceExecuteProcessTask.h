@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+
 #include "process/StartGate.h"
 #include "service/SettingsServiceTask.h"
 
@@ -36,5 +38,5 @@ private:
 
     const ServiceTaskSettings* settings_ = nullptr;
     // How often the files were looked at.
-    int filesChecked_ = 0;
+    std::atomic<int> filesChecked_{0};
 };

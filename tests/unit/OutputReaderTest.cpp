@@ -120,7 +120,7 @@ TEST(LogPipeReader, GivesTheOutputLogEachLineWholeWithItsBlanksAndTheLogItsRecor
                                std::string(LogPipeReader::LONGEST_LINE + 5, 'b') + "\nlast";
     LoggingCapture capture(LEVEL_INFO);
     {
-        OutputLog::Session session(file, RollPolicy());
+        OutputLog::Session session(OutputLog::ofProcess(), file, RollPolicy(), false);
         LogPipeReader reader(L"console");
         OutputDecoder decoder(OutputEncoding::automatic());
         for (size_t at = 0; at < output.size(); at += 8192) {
