@@ -111,6 +111,36 @@ TEST(StartedMarker, IsFoundWhereAReadCutsALongLineButNotAcrossTwoLines)
     EXPECT_FALSE(markerSeen(std::string(5000, 'z') + "REA\nDY\n", 5003, twoLines));
 }
 
+TEST(StartedMarker, CountsOnStandardErrorReadApartButNeverAcrossTheTwoStreamsAndThenCallsBackOnce)
+{
+    ServiceStatus status(nullptr, 0, acceptStatus);
+    Lines output;
+    Lines errors;
+    TokenFilteringServiceStatusUpdater updater(&status, &output, L"READY");
+    EXPECT_EQ(updater.errorStream(), nullptr);
+    updater.readErrorsInto(&errors);
+    PipeReaderCallback* errorStream = updater.errorStream();
+    ASSERT_NE(errorStream, nullptr);
+    int calls = 0;
+    updater.whenRunning([&calls] { ++calls; });
+    // Each stream keeps the end of its own pieces.
+    updater.onPiece(L"xREA");
+    errorStream->onPiece(L"DYx");
+    updater.onLine(L"");
+    errorStream->onLine(L"");
+    EXPECT_FALSE(updater.hasReported());
+    errorStream->onPiece(L"xxRE");
+    errorStream->onLine(L"ADY");
+    EXPECT_TRUE(updater.hasReported());
+    EXPECT_EQ(output.received, (std::vector<std::wstring>{L"xREA", L""}));
+    EXPECT_EQ(errors.received, (std::vector<std::wstring>{L"DYx", L"", L"xxRE", L"ADY"}));
+    EXPECT_EQ(calls, 1);
+    // Asked once the service runs: called at once.
+    updater.whenRunning([&calls] { ++calls; });
+    EXPECT_EQ(calls, 2);
+    status.setStatus(StatusValue::STOPPED);
+}
+
 TEST(LogPipeReader, GivesTheOutputLogEachLineWholeWithItsBlanksAndTheLogItsRecordsAsBefore)
 {
     TemporaryDirectory dir;
