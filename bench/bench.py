@@ -5,7 +5,9 @@ prefix started:
 
     python3 bench/bench.py <build folder> [roll-over]
 
-With "roll-over" only the roll-over figure is measured and printed.
+With "roll-over" only the roll-over figure is measured and printed, with
+"timestamps" only the baseline and the capture into an <output-log> with
+timestamps="true".
 """
 import datetime
 import gzip
@@ -231,7 +233,17 @@ def read_any_lines(path):
         return [line.rstrip("\r\n") for line in text]
 
 
-def capture_output_log(name, settings, output_log):
+LINE_STAMP = re.compile(r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d ")
+
+
+def without_stamps(lines):
+    """The lines without their time stamps; a line without one is passed on whole, and fails the check."""
+    for line in lines:
+        match = LINE_STAMP.match(line)
+        yield line[match.end():] if match else line
+
+
+def capture_output_log(name, settings, output_log, stamped=False):
     """(c) once more, the program's lines going raw to an <output-log> with gzip backups."""
     folder = os.path.dirname(output_log)
     shutil.rmtree(folder, ignore_errors=True)
@@ -239,6 +251,8 @@ def capture_output_log(name, settings, output_log):
     # Hostwell's process has ended, so every backup is compressed by now.
     files = output_log_files(output_log)
     lines = (line for path in files for line in read_any_lines(path))
+    if stamped:
+        lines = without_stamps(lines)
     check = {"output_log": check_sequence(lines), "log_files": len(files),
              "compressed": sum(1 for path in files if path.endswith(".gz"))}
     shutil.rmtree(folder)
@@ -250,27 +264,37 @@ def summary(values_ms):
             "median_ms": round(statistics.median(values_ms), 1)}
 
 
-def measure_capture():
+def output_log_settings(name, folder, attributes=""):
+    output_log = os.path.join(folder, "app.log")
+    settings = write_settings(
+        name, "lines %d" % LINES, os.path.join(folder, "service.log"),
+        '    <output-log file="%s" keep="1000" compress="gzip"%s/>\n' % (windows_path(output_log), attributes),
+        ' compress="gzip"')
+    return settings, output_log
+
+
+CAPTURE_KINDS = ("baseline", "console", "service", "output_log", "output_log_stamped")
+
+
+def measure_capture(kinds=CAPTURE_KINDS):
     console_settings = write_settings("HostwellBenchConsole", "lines %d" % LINES)
     service_log = os.path.join(WORK, "capture-c-log", "service.log")
     service_settings = write_settings("HostwellBenchCapture", "lines %d" % LINES, service_log)
-    output_folder = os.path.join(WORK, "capture-d-log")
-    output_log = os.path.join(output_folder, "app.log")
-    output_settings = write_settings(
-        "HostwellBenchOutputLog", "lines %d" % LINES, os.path.join(output_folder, "service.log"),
-        '    <output-log file="%s" keep="1000" compress="gzip"/>\n' % windows_path(output_log),
-        ' compress="gzip"')
-    times = {"baseline": [], "console": [], "service": [], "output_log": []}
-    checks = {"baseline": [], "console": [], "service": [], "output_log": []}
-    # Interleaved, so that a busy spell of the machine hits all three alike.
+    output_settings, output_log = output_log_settings("HostwellBenchOutputLog", os.path.join(WORK, "capture-d-log"))
+    stamped_settings, stamped_log = output_log_settings("HostwellBenchStamped", os.path.join(WORK, "capture-e-log"),
+                                                        ' timestamps="true"')
+    times = {kind: [] for kind in kinds}
+    checks = {kind: [] for kind in kinds}
+    measures = {"baseline": lambda run: capture_baseline(run),
+                "console": lambda run: capture_console(run, console_settings),
+                "service": lambda run: capture_service(run, "HostwellBenchCapture", service_settings, service_log),
+                "output_log": lambda run: capture_output_log("HostwellBenchOutputLog", output_settings, output_log),
+                "output_log_stamped": lambda run: capture_output_log("HostwellBenchStamped", stamped_settings,
+                                                                     stamped_log, stamped=True)}
+    # Interleaved, so that a busy spell of the machine hits all kinds alike.
     for run in range(1, CAPTURE_RUNS + 1):
-        for kind, measure in (("baseline", lambda: capture_baseline(run)),
-                              ("console", lambda: capture_console(run, console_settings)),
-                              ("service", lambda: capture_service(run, "HostwellBenchCapture", service_settings,
-                                                                  service_log)),
-                              ("output_log", lambda: capture_output_log("HostwellBenchOutputLog", output_settings,
-                                                                        output_log))):
-            elapsed, check = measure()
+        for kind in kinds:
+            elapsed, check = measures[kind](run)
             times[kind].append(elapsed)
             checks[kind].append(check)
     figures = {}
@@ -288,7 +312,7 @@ def measure_capture():
         if "compressed" in checks[kind][0]:
             figure["compressed_backups"] = [c["compressed"] for c in checks[kind]]
         figures[kind] = figure
-    for kind in ("console", "service", "output_log"):
+    for kind in kinds[1:]:
         figures[kind]["ratio_to_baseline"] = {
             "median": round(figures["baseline"]["median_ms"] / figures[kind]["median_ms"], 3),
             "best": round(figures["baseline"]["min_ms"] / figures[kind]["min_ms"], 3)}
@@ -510,19 +534,23 @@ def verdict(met):
     return "met" if met else "MISSED"
 
 
-def print_table(report):
-    capture = report["capture"]
-    rows = [("Figure", "min", "median", "target", "result", "details")]
-    titles = {"baseline": "(a) capture: blocking ReadFile, flush per line",
-              "console": "(b) capture: Hostwell console, log file",
-              "service": "(c) capture: Hostwell service, log file",
-              "output_log": "(d) capture: Hostwell service, <output-log>, gzip backups"}
-    for kind, title in titles.items():
+CAPTURE_TITLES = {"baseline": "(a) capture: blocking ReadFile, flush per line",
+                  "console": "(b) capture: Hostwell console, log file",
+                  "service": "(c) capture: Hostwell service, log file",
+                  "output_log": "(d) capture: Hostwell service, <output-log>, gzip backups",
+                  "output_log_stamped": "(e) capture: (d) with timestamps=\"true\""}
+
+
+def capture_rows(capture):
+    rows = []
+    for kind, title in CAPTURE_TITLES.items():
+        if kind not in capture:
+            continue
         figure = capture[kind]
         details = "%.2f MB/s, %d lines/s" % (figure["mb_per_s"], figure["lines_per_s"])
         target = result = ""
         if "ratio_to_baseline" in figure:
-            letter = {"console": "b/a", "service": "c/a", "output_log": "d/a"}[kind]
+            letter = {"console": "b/a", "service": "c/a", "output_log": "d/a", "output_log_stamped": "e/a"}[kind]
             details += ", %s %.2f (best %.2f)" % (letter, figure["ratio_to_baseline"]["median"],
                                                  figure["ratio_to_baseline"]["best"])
             target = "%s >= %.1f" % (letter, TARGETS["capture_ratio"])
@@ -534,6 +562,12 @@ def print_table(report):
         if "compressed_backups" in figure:
             details += " (gzip backups per run: %s)" % "/".join(str(count) for count in figure["compressed_backups"])
         rows.append((title, seconds(figure["min_ms"]), seconds(figure["median_ms"]), target, result, details))
+    return rows
+
+
+def print_table(report):
+    rows = [("Figure", "min", "median", "target", "result", "details")]
+    rows += capture_rows(report["capture"])
     for key, title, target in (("start_latency", "start latency, StartService to RUNNING", TARGETS["start_ms"]),
                                ("stop_latency", "stop latency, stop request to STOPPED", TARGETS["stop_ms"]),
                                ("stop_ctrl_c", "stop with console-event ctrl-c, to STOPPED",
@@ -573,19 +607,21 @@ def print_table(report):
         print("  ".join(cell.ljust(width) for cell, width in zip(row, widths)).rstrip())
     print("""
 - Times are taken by the measuring programs with QueryPerformanceCounter: (a) and
-  (b) from the start of the capturing process to its end, (c) and (d) from StartService
+  (b) from the start of the capturing process to its end, (c) to (e) from StartService
   until the service has stopped by itself (its program ended) and its process
-  has ended. The four run in turn. MB/s and lines/s are of the program's output
+  has ended. The five run in turn. MB/s and lines/s are of the program's output
   (10^6 bytes) at the median time. Ratios are baseline time over Hostwell time:
   median over median, and best over best. Under Wine every write of the program
-  to its pipe is a round trip to wineserver, which bounds all three alike.
+  to its pipe is a round trip to wineserver, which bounds them all alike.
 - "All lines in order": the %d lines appear exactly once each, whole and in
   order. The log rolls over at 3 MiB and keeps only .1 to .3; while the run goes
   on, every generation is kept by a hard link before the log drops it, so the
   whole log is checked, not only the retained tail. (b) is checked in its
   standard output too. (d) sends the program's lines raw to an <output-log>
   that keeps all its backups, gzip-compressed (the service log too); they are
-  read back with Python's gzip module. Every run is checked.
+  read back with Python's gzip module. (e) is (d) with a time stamp before
+  each line, checked for its form and taken off before the line is. Every
+  run is checked.
 - Latencies use a program that ignores stop requests and no stop command, and
   one that ends on Ctrl+C with console-event="ctrl-c"; the stop requests come
   at times spread over half a second. The line latency compares the program's
@@ -615,11 +651,15 @@ def main():
         figure = measure_roll_over()
         print("  ".join(roll_over_row(figure)))
         return
+    if sys.argv[2:] == ["timestamps"]:
+        for row in capture_rows(measure_capture(("baseline", "output_log_stamped"))):
+            print("  ".join(row))
+        return
     wine_version = subprocess.run(["wine", "--version"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                                   text=True).stdout.strip()
     report = {"machine": {"wine": wine_version, "cpus": os.cpu_count(), "load_at_start": os.getloadavg()[0]},
               "targets": TARGETS}
-    print("Measuring output capture (%d runs of 4 kinds)..." % CAPTURE_RUNS, flush=True)
+    print("Measuring output capture (%d runs of %d kinds)..." % (CAPTURE_RUNS, len(CAPTURE_KINDS)), flush=True)
     report["capture"] = measure_capture()
     print("Measuring start and stop latency...", flush=True)
     report["start_latency"], report["stop_latency"], report["stop_ctrl_c"] = measure_latencies()

@@ -9,6 +9,7 @@
 #include "logging/Logger.h"
 #include "service/ServiceAction.h"
 #include "settings/SimpleSettings.h"
+#include "settings/StopTimeout.h"
 
 namespace {
 
@@ -69,6 +70,6 @@ int CreateServiceSettingsAction::ExecuteTaskAction(const Argz& arguments, const 
                     createSettings.getDomain());
     }
     setStartType(arguments, createSettings);
-    createSettings.setStopTimeout(settings.getStopTimeout());
+    createSettings.setStopTimeout(timeToStop(settings));
     return ExecuteCreateAction(arguments, createSettings, settings);
 }

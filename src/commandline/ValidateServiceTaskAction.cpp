@@ -9,6 +9,7 @@
 #include "settings/LoggingFromSettings.h"
 #include "settings/RecycleSettings.h"
 #include "settings/ResourceSettings.h"
+#include "settings/HooksElement.h"
 #include "settings/RollSettings.h"
 #include "settings/SettingsInterfaces.h"
 
@@ -43,6 +44,25 @@ void printResources(const ProgramResources& resources)
     const std::wstring limits = formatLimits(resources);
     if (!limits.empty()) {
         logger.info(L"[e]: Limits:%s!~", limits);
+    }
+}
+
+void printLog(const wchar_t* key, const OutputLogSettings* log)
+{
+    if (log != nullptr) {
+        logger.info(L"[e]: %s:%s %s%s!~", key, log->file, formatRollPolicy(log->policy),
+                    log->timestamps ? L" timestamps=true" : L"");
+    }
+}
+
+void printHooks(const ServiceTaskSettings& settings)
+{
+    for (const Hook hook : {Hook::PreStart, Hook::PostStart, Hook::PostStop}) {
+        if (const HookSettings* command = settings.getHook(hook)) {
+            const std::wstring tag = L"[" + std::wstring(hookName(hook)) + L"]";
+            printExecution(tag.c_str(), *command);
+            logger.info(L"%s: Timeout:%s!~", tag, command->getTimeout().text);
+        }
     }
 }
 
@@ -89,8 +109,10 @@ int ValidateServiceTaskAction::ExecuteTaskAction(const Argz& arguments, const Se
         logger.info(L"[e]: StartedTimeout:%s!~", timeout->text);
     }
     printRestartPolicy(settings.getRestartPolicy());
-    if (const OutputLogSettings* outputLog = settings.getOutputLog()) {
-        logger.info(L"[e]: OutputLog:%s %s!~", outputLog->file, formatRollPolicy(outputLog->policy));
+    printLog(L"OutputLog", settings.getOutputLog());
+    printLog(L"ErrorLog", settings.getErrorLog());
+    if (const std::wstring* environmentFile = settings.getEnvironmentFile()) {
+        logger.info(L"[e]: EnvironmentFile:%s!~", *environmentFile);
     }
     printResources(settings.getResources());
     if (settings.getRecyclePolicy().any()) {
@@ -102,6 +124,7 @@ int ValidateServiceTaskAction::ExecuteTaskAction(const Argz& arguments, const Se
     } else {
         logger.info(L"[s]: DISABLED:true!~");
     }
+    printHooks(settings);
     acceptWritableFiles(findWritableFiles(settings, L"", TrustedAccounts::forInstall(L"")), true);
     logger.debug(L"[?] DEBUG");
     logger.info(L"[?] INFO");

@@ -12,6 +12,7 @@
 #include "logging/Logger.h"
 #include "settings/Duration.h"
 #include "settings/SettingsInterfaces.h"
+#include "settings/StopTimeout.h"
 
 namespace {
 
@@ -143,7 +144,7 @@ FailureMessage refreshServiceFailure(const std::wstring& text, DWORD code)
 }
 
 RefreshServiceCommand::RefreshServiceCommand(const ServiceTaskSettings& settings)
-    : ServiceCommand(SERVICE_RIGHTS_CHANGE_CONFIG, settings), shutdownTime_(preshutdownTimeout(settings.getStopTimeout()))
+    : ServiceCommand(SERVICE_RIGHTS_CHANGE_CONFIG, settings), shutdownTime_(preshutdownTimeout(timeToStop(settings)))
 {
 }
 

@@ -6,9 +6,16 @@ OutputLog& OutputLog::ofProcess()
     return instance;
 }
 
-void OutputLog::open(const std::wstring& file, const RollPolicy& policy)
+OutputLog& OutputLog::ofErrors()
+{
+    static OutputLog instance;
+    return instance;
+}
+
+void OutputLog::open(const std::wstring& file, const RollPolicy& policy, bool timestamps)
 {
     ScopedLock lock(lock_);
+    timestamps_ = timestamps;
     writer_.setPolicy(policy);
     writer_.open(file);
     open_ = true;
@@ -28,7 +35,7 @@ bool OutputLog::write(const std::wstring& line)
     if (!open_) {
         return false;
     }
-    writer_.writeLine(line);
+    writer_.writeLine(timestamps_ ? clock_.stamp() + line : line);
     scheduleRetry();
     return true;
 }

@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include "common/WhiteSpace.h"
-#include "logging/OutputLog.h"
 
 namespace {
 
@@ -13,21 +12,20 @@ const Logger logger(L"PipeReader");
 
 void LogPipeReader::onLine(const std::wstring& line)
 {
-    OutputLog& outputLog = OutputLog::ofProcess();
-    if (!outputLog.isOpen()) {
+    if (!outputLog_.isOpen()) {
         info(trimTrailingWhiteSpace(line));
         partial_.clear();
         return;
     }
     partial_ += line;
     cutLongLine();
-    outputLog.write(partial_);
+    outputLog_.write(partial_);
     partial_.clear();
 }
 
 void LogPipeReader::onPiece(const std::wstring& piece)
 {
-    if (!OutputLog::ofProcess().isOpen()) {
+    if (!outputLog_.isOpen()) {
         info(piece);
         return;
     }
@@ -46,7 +44,7 @@ void LogPipeReader::cutLongLine()
                         L"lines of that length",
                         static_cast<int>(LONGEST_LINE));
         }
-        OutputLog::ofProcess().write(partial_.substr(0, cut));
+        outputLog_.write(partial_.substr(0, cut));
         partial_.erase(0, cut);
     }
 }

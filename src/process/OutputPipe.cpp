@@ -74,9 +74,9 @@ bool makeInheritable(HANDLE handle)
 
 }  // namespace
 
-OutputPipe::OutputPipe() : OutputPipe(randomPipeName) {}
+OutputPipe::OutputPipe(Streams streams) : OutputPipe(randomPipeName, streams) {}
 
-OutputPipe::OutputPipe(const std::function<bool(std::wstring&)>& nextName)
+OutputPipe::OutputPipe(const std::function<bool(std::wstring&)>& nextName, Streams streams) : streams_(streams)
 {
     const UniqueLocalMemory descriptor = ownAccountOnly();
     if (!descriptor) {
@@ -98,7 +98,7 @@ OutputPipe::OutputPipe(const std::function<bool(std::wstring&)>& nextName)
         logger.error(L"Failed to open the write end of pipe %s. %s", name, lastErrorText());
         return;
     }
-    if (!duplicate(outputEnd_.get(), errorEnd_)) {
+    if (streams_ == Streams::OutputAndError && !duplicate(outputEnd_.get(), errorEnd_)) {
         logger.error(L"Failed to duplicate handle for process stderr. %s", lastErrorText());
     }
 }
@@ -130,7 +130,7 @@ bool OutputPipe::createReadEnd(const std::function<bool(std::wstring&)>& nextNam
 
 bool OutputPipe::makeChildEndsInheritable()
 {
-    if (!makeInheritable(outputEnd_.get()) || !makeInheritable(errorEnd_.get())) {
+    if (!makeInheritable(outputEnd_.get()) || (errorEnd_ && !makeInheritable(errorEnd_.get()))) {
         logger.error(L"Failed to set HANDLE_FLAG_INHERIT. %s", lastErrorText());
         return false;
     }

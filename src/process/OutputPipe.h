@@ -7,7 +7,8 @@
 
 #include "common/UniqueResource.h"
 
-// The pipe a child writes its standard output and error into. The wrapper's
+// The pipe a child writes its standard output and error into, or one of
+// them when each has a pipe of its own. The wrapper's
 // end is a named pipe opened for overlapped I/O, so that a read that waits can
 // be cancelled on its own: Windows serialises every call on a synchronous
 // handle, so no other thread could even look at the pipe while a read waits.
@@ -18,16 +19,21 @@ public:
     // not stall while the reader is between two reads.
     static const DWORD BUFFER_SIZE = 1024 * 1024;
 
-    OutputPipe();
+    // Which of the child's streams the pipe takes.
+    enum class Streams { OutputAndError, One };
+
+    explicit OutputPipe(Streams streams = Streams::OutputAndError);
     // With the names `nextName` gives (false when it has none), tried until
     // one is not taken yet, a few times at most.
-    explicit OutputPipe(const std::function<bool(std::wstring&)>& nextName);
+    explicit OutputPipe(const std::function<bool(std::wstring&)>& nextName,
+                        Streams streams = Streams::OutputAndError);
     OutputPipe(const OutputPipe&) = delete;
     OutputPipe& operator=(const OutputPipe&) = delete;
 
-    bool isValid() const { return readEnd_ && outputEnd_ && errorEnd_; }
+    bool isValid() const { return readEnd_ && outputEnd_ && (errorEnd_ || streams_ == Streams::One); }
     HANDLE readEnd() const { return readEnd_.get(); }
-    // The child's standard output and its standard error: two handles of the same end.
+    // The child's standard output and its standard error: two handles of the
+    // same end. A pipe of one stream has only the first.
     HANDLE outputEnd() const { return outputEnd_.get(); }
     HANDLE errorEnd() const { return errorEnd_.get(); }
 
@@ -42,6 +48,7 @@ private:
     bool createReadEnd(const std::function<bool(std::wstring&)>& nextName, SECURITY_ATTRIBUTES& attributes,
                        std::wstring& name);
 
+    Streams streams_;
     UniqueHandle readEnd_;
     UniqueHandle outputEnd_;
     UniqueHandle errorEnd_;

@@ -1,5 +1,6 @@
 #include "process/ProcessCommand.h"
 
+#include <optional>
 #include <vector>
 
 #include "common/Format.h"
@@ -82,7 +83,11 @@ int ProcessCommand::runWithToken(HANDLE token)
 
     ChildProcessInHandle input;
     OutputPipe output;
-    if (!input.isValid() || !output.isValid()) {
+    std::optional<OutputPipe> errors;
+    if (errorCallback_ != nullptr) {
+        errors.emplace(OutputPipe::Streams::One);
+    }
+    if (!input.isValid() || !output.isValid() || (errors && !errors->isValid())) {
         logger.error(L"Failed to setup pipes for process");
         return 1;
     }
@@ -91,13 +96,13 @@ int ProcessCommand::runWithToken(HANDLE token)
     startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
     input.makeInheritable(input.childEnd());
-    if (!input.isValid() || !output.makeChildEndsInheritable()) {
+    if (!input.isValid() || !output.makeChildEndsInheritable() || (errors && !errors->makeChildEndsInheritable())) {
         logger.error(L"Failed to setup pipes for process");
         return 1;
     }
     startup.hStdInput = input.childEnd();
     startup.hStdOutput = output.outputEnd();
-    startup.hStdError = output.errorEnd();
+    startup.hStdError = errors ? errors->outputEnd() : output.errorEnd();
 
     UniqueHandle job = limits.createJob();
     std::vector<wchar_t> environment = environment_->block();
@@ -147,7 +152,14 @@ int ProcessCommand::runWithToken(HANDLE token)
     output.closeChildEnds();
     input.close(input.parentEnd());
     OutputReader reader(output.readEnd(), outputEncoding_, outputCallback_);
-    supervise(child, reader);
+    std::vector<OutputReader*> readers = {&reader};
+    std::optional<OutputReader> errorReader;
+    if (errors) {
+        errors->closeChildEnds();
+        errorReader.emplace(errors->readEnd(), outputEncoding_, errorCallback_);
+        readers.push_back(&*errorReader);
+    }
+    supervise(child, readers);
     if (!givenUp_) {
         reportEnd(child);
     }
@@ -167,14 +179,19 @@ DWORD ProcessCommand::creationFlags() const
     return common | (hasConsole() ? 0 : CREATE_NEW_CONSOLE);
 }
 
-void ProcessCommand::supervise(const ChildProcess& child, OutputReader& reader)
+void ProcessCommand::supervise(const ChildProcess& child, const std::vector<OutputReader*>& readers)
 {
     std::vector<HANDLE> stopEvents;
     // Without an event for every holder the flags are looked at from time to time.
     const DWORD idleWait = interruptEvents(stopEvents) ? INFINITE : POLL_INTERVAL;
     bool stopping = false;
     ULONGLONG nextStep = 0;
-    reader.start();
+    for (OutputReader* reader : readers) {
+        reader->start();
+    }
+    // The stream read last is waited for last: a busy one must not starve the other.
+    size_t firstReader = 0;
+    std::vector<size_t> waitedReaders;
     if (watcher_ != nullptr) {
         watcher_->onRunStarted(child);
     }
@@ -211,8 +228,13 @@ void ProcessCommand::supervise(const ChildProcess& child, OutputReader& reader)
             }
         }
         const size_t watched = handles.size();
-        if (reader.isReading()) {
-            handles.push_back(reader.event());
+        waitedReaders.clear();
+        for (size_t i = 0; i < readers.size(); ++i) {
+            const size_t next = (firstReader + i) % readers.size();
+            if (readers[next]->isReading()) {
+                handles.push_back(readers[next]->event());
+                waitedReaders.push_back(next);
+            }
         }
         const DWORD waited = WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, timeout);
         if (waited == WAIT_OBJECT_0) {
@@ -223,7 +245,9 @@ void ProcessCommand::supervise(const ChildProcess& child, OutputReader& reader)
             logger.warn(L"Failed to wait for the process. %s", lastErrorText());
             Sleep(POLL_INTERVAL);
         } else if (index >= watched && index < handles.size()) {
-            reader.onReadCompleted();
+            const size_t completed = waitedReaders[index - watched];
+            readers[completed]->onReadCompleted();
+            firstReader = (completed + 1) % readers.size();
         } else if (index > stopEvents.size() && index < watched) {
             stoppedByWatcher_ = watcher_->onSignalled(handles[index]);
         }
@@ -232,7 +256,9 @@ void ProcessCommand::supervise(const ChildProcess& child, OutputReader& reader)
         watcher_->onRunEnded();
     }
     // The output the child wrote before it ended comes first in the log.
-    reader.drain();
+    for (OutputReader* reader : readers) {
+        reader->drain();
+    }
 }
 
 void ProcessCommand::reportEnd(const ChildProcess& child)

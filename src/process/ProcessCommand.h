@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "common/Command.h"
 #include "common/InterruptHolder.h"
@@ -28,6 +29,8 @@ enum class ProgramStart {
     StopRequested,
     // A file or folder that decides what runs may be changed by others.
     FilesRefused,
+    // The command that must succeed before it did not: it never ran.
+    PreStartFailed,
 };
 
 // Starts one child under the wrapper's own account with the given
@@ -67,13 +70,16 @@ public:
     void whenStarted(std::function<void(DWORD processId)> callback) { onStarted_ = std::move(callback); }
     // The child's priority, processors and job limits; null: none.
     void limitTo(const ProgramResources* resources) { resources_ = resources; }
+    // The child's standard error goes into a pipe of its own, read into
+    // `callback`; without one it shares standard output's.
+    void errorsTo(PipeReaderCallback* callback) { errorCallback_ = callback; }
 
 private:
     int runWithToken(HANDLE token);
     DWORD creationFlags() const;
     // Waits on this thread for everything the run needs: the child's end, its
     // output, the stop request and the steps of the stop.
-    void supervise(const ChildProcess& child, OutputReader& reader);
+    void supervise(const ChildProcess& child, const std::vector<OutputReader*>& readers);
     void reportEnd(const ChildProcess& child);
 
     const ExecutionSettings* settings_;
@@ -81,6 +87,7 @@ private:
     OutputEncoding outputEncoding_;
     ProcessInterruptHandler* interruptHandler_;
     PipeReaderCallback* outputCallback_;
+    PipeReaderCallback* errorCallback_ = nullptr;
     bool receivesConsoleEvents_;
     RunWatcher* watcher_ = nullptr;
     StartGate* gate_ = nullptr;

@@ -9,6 +9,9 @@
 #include "process/ProcessCommand.h"
 #include "process/ProcessInterruptCallProcessHandler.h"
 #include "process/ProcessInterruptTerminateHandler.h"
+#include "process/ProgramHooks.h"
+#include "process/ServiceStatusUpdater.h"
+#include "settings/EnvironmentFile.h"
 #include "settings/SettingsInterfaces.h"
 
 namespace {
@@ -61,7 +64,33 @@ int ServiceProcessCommand::execute()
     logger.debug(L"starting process");
     EnvironmentBlock environment = EnvironmentBlock::ofThisProcess();
     copySystemEnvironmentVariables(environment);
+    if (!applyEnvironmentFile(environment)) {
+        return 1;
+    }
     applyEnvironment(environment);
+    ProgramHooks hooks(this, settings_, &environment);
+    hooks.startThrough(gate_);
+    hooks.beatTo(heartbeat_);
+    const HookOutcome preStart = hooks.runPreStart();
+    switch (preStart.result) {
+    case HookResult::Succeeded: break;
+    case HookResult::StopRequested: start_ = ProgramStart::StopRequested; return 0;
+    case HookResult::FilesRefused: start_ = ProgramStart::FilesRefused; return 1;
+    case HookResult::Failed:
+        start_ = ProgramStart::PreStartFailed;
+        exitCode_ = preStart.exitCode;
+        return 1;
+    }
+    const int result = runProgram(environment, hooks);
+    // After the stop command has ended too; a program that would not end has not ended.
+    if (start_ == ProgramStart::Started && !programGivenUp_) {
+        hooks.runPostStop(exitCode_);
+    }
+    return result;
+}
+
+int ServiceProcessCommand::runProgram(EnvironmentBlock& environment, ProgramHooks& hooks)
+{
     const long stopTimeout = settings_->getStopTimeout();
     logger.debug(L"stop wait timeout: %ld", stopTimeout);
 
@@ -81,14 +110,30 @@ int ServiceProcessCommand::execute()
     ProcessCommand command(this, settings_, &environment, settings_->getOutputEncoding(), handler, outputCallback_,
                            consoleEvent);
     command.watchWith(watcher_);
-    command.whenStarted(onStarted_);
+    command.whenStarted([this, &hooks](DWORD processId) {
+        if (onStarted_) {
+            onStarted_(processId);
+        }
+        if (updater_ == nullptr) {
+            hooks.startPostStart(processId);
+        } else {
+            updater_->whenRunning([&hooks, processId] { hooks.startPostStart(processId); });
+        }
+    });
+    if (updater_ != nullptr) {
+        command.errorsTo(updater_->errorStream());
+    }
     command.startThrough(gate_);
     command.beatTo(heartbeat_);
     command.limitTo(&settings_->getResources());
     const int result = command.execute();
+    if (updater_ != nullptr) {
+        updater_->whenRunning(nullptr);
+    }
     exitCode_ = command.exitCode();
     stoppedByWatcher_ = command.stoppedByWatcher();
     start_ = command.start();
+    programGivenUp_ = command.givenUp();
     stopFailed_ = command.givenUp() || callProcessHandler.stopFailed();
     stopStep_ = handler->lastStep();
     return result;
@@ -118,6 +163,28 @@ void ServiceProcessCommand::copySystemEnvironmentVariables(EnvironmentBlock& env
     }
 }
 
+bool ServiceProcessCommand::applyEnvironmentFile(EnvironmentBlock& environment) const
+{
+    const std::wstring* file = settings_->getEnvironmentFile();
+    if (file == nullptr) {
+        return true;
+    }
+    std::vector<EnvironmentVariable> variables;
+    if (!loadEnvironmentFile(*file, variables)) {
+        return false;
+    }
+    // Names only: the values are often secrets.
+    for (const EnvironmentVariable& variable : variables) {
+        if (variable.value.empty()) {
+            environment.remove(variable.name);
+            logger.debug(L"Removed environment variable %s for process (from %s)", variable.name, *file);
+        } else if (environment.set(variable.name, variable.value)) {
+            logger.debug(L"Set environment variable %s for process from %s", variable.name, *file);
+        }
+    }
+    return true;
+}
+
 void ServiceProcessCommand::applyEnvironment(EnvironmentBlock& environment) const
 {
     for (const EnvironmentVariable& variable : settings_->getEnvironment()) {
@@ -125,8 +192,9 @@ void ServiceProcessCommand::applyEnvironment(EnvironmentBlock& environment) cons
         if (value.empty()) {
             environment.remove(variable.name);
             logger.debug(L"Removed environment variable %s for process", variable.name);
-        } else {
-            setVariable(environment, variable.name, value);
+        } else if (environment.set(variable.name, value)) {
+            // As written: expanded, it may hold a value of the environment file.
+            logger.debug(L"Set environment variable %s=%s for process", variable.name, variable.value);
         }
     }
 }

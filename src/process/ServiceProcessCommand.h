@@ -14,13 +14,16 @@
 class EnvironmentBlock;
 class Heartbeat;
 class PipeReaderCallback;
+class ProgramHooks;
 class RunWatcher;
+class ServiceStatusUpdater;
 class ServiceTaskSettings;
 class StartGate;
 
 // One run of the configured program as the service task settings describe
 // it: an environment of the wrapper's own variables, the listed system
-// variables and the configured ones, shared with the stop command; and the
+// variables, those of the environment file and the configured ones, shared
+// with the stop command and the hooks; the hooks around the program; and the
 // stop command or immediate termination as the way to stop it.
 class ServiceProcessCommand : public Command, public InterruptHolder {
 public:
@@ -35,7 +38,7 @@ public:
     }
 
     // 0 when the program ran, or a stop came before it could; 1 when it could
-    // not be started. start() says which.
+    // not be started, also when its pre-start command failed. start() says which.
     int execute() override;
     ProgramStart start() const { return start_; }
     // True when the stop went wrong: the program or the stop command did not
@@ -47,7 +50,8 @@ public:
     void startThrough(StartGate* gate) { gate_ = gate; }
     // Told of the supervision's progress.
     void beatTo(Heartbeat* heartbeat) { heartbeat_ = heartbeat; }
-    // The program's exit code once it has ended.
+    // The program's exit code once it has ended; that of its pre-start
+    // command when that failed.
     DWORD exitCode() const { return exitCode_; }
     // The watcher's handles are waited for with the program's; it may stop the program.
     void watchWith(RunWatcher* watcher) { watcher_ = watcher; }
@@ -57,9 +61,16 @@ public:
     StopStep stopStep() const { return stopStep_; }
     // Called with the program's process id once it runs.
     void whenStarted(std::function<void(DWORD processId)> callback) { onStarted_ = std::move(callback); }
+    // The run counts as running once `updater` has reported the service
+    // running; without one, once the program has started. Its standard error
+    // is read apart when the updater has a stream for it.
+    void readyThrough(ServiceStatusUpdater* updater) { updater_ = updater; }
 
 private:
     void copySystemEnvironmentVariables(EnvironmentBlock& environment) const;
+    // False when the environment file is refused.
+    bool applyEnvironmentFile(EnvironmentBlock& environment) const;
+    int runProgram(EnvironmentBlock& environment, ProgramHooks& hooks);
     // The configured variables in order, each expanded against what is set before it.
     void applyEnvironment(EnvironmentBlock& environment) const;
 
@@ -67,6 +78,7 @@ private:
     PipeReaderCallback* outputCallback_;
     const std::atomic<bool>* consoleEventReceived_;
     RunWatcher* watcher_ = nullptr;
+    ServiceStatusUpdater* updater_ = nullptr;
     StartGate* gate_ = nullptr;
     Heartbeat* heartbeat_ = nullptr;
     bool stoppedByWatcher_ = false;
@@ -74,5 +86,6 @@ private:
     std::function<void(DWORD)> onStarted_;
     DWORD exitCode_ = 0;
     ProgramStart start_ = ProgramStart::Failed;
+    bool programGivenUp_ = false;
     bool stopFailed_ = false;
 };

@@ -18,11 +18,29 @@ void ServiceStatusUpdater::reportRunningWithoutConditions()
     }
 }
 
+void ServiceStatusUpdater::whenRunning(std::function<void()> callback)
+{
+    ScopedLock lock(runningLock_);
+    if (running_ && callback) {
+        callback();
+        return;
+    }
+    whenRunning_ = std::move(callback);
+}
+
 void ServiceStatusUpdater::reportRunning()
 {
     // A service that is stopping no longer becomes running.
-    if (status_->setStatus(StatusValue::RUNNING)) {
-        ServiceEvents::ready(readiness(), GetTickCount64() - since_);
+    if (!status_->setStatus(StatusValue::RUNNING)) {
+        return;
+    }
+    ServiceEvents::ready(readiness(), GetTickCount64() - since_);
+    ScopedLock lock(runningLock_);
+    running_ = true;
+    if (whenRunning_) {
+        const std::function<void()> callback = std::move(whenRunning_);
+        whenRunning_ = nullptr;
+        callback();
     }
 }
 
@@ -31,29 +49,46 @@ void ServiceStatusUpdater::restartConditions()
     since_ = GetTickCount64();
     unheld_ = conditions_;
     reported_ = false;
+    output_.tail.clear();
+    errors_.tail.clear();
+    ScopedLock lock(runningLock_);
+    running_ = false;
 }
 
 void TokenFilteringServiceStatusUpdater::restartConditions()
 {
-    tail_.clear();
     watching_ = true;
     ServiceStatusUpdater::restartConditions();
 }
 
-void TokenFilteringServiceStatusUpdater::onLine(const std::wstring& line)
+void ServiceStatusUpdater::watchLine(std::wstring&, const std::wstring&) {}
+
+void ServiceStatusUpdater::watchPiece(std::wstring&, const std::wstring&) {}
+
+void ServiceStatusUpdater::Stream::onLine(const std::wstring& line)
 {
-    target_->onLine(line);
-    watch(tail_ + line);
-    tail_.clear();
+    target->onLine(line);
+    owner->watchLine(tail, line);
 }
 
-void TokenFilteringServiceStatusUpdater::onPiece(const std::wstring& piece)
+void ServiceStatusUpdater::Stream::onPiece(const std::wstring& piece)
 {
-    target_->onPiece(piece);
-    const std::wstring text = tail_ + piece;
+    target->onPiece(piece);
+    owner->watchPiece(tail, piece);
+}
+
+void TokenFilteringServiceStatusUpdater::watchLine(std::wstring& tail, const std::wstring& line)
+{
+    watch(tail + line);
+    tail.clear();
+}
+
+void TokenFilteringServiceStatusUpdater::watchPiece(std::wstring& tail, const std::wstring& piece)
+{
+    const std::wstring text = tail + piece;
     watch(text);
     const size_t kept = marker_.empty() ? 0 : marker_.size() - 1;
-    tail_ = text.substr(text.size() > kept ? text.size() - kept : 0);
+    tail = text.substr(text.size() > kept ? text.size() - kept : 0);
 }
 
 void TokenFilteringServiceStatusUpdater::watch(const std::wstring& text)

@@ -176,13 +176,24 @@ DWORD readSecurity(const std::wstring& path, PSECURITY_DESCRIPTOR& descriptor)
                            nullptr, nullptr, nullptr, nullptr, &descriptor);
 }
 
+void addCommand(const ExecutionSettings* command, FolderChain& chain)
+{
+    if (command != nullptr) {
+        chain.addFile(command->getProgram());
+        chain.addFolder(command->getWorkDir());
+    }
+}
+
 void addPrograms(const ServiceTaskSettings& settings, FolderChain& chain)
 {
-    chain.addFile(settings.getProgram());
-    chain.addFolder(settings.getWorkDir());
-    if (const ExecutionSettings* stopCommand = settings.getStopCommand()) {
-        chain.addFile(stopCommand->getProgram());
-        chain.addFolder(stopCommand->getWorkDir());
+    addCommand(&settings, chain);
+    addCommand(settings.getStopCommand(), chain);
+    for (const Hook hook : {Hook::PreStart, Hook::PostStart, Hook::PostStop}) {
+        addCommand(settings.getHook(hook), chain);
+    }
+    // Its variables decide what the program runs, as PATH does.
+    if (const std::wstring* environmentFile = settings.getEnvironmentFile()) {
+        chain.addFile(*environmentFile);
     }
     std::wstring executable;
     if (getModulePath(executable) == 0) {

@@ -33,8 +33,8 @@ std::vector<WriteAccessFinding> scanSecurity(const std::wstring& path, DWORD rea
 std::vector<WriteAccessFinding> findWritableSettingsFile(const std::wstring& settingsFile,
                                                          const std::wstring& wrapperConfig,
                                                          const TrustedAccounts& trusted);
-// The same for the program, the stop command's program, the folders they run
-// in and this executable.
+// The same for the program, the stop command's and the hooks' programs, the
+// folders they run in, the environment file and this executable.
 std::vector<WriteAccessFinding> findWritablePrograms(const ServiceTaskSettings& settings,
                                                     const TrustedAccounts& trusted);
 // Both of the above.

@@ -79,15 +79,25 @@ void ServiceExecuteProcessTask::runUntilStopped(const ServiceTaskSettings& setti
     }
     std::optional<OutputLog::Session> outputLog;
     if (const OutputLogSettings* outputLogSettings = settings.getOutputLog()) {
-        outputLog.emplace(outputLogSettings->file, outputLogSettings->policy);
+        outputLog.emplace(OutputLog::ofProcess(), outputLogSettings->file, outputLogSettings->policy,
+                          outputLogSettings->timestamps);
+    }
+    std::optional<OutputLog::Session> errorLog;
+    if (const OutputLogSettings* errorLogSettings = settings.getErrorLog()) {
+        errorLog.emplace(OutputLog::ofErrors(), errorLogSettings->file, errorLogSettings->policy,
+                         errorLogSettings->timestamps);
     }
     LogPipeReader output(L"console");
+    LogPipeReader errors(L"console", OutputLog::ofErrors());
     // One updater for every run: the marker and the probes count until each held once.
     std::unique_ptr<ServiceStatusUpdater> updater;
     if (marker != nullptr) {
         updater.reset(new TokenFilteringServiceStatusUpdater(status, &output, *marker, probes));
     } else {
         updater.reset(new DumpServiceStatsusUpdater(status, &output, probes));
+    }
+    if (errorLog) {
+        updater->readErrorsInto(&errors);
     }
     std::unique_ptr<HealthMonitor> monitor;
     if (probes > 0 || settings.getHealthCheck() != nullptr || settings.getRecyclePolicy().any()) {
@@ -126,6 +136,7 @@ void ServiceExecuteProcessTask::superviseRuns(const ServiceTaskSettings& setting
         });
         command.startThrough(this);
         command.beatTo(context_->getStatus());
+        command.readyThrough(updater);
         const int result = command.execute();
         if (command.start() == ProgramStart::StopRequested) {
             break;
@@ -135,7 +146,9 @@ void ServiceExecuteProcessTask::superviseRuns(const ServiceTaskSettings& setting
             reportFailure(1, GiveUpReason::FILES_REFUSED);
             return;
         }
-        if (result != 0) {
+        // A failed pre-start command counts as an end of the program with its exit code.
+        const bool preStartFailed = command.start() == ProgramStart::PreStartFailed;
+        if (result != 0 && !preStartFailed) {
             logger.error(L"Failed to start process: %d", result);
             reportFailure(1, GiveUpReason::PROGRAM_NOT_STARTED);
             return;
@@ -145,7 +158,9 @@ void ServiceExecuteProcessTask::superviseRuns(const ServiceTaskSettings& setting
             reportFailure(1, GiveUpReason::STOP_FAILED);
             return;
         }
-        state.ended(command.exitCode());
+        if (!preStartFailed) {
+            state.ended(command.exitCode());
+        }
         stopStep = command.stopStep();
         const bool recycled = command.stoppedByWatcher() && !monitor->recycleReason().empty();
         // A program stopped as unhealthy failed, whatever its exit code says.
@@ -161,19 +176,22 @@ void ServiceExecuteProcessTask::superviseRuns(const ServiceTaskSettings& setting
             continue;
         }
         const std::chrono::milliseconds runTime(GetTickCount64() - began);
-        if (!unhealthy) {
+        if (!unhealthy && !preStartFailed) {
             ServiceEvents::programEnded(exitCode, static_cast<ULONGLONG>(runTime.count()));
         }
         const std::optional<std::chrono::milliseconds> wait = restarts.afterEnd(exitCode, runTime);
         if (!wait) {
             if (unhealthy) {
                 logger.error(L"The program was stopped as unhealthy; the service ends");
+            } else if (preStartFailed) {
+                logger.error(L"The program was not started: its pre-start command failed; the service ends");
             } else {
                 logger.error(L"Service process exited without service stop request");
             }
             reportFailure(unhealthy ? ERROR_TIMEOUT : failureCode(exitCode),
                           restarts.maxRestartsReached() ? GiveUpReason::MAX_RESTARTS
                           : unhealthy                   ? GiveUpReason::UNHEALTHY
+                          : preStartFailed              ? GiveUpReason::PRE_START_FAILED
                                                         : GiveUpReason::PROGRAM_ENDED);
             return;
         }
@@ -213,15 +231,16 @@ void ServiceExecuteProcessTask::startConditionsOver(ServiceStatusUpdater* update
 
 bool ServiceExecuteProcessTask::filesTrusted()
 {
-    ++filesChecked_;
+    // The post-start command asks on a thread of its own.
+    const int check = ++filesChecked_;
     // The first start follows the look before the service ran; an accepted
     // risk was warned about then, and is not at every start.
-    if (filesChecked_ == 2 || (filesChecked_ > 2 && launch().writableFilesAccepted)) {
+    if (check == 2 || (check > 2 && launch().writableFilesAccepted)) {
         return true;
     }
     const TrustedAccounts trusted = TrustedAccounts::forService();
     // The settings file was looked at before its settings were applied.
-    return acceptWritableFiles(filesChecked_ == 1 ? findWritablePrograms(*settings_, trusted)
-                                                  : findWritableFiles(*settings_, launch().wrapperConfig, trusted),
+    return acceptWritableFiles(check == 1 ? findWritablePrograms(*settings_, trusted)
+                                          : findWritableFiles(*settings_, launch().wrapperConfig, trusted),
                                launch().writableFilesAccepted);
 }

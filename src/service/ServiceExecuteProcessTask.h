@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+
 #include "process/StartGate.h"
 #include "service/SettingsServiceTask.h"
 
@@ -40,5 +42,5 @@ private:
 
     const ServiceTaskSettings* settings_ = nullptr;
     // How often the files were looked at.
-    int filesChecked_ = 0;
+    std::atomic<int> filesChecked_{0};
 };

@@ -7,6 +7,8 @@
 #include "common/Directories.h"
 #include "common/WhiteSpace.h"
 #include "logging/Logger.h"
+#include "settings/EnvironmentFileElement.h"
+#include "settings/HooksElement.h"
 #include "settings/OutputEncoding.h"
 #include "settings/OutputLogElement.h"
 #include "settings/Paths.h"
@@ -28,6 +30,8 @@ std::wstring withoutLeading(const std::wstring& text, wchar_t character)
     const size_t first = text.find_first_not_of(character);
     return first == std::wstring::npos ? std::wstring() : text.substr(first);
 }
+
+}  // namespace
 
 int readWorkDir(const XmlNode& execution, const std::wstring& baseDirectory, const std::wstring& defaultDir,
                 std::wstring& out)
@@ -71,6 +75,8 @@ int readWorkDir(const XmlNode& execution, const std::wstring& baseDirectory, con
     return 0;
 }
 
+namespace {
+
 // The base directory first, then the usual search path for executables.
 bool findExecutable(const std::wstring& baseDirectory, const std::wstring& name, std::wstring& found)
 {
@@ -92,6 +98,8 @@ bool findExecutable(const std::wstring& baseDirectory, const std::wstring& name,
     found = candidate;
     return true;
 }
+
+}  // namespace
 
 int readProgram(const XmlNode& execution, const std::wstring& baseDirectory, std::wstring& out)
 {
@@ -153,6 +161,8 @@ std::wstring readArguments(const XmlNode& execution)
     logger.debug(L"Program arguments from settings:  %s", arguments);
     return arguments;
 }
+
+namespace {
 
 int readExecution(const XmlNode& execution, const std::wstring& baseDirectory, const std::wstring& defaultWorkDir,
                   SimpleExecutionSettings& settings)
@@ -347,7 +357,8 @@ int FileTaskSettings::parseDocument(XmlDocument& document, TextPositions& positi
     if (readRestartPolicy(*execution, settings) != 0 || readReadinessProbes(*execution, settings) != 0 ||
         readStartedTimeout(*execution, settings) != 0 || readHealthCheck(*execution, settings) != 0 ||
         readOutputLog(*execution, *serviceSettings_, settings) != 0 || readProgramResources(*execution, settings) != 0 ||
-        readRecyclePolicy(*execution, settings) != 0) {
+        readRecyclePolicy(*execution, settings) != 0 || readHooks(*execution, baseDirectory, settings) != 0 ||
+        readEnvironmentFile(*execution, *serviceSettings_, settings) != 0) {
         return 1;
     }
 

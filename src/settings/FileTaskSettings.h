@@ -1,6 +1,14 @@
 #pragma once
 
+#include <string>
+
 #include "settings/XmlFileSettings.h"
+
+namespace rapidxml {
+template <class Ch>
+class xml_node;
+}
+using XmlNode = rapidxml::xml_node<wchar_t>;
 
 class ServiceSettings;
 class ServiceTaskSettings;
@@ -23,3 +31,11 @@ protected:
 private:
     const ServiceSettings* serviceSettings_;
 };
+
+// The parts of an element that names a command (the program's <execution>, the
+// stop command's, a hook's); a relative path is taken from `baseDirectory`.
+// Each logs why a value is refused and returns 1; 0 on success.
+int readWorkDir(const XmlNode& element, const std::wstring& baseDirectory, const std::wstring& defaultDir,
+                std::wstring& out);
+int readProgram(const XmlNode& element, const std::wstring& baseDirectory, std::wstring& out);
+std::wstring readArguments(const XmlNode& element);

@@ -1,5 +1,7 @@
 #include "settings/OutputLogElement.h"
 
+#include <optional>
+
 #include "common/WhiteSpace.h"
 #include "logging/FileAppender.h"
 #include "logging/Logger.h"
@@ -12,7 +14,17 @@
 namespace {
 
 const Logger logger(L"FileTaskSettings");
-const wchar_t* const ELEMENT = L"<hostwell>/<execution>/<output-log>";
+
+// A log element of <execution>: its name, its path in messages, and what its
+// file is for in them.
+struct LogElement {
+    const wchar_t* name;
+    const wchar_t* path;
+    const wchar_t* content;
+};
+
+const LogElement OUTPUT_LOG = {L"output-log", L"<hostwell>/<execution>/<output-log>", L"the program's output"};
+const LogElement ERROR_LOG = {L"error-log", L"<hostwell>/<execution>/<error-log>", L"the program's standard error"};
 
 // The files the program's output must not be written into. The service log
 // is the settings' one, else the one given on the command line.
@@ -31,6 +43,55 @@ std::vector<ServiceFile> filesOfTheService(const ServiceSettings& service)
     return files;
 }
 
+int readTimestamps(const XmlNode& element, const wchar_t* path, bool& timestamps)
+{
+    const auto* attribute = element.first_attribute(L"timestamps");
+    if (attribute == nullptr) {
+        return 0;
+    }
+    const std::wstring value(attribute->value(), attribute->value_size());
+    const std::wstring text = trimWhiteSpace(value);
+    if (text != L"true" && text != L"false") {
+        logger.error(L"timestamps=\"%s\" in %s: write true or false", value, path);
+        return 1;
+    }
+    timestamps = text == L"true";
+    return 0;
+}
+
+// Leaves `read` empty when the element is absent. Its file, relative to the
+// settings file's folder, must not be one of `files`.
+int readLogElement(const XmlNode& execution, const LogElement& log, const std::wstring& settingsFile,
+                   const std::vector<ServiceFile>& files, std::optional<OutputLogSettings>& read)
+{
+    const XmlNode* element = execution.first_node(log.name);
+    if (element == nullptr) {
+        return 0;
+    }
+    const std::wstring file = attributeText(*element, L"file");
+    if (trimWhiteSpace(file).empty()) {
+        logger.error(L"%s has no file: write the path of the file for %s, such as file=\"logs\\app.log\"", log.path,
+                     log.content);
+        return 1;
+    }
+    OutputLogSettings settings;
+    if (resolvePath(settingsFile, file, false, settings.file) != 0) {
+        logger.error(L"Failed to resolve the file \"%s\" of %s", file, log.path);
+        return 1;
+    }
+    if (const ServiceFile* shared = sharedFile(settings.file, files)) {
+        logger.error(L"%s file=\"%s\" is %s %s: give %s a file of its own", log.path, file, shared->what,
+                     shared->path, log.content);
+        return 1;
+    }
+    if (readRollPolicy(*element, log.path, settings.policy) != 0 ||
+        readTimestamps(*element, log.path, settings.timestamps) != 0) {
+        return 1;
+    }
+    read = settings;
+    return 0;
+}
+
 }  // namespace
 
 const ServiceFile* sharedFile(const std::wstring& file, const std::vector<ServiceFile>& files)
@@ -45,32 +106,23 @@ const ServiceFile* sharedFile(const std::wstring& file, const std::vector<Servic
 
 int readOutputLog(const XmlNode& execution, const ServiceSettings& service, SimpleServiceTaskSettings& settings)
 {
-    const XmlNode* element = execution.first_node(L"output-log");
-    if (element == nullptr) {
-        return 0;
-    }
-    const std::wstring file = attributeText(*element, L"file");
-    if (trimWhiteSpace(file).empty()) {
-        logger.error(L"%s has no file: write the path of the file for the program's output, such as "
-                     L"file=\"logs\\app.log\"",
-                     ELEMENT);
+    std::vector<ServiceFile> files = filesOfTheService(service);
+    std::optional<OutputLogSettings> outputLog;
+    if (readLogElement(execution, OUTPUT_LOG, service.getSettingsFile(), files, outputLog) != 0) {
         return 1;
     }
-    OutputLogSettings outputLog;
-    if (resolvePath(service.getSettingsFile(), file, false, outputLog.file) != 0) {
-        logger.error(L"Failed to resolve the file \"%s\" of %s", file, ELEMENT);
+    if (outputLog) {
+        logger.debug(L"Program output goes to: %s", outputLog->file);
+        settings.setOutputLog(*outputLog);
+        files.push_back({L"the output log", outputLog->file});
+    }
+    std::optional<OutputLogSettings> errorLog;
+    if (readLogElement(execution, ERROR_LOG, service.getSettingsFile(), files, errorLog) != 0) {
         return 1;
     }
-    const std::vector<ServiceFile> files = filesOfTheService(service);
-    if (const ServiceFile* shared = sharedFile(outputLog.file, files)) {
-        logger.error(L"%s file=\"%s\" is %s %s: give the program's output a file of its own", ELEMENT, file,
-                     shared->what, shared->path);
-        return 1;
+    if (errorLog) {
+        logger.debug(L"Program errors go to: %s", errorLog->file);
+        settings.setErrorLog(*errorLog);
     }
-    if (readRollPolicy(*element, ELEMENT, outputLog.policy) != 0) {
-        return 1;
-    }
-    logger.debug(L"Program output goes to: %s", outputLog.file);
-    settings.setOutputLog(outputLog);
     return 0;
 }

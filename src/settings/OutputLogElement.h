@@ -14,9 +14,10 @@ struct ServiceFile {
     std::wstring path;
 };
 
-// Reads <output-log> of <execution>, if there is one: its file, relative to the
-// settings file's folder, must be a file of its own: not the settings file,
-// the service log, the program's state file or the metrics file. 1 when it is refused.
+// Reads <output-log> and <error-log> of <execution>, those there are: each
+// file, relative to the settings file's folder, must be a file of its own:
+// not the settings file, the service log, the program's state file, the
+// metrics file, nor the error log the output log. 1 when one is refused.
 int readOutputLog(const XmlNode& execution, const ServiceSettings& service, SimpleServiceTaskSettings& settings);
 
 // The first of `files` that is `file`, compared as final paths; null if none.

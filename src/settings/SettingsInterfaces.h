@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,17 @@ public:
     virtual std::wstring getArguments() const = 0;
 };
 
+// When a hook runs: before every start of the program, once a run of it
+// counts as running, after every end of it.
+enum class Hook { PreStart, PostStart, PostStop };
+
+// A command run around the program, and how long it may take before it is
+// ended as failed.
+class HookSettings : public ExecutionSettings {
+public:
+    virtual const Duration& getTimeout() const = 0;
+};
+
 // A variable set in the environment of the program and its stop command
 // after the copied system variables; an empty value removes it.
 struct EnvironmentVariable {
@@ -73,6 +85,8 @@ struct EnvironmentVariable {
 struct OutputLogSettings {
     std::wstring file;
     RollPolicy policy;
+    // Each line begins with the local time it was read at.
+    bool timestamps = false;
 };
 
 // The console control event a stop request sends the program first.
@@ -102,4 +116,10 @@ public:
     virtual const ProgramResources& getResources() const = 0;
     // When the program is restarted as planned.
     virtual const RecyclePolicy& getRecyclePolicy() const = 0;
+    // Where the program's standard error goes; null: where its output goes.
+    virtual const OutputLogSettings* getErrorLog() const = 0;
+    // The command run at that point; null: none.
+    virtual const HookSettings* getHook(Hook hook) const = 0;
+    // The file of variables set before the configured ones; null: none.
+    virtual const std::wstring* getEnvironmentFile() const = 0;
 };

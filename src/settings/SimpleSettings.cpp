@@ -20,6 +20,23 @@ SimpleServiceTaskSettings::SimpleServiceTaskSettings(const ServiceSettings* serv
 {
 }
 
+SimpleHookSettings::SimpleHookSettings(const ExecutionSettings& command, const Duration& timeout)
+    : workDir_(command.getWorkDir()), program_(command.getProgram()), arguments_(command.getArguments()),
+      timeout_(timeout)
+{
+}
+
+const HookSettings* SimpleServiceTaskSettings::getHook(Hook hook) const
+{
+    const std::optional<SimpleHookSettings>& command = hooks_[static_cast<size_t>(hook)];
+    return command ? &*command : nullptr;
+}
+
+const std::wstring* SimpleServiceTaskSettings::getEnvironmentFile() const
+{
+    return environmentFile_.empty() ? nullptr : &environmentFile_;
+}
+
 const ExecutionSettings* SimpleServiceTaskSettings::getStopCommand() const
 {
     return stopCommandEnabled_ ? &stopCommand_ : nullptr;

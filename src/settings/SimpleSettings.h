@@ -132,6 +132,22 @@ private:
     std::wstring arguments_;
 };
 
+class SimpleHookSettings : public HookSettings {
+public:
+    SimpleHookSettings(const ExecutionSettings& command, const Duration& timeout);
+
+    std::wstring getWorkDir() const override { return workDir_; }
+    std::wstring getProgram() const override { return program_; }
+    std::wstring getArguments() const override { return arguments_; }
+    const Duration& getTimeout() const override { return timeout_; }
+
+private:
+    std::wstring workDir_;
+    std::wstring program_;
+    std::wstring arguments_;
+    Duration timeout_;
+};
+
 class SimpleServiceTaskSettings : public ServiceSettingsForwarder<ServiceTaskSettings>,
                                   public SimpleExecutionSettings {
 public:
@@ -154,6 +170,9 @@ public:
     const OutputLogSettings* getOutputLog() const override { return outputLog_ ? &*outputLog_ : nullptr; }
     const ProgramResources& getResources() const override { return resources_; }
     const RecyclePolicy& getRecyclePolicy() const override { return recyclePolicy_; }
+    const OutputLogSettings* getErrorLog() const override { return errorLog_ ? &*errorLog_ : nullptr; }
+    const HookSettings* getHook(Hook hook) const override;
+    const std::wstring* getEnvironmentFile() const override;
 
     void setStopCommand(const ExecutionSettings& stopCommand);
     void setStopTimeout(int milliseconds) { stopTimeout_ = milliseconds; }
@@ -169,6 +188,9 @@ public:
     void setOutputLog(const OutputLogSettings& outputLog) { outputLog_ = outputLog; }
     void setResources(const ProgramResources& resources) { resources_ = resources; }
     void setRecyclePolicy(const RecyclePolicy& policy) { recyclePolicy_ = policy; }
+    void setErrorLog(const OutputLogSettings& errorLog) { errorLog_ = errorLog; }
+    void setHook(Hook hook, const SimpleHookSettings& command) { hooks_[static_cast<size_t>(hook)] = command; }
+    void setEnvironmentFile(const std::wstring& file) { environmentFile_ = file; }
 
 private:
     SimpleExecutionSettings stopCommand_;
@@ -186,4 +208,7 @@ private:
     std::optional<OutputLogSettings> outputLog_;
     ProgramResources resources_;
     RecyclePolicy recyclePolicy_;
+    std::optional<OutputLogSettings> errorLog_;
+    std::optional<SimpleHookSettings> hooks_[3];
+    std::wstring environmentFile_;
 };

@@ -3,8 +3,11 @@
 #include <limits.h>
 #include <stdlib.h>
 
+#include <algorithm>
+
 #include "common/WhiteSpace.h"
 #include "logging/Logger.h"
+#include "settings/SettingsInterfaces.h"
 
 namespace {
 
@@ -83,4 +86,13 @@ bool parseStopTimeout(const std::wstring& value, int& milliseconds)
                     text, INT_MAX);
     }
     return true;
+}
+
+int timeToStop(const ServiceTaskSettings& settings)
+{
+    long long milliseconds = settings.getStopTimeout();
+    if (const HookSettings* postStop = settings.getHook(Hook::PostStop)) {
+        milliseconds += postStop->getTimeout().length.count();
+    }
+    return static_cast<int>(std::min<long long>(milliseconds, INT_MAX));
 }

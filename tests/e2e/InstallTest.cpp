@@ -683,6 +683,14 @@ TEST_F(Install, RefreshAppliesDisplayNameDescriptionDependenciesAndShutdownTimeA
     EXPECT_EQ(changes(result), (std::vector<std::wstring>{L"Time to stop at shutdown of service '" + name +
                                                           L"' changed from 130s to 10m"}));
     EXPECT_EQ(queryConfig(name).shutdownTime, 600000u);
+    // A stop waits for the post-stop command too.
+    writeUtf8(settings, L"<hostwell><name>" + name + L"</name><displayName>New display</displayName><description>"
+                        L"New description</description><execution><program>" + CMD +
+                        L"</program><termination timeout=\"1\"/><hooks><post-stop timeout=\"30s\"><program>" + CMD +
+                        L"</program></post-stop></hooks></execution></hostwell>");
+    result = refresh();
+    EXPECT_EQ(changes(result), (std::vector<std::wstring>{L"Time to stop at shutdown of service '" + name +
+                                                          L"' changed from 10m to 100s"}));
 
     ASSERT_EQ(run(L"delete", {L"/settings=" + settings}).exitCode, 0u);
     result = refresh();

@@ -63,3 +63,42 @@ TEST_F(ServiceRun, ReadsUtf8AndOemOutputRightAndGivesProgramAndStopCommandTheCon
     EXPECT_GT(rest.size(), std::wstring(L"[Info] PATH=C:\\hw-tools;").size()) << toUtf8(rest);
     EXPECT_EQ(text.find(L"Unknown "), std::wstring::npos);
 }
+
+TEST_F(ServiceRun, AnEnvironmentFileIsReadAtEveryStartBeforeTheVariablesThatReferToItAndItsValuesAreNeverLogged)
+{
+    const std::wstring environment = dir.file(L"app.env");
+    writeBytes(environment, "# the service's secrets\n\n  HW_PLAIN = plain value  \nHW_QUOTED=\"say \\\"hi\\\"\\\\ #not "
+                            "a comment\" # a comment\nHW_SINGLE='C:\\new\\table'\nHW_SECRET=s3cr3t-1\n");
+    const std::wstring gate = dir.file(L"gate.flag");
+    // Each run prints its variables, then ends with 1 once the gate is there; one restart.
+    writeSettings(L"env HW_PLAIN env HW_QUOTED env HW_SINGLE env HW_CHAIN text printed wait-file " + gate + L" exit 1",
+                  L"<environment file='app.env'><variable name='HW_CHAIN' value='%HW_PLAIN%+%HW_SECRET%'/>"
+                  L"</environment><output-log file='logs\\app.log'/>"
+                  L"<restart when='failure' delay='100ms' max-restarts='1'/>");
+    TestService service(name, hostwellArguments());
+    ASSERT_TRUE(service.start()) << service.startError();
+    const std::wstring app = dir.file(L"logs\\app.log");
+    for (int i = 0; i < 1500 && readUtf8(app).find(L"printed") == std::wstring::npos; ++i) {
+        Sleep(20);
+    }
+    ASSERT_NE(readUtf8(app).find(L"printed"), std::wstring::npos) << "the first run did not print its variables";
+    // A changed secret reaches the next run.
+    writeBytes(environment, "HW_PLAIN=changed\nHW_SECRET=s3cr3t-2\n");
+    writeBytes(gate, "");
+    ASSERT_EQ(service.waitFor(SERVICE_STOPPED).dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+
+    EXPECT_EQ(readUtf8(app), L"HW_PLAIN=plain value\r\n"
+                             L"HW_QUOTED=say \"hi\"\\ #not a comment\r\n"
+                             L"HW_SINGLE=C:\\new\\table\r\n"
+                             L"HW_CHAIN=plain value+s3cr3t-1\r\n"
+                             L"printed\r\n"
+                             L"HW_PLAIN=changed\r\n"
+                             L"HW_QUOTED is not set\r\n"
+                             L"HW_SINGLE is not set\r\n"
+                             L"HW_CHAIN=changed+s3cr3t-2\r\n"
+                             L"printed\r\n");
+    // The service log is at debug level: names, never values.
+    const std::wstring text = retainedLog();
+    EXPECT_TRUE(logHas(L"Set environment variable HW_SECRET for process from " + environment)) << toUtf8(text);
+    EXPECT_EQ(text.find(L"s3cr3t"), std::wstring::npos) << toUtf8(text);
+}

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -101,6 +102,25 @@ SYSTEMTIME yesterdayNoon()
     return yesterday;
 }
 
+// The local time now as a line's stamp writes it, without the offset: "2026-12-09T17:20:31.123".
+std::wstring localTimeText()
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return format(L"%04d-%02d-%02dT%02d:%02d:%02d.%03d", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
+                  now.wSecond, now.wMilliseconds);
+}
+
+// The local time's offset from UTC as the time zone information gives it: "+01:00".
+std::wstring localOffsetText()
+{
+    TIME_ZONE_INFORMATION zone = {};
+    const DWORD which = GetTimeZoneInformation(&zone);
+    const long bias = zone.Bias + (which == TIME_ZONE_ID_DAYLIGHT ? zone.DaylightBias : zone.StandardBias);
+    const long offset = -bias;
+    return format(L"%s%02ld:%02ld", offset < 0 ? L"-" : L"+", std::labs(offset) / 60, std::labs(offset) % 60);
+}
+
 }  // namespace
 
 TEST_F(ServiceLogs, SizeAndKeepHoldEveryLineOnceInExactlyTheBackupsAsked)
@@ -191,6 +211,44 @@ TEST_F(ServiceLogs, OutputLogHoldsTheProgramsLinesWholeByteForByteAndTheServiceL
     for (const wchar_t* line : {L"caf\u00e9", L"second", L"ready", L"asked-to-stop", L"bye"}) {
         EXPECT_FALSE(logHas(L"[Info] " + std::wstring(line))) << toUtf8(line);
     }
+}
+
+TEST_F(ServiceLogs, StandardErrorHasAFileOfItsOwnWhereItsMarkerCountsAndEachLineOfBothHasItsLocalTime)
+{
+    const std::wstring stopFile = dir.file(L"stop.flag");
+    writeLoggingSettings(L"", L"text out-1 err err-1 text out-2 err ready wait-file " + stopFile + L" exit 0",
+                         L"<output-log file='logs\\app.log' timestamps='true'/>"
+                         L"<error-log file='logs\\errors.log' timestamps='true'/>"
+                         L"<status-marker><started>ready</started></status-marker>");
+    const std::wstring before = localTimeText();
+    TestService service(name, hostwellArguments());
+    ASSERT_TRUE(service.start()) << service.startError();
+    ASSERT_EQ(service.waitFor(SERVICE_RUNNING).dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING))
+        << "the marker on standard error did not start the service";
+    writeBytes(stopFile, "");
+    ASSERT_EQ(service.waitFor(SERVICE_STOPPED).dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    const std::wstring after = localTimeText();
+
+    const std::wstring offset = localOffsetText();
+    const auto expectStamped = [&](const std::wstring& file, const std::vector<std::wstring>& lines) {
+        const std::wstring text = readUtf8(file);
+        std::vector<std::wstring> read;
+        for (size_t at = 0, end = 0; (end = text.find(L"\r\n", at)) != std::wstring::npos; at = end + 2) {
+            read.push_back(text.substr(at, end - at));
+        }
+        ASSERT_EQ(read.size(), lines.size()) << toUtf8(text);
+        for (size_t i = 0; i < lines.size(); ++i) {
+            // 2026-12-09T17:20:31.123+01:00 and a blank
+            const std::wstring stamp = read[i].substr(0, 30);
+            EXPECT_EQ(read[i].substr(30), lines[i]) << toUtf8(text);
+            EXPECT_EQ(stamp.substr(23), offset + L" ") << toUtf8(read[i]);
+            EXPECT_TRUE(stamp[10] == L'T' && stamp[19] == L'.') << toUtf8(read[i]);
+            EXPECT_LE(before, stamp.substr(0, 23)) << toUtf8(read[i]);
+            EXPECT_GE(after, stamp.substr(0, 23)) << toUtf8(read[i]);
+        }
+    };
+    expectStamped(dir.file(L"logs\\app.log"), {L"out-1", L"out-2"});
+    expectStamped(dir.file(L"logs\\errors.log"), {L"err-1", L"ready"});
 }
 
 TEST_F(ServiceLogs, LogsFromYesterdayRollOverAtStartIntoBackupsNamedByTheirDay)

@@ -685,3 +685,69 @@ TEST_F(ValidateSettings, ReadsAnAsciiFileWhateverEncodingItsDeclarationNames)
     const ProcessResult result = validateFile(settings);
     EXPECT_EQ(result.exitCode, 0u) << toUtf8(result.output());
 }
+
+TEST_F(ValidateSettings, PrintsHooksEnvironmentFileAndErrorLogAndRefusesTheirMistakesNamingFileAndLine)
+{
+    const std::wstring environment = dir.file(L"app.env");
+    writeBytes(environment, "\xEF\xBB\xBF# secrets\r\n\r\nDB_PASSWORD=\"p4ss #word\" # not shown\r\n");
+    const std::wstring hooks = L"<hooks><pre-start timeout='2m'><program>" + CMD + L"</program><arguments>/c exit"
+                               L"</arguments></pre-start><post-stop><workdir>after</workdir><program>" + CMD +
+                               L"</program></post-stop></hooks>";
+    const std::wstring body =
+        service() + minimalExecution(L"<environment file='app.env'/><output-log file='app.log' timestamps='true'/>"
+                                     L"<error-log file='errors.log'/>" + hooks);
+    const ProcessResult result = validate(body);
+    ASSERT_EQ(result.exitCode, 0u) << toUtf8(result.output());
+    const std::vector<std::wstring> tail = {
+        L"[e]: OutputLog:" + dir.file(L"app.log") + L" max-size=3MB keep=3 roll=size compress=none timestamps=true!~",
+        L"[e]: ErrorLog:" + dir.file(L"errors.log") + L" max-size=3MB keep=3 roll=size compress=none!~",
+        L"[e]: EnvironmentFile:" + environment + L"!~",
+        L"[s]: DISABLED:true!~",
+        L"[pre-start]: Program:" + CMD + L"!~",
+        L"[pre-start]: Arguments:/c exit!~",
+        L"[pre-start]: WorkDir:" + dir.path() + L"!~",
+        L"[pre-start]: Timeout:2m!~",
+        L"[post-stop]: Program:" + CMD + L"!~",
+        L"[post-stop]: Arguments:!~",
+        L"[post-stop]: WorkDir:" + dir.file(L"after") + L"!~",
+        L"[post-stop]: Timeout:1m!~",
+    };
+    const std::vector<std::wstring> lines = tagged(result);
+    ASSERT_GE(lines.size(), tail.size() + 3) << toUtf8(result.output());
+    EXPECT_EQ(std::vector<std::wstring>(lines.end() - static_cast<long>(tail.size()) - 3, lines.end() - 3), tail);
+    // The name at debug level, never the value.
+    const ProcessResult debug = validate(body, {L"/debug"});
+    EXPECT_TRUE(debug.contains(L"Environment variable from " + environment + L": DB_PASSWORD"));
+    EXPECT_FALSE(debug.contains(L"p4ss")) << toUtf8(debug.output());
+
+    const std::wstring at = L" of the environment file " + environment;
+    const std::vector<std::pair<std::string, std::wstring>> refused = {
+        {"A=1\n# fine\nJUST_A_NAME\n", L"Line 3" + at + L" has no \"=\": write NAME=value, or start a comment with #"},
+        {"A=1\r\n = 2\r\n", L"Line 2" + at + L" has no name before \"=\""},
+        {"A='open\n", L"Line 1" + at + L" opens a quoted value that does not end on that line"},
+        {"A=1\nB=\"\xC3\x28\"\n", L"Line 2" + at + L" is not UTF-8"},
+    };
+    for (const auto& entry : refused) {
+        writeBytes(environment, entry.first);
+        const ProcessResult wrong = validate(service() + minimalExecution(L"<environment file='app.env'/>"));
+        EXPECT_EQ(wrong.exitCode, 1u) << entry.first;
+        EXPECT_TRUE(wrong.hasLine(entry.second)) << toUtf8(wrong.output());
+    }
+    const ProcessResult missing = validate(service() + minimalExecution(L"<environment file='none.env'/>"));
+    EXPECT_TRUE(missing.hasLine(L"Failed to read the environment file " + dir.file(L"none.env") + L": " +
+                                errorText(ERROR_FILE_NOT_FOUND)))
+        << toUtf8(missing.output());
+    const ProcessResult shared =
+        validate(service() + minimalExecution(L"<output-log file='app.log'/><error-log file='.\\APP.log'/>"));
+    EXPECT_TRUE(shared.hasLine(L"<hostwell>/<execution>/<error-log> file=\".\\APP.log\" is the output log " +
+                               dir.file(L"app.log") + L": give the program's standard error a file of its own"))
+        << toUtf8(shared.output());
+    EXPECT_TRUE(validate(service() + minimalExecution(L"<error-log file='e.log' timestamps='yes'/>"))
+                    .hasLine(L"timestamps=\"yes\" in <hostwell>/<execution>/<error-log>: write true or false"));
+    const ProcessResult zero = validate(service() + minimalExecution(L"<hooks><post-start timeout='0s'><program>" +
+                                                                      CMD + L"</program></post-start></hooks>"));
+    EXPECT_EQ(zero.exitCode, 1u);
+    EXPECT_TRUE(zero.hasLine(L"Duration timeout=\"0s\" in <hostwell>/<execution>/<hooks>/<post-start> is zero: write "
+                             L"how long the command may run, a whole number and a unit (ms, s, m or h), such as 2m"))
+        << toUtf8(zero.output());
+}

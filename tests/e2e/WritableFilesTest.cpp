@@ -263,3 +263,47 @@ TEST_F(WritableFiles, ThatBecomeWritableWhileTheServiceRunsStopItBeforeTheNextSt
     EXPECT_TRUE(logHas(L"Failed to run the stop command: its files may be changed by ordinary users"));
     letEveryone(bin, FILE_GENERIC_READ | FILE_GENERIC_EXECUTE);
 }
+
+TEST_F(WritableFiles, OfTheHooksAndTheEnvironmentFileAreFoundByValidationAndRefusedBeforeTheNextRun)
+{
+    const std::wstring hooks = dir.file(L"hooks");
+    const std::wstring after = dir.file(L"after");
+    const std::wstring hook = hooks + L"\\pre.exe";
+    const std::wstring environment = dir.file(L"app.env");
+    ASSERT_TRUE(CreateDirectoryW(hooks.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(after.c_str(), nullptr));
+    ASSERT_TRUE(CopyFileW(helperPath(L"hwtestprog.exe").c_str(), hook.c_str(), TRUE));
+    writeBytes(environment, "A=1\n");
+    const std::wstring pid = dir.file(L"program.pid");
+    writeSettings(L"write-pid " + pid + L" ignore-ctrl sleep 600000",
+                  L"<environment file='app.env'/><restart when='always' delay='100ms'/><hooks><pre-start><program>" +
+                      hook + L"</program><arguments>text prepared</arguments></pre-start><post-stop><workdir>" +
+                      after + L"</workdir><program>" + helperPath(L"hwtestprog.exe") + L"</program></post-stop></hooks>");
+
+    letEveryone(environment, MODIFY);
+    letEveryone(after, FILE_ADD_FILE, true);
+    const ProcessResult validated = runHostwell({L"validate-settings", L"/settings=" + settings});
+    EXPECT_TRUE(validated.hasLine(environment + L" can be changed by Everyone (write data, append data, DELETE)"))
+        << toUtf8(validated.output());
+    EXPECT_TRUE(validated.contains(L"\n" + after + L" can be changed by Everyone (add file")) << toUtf8(validated.output());
+    letEveryone(environment, FILE_GENERIC_READ);
+    letEveryone(after, FILE_GENERIC_READ | FILE_GENERIC_EXECUTE);
+
+    // The pre-start command's folder opened up while the program runs: no more runs.
+    TestService service(name, hostwellArguments());
+    ASSERT_TRUE(service.start()) << service.startError();
+    const DWORD first = readProcessId(pid);
+    letEveryone(hooks, FILE_ALL_ACCESS);
+    const UniqueHandle killed(OpenProcess(PROCESS_TERMINATE, FALSE, first));
+    ASSERT_TRUE(killed && TerminateProcess(killed.get(), 9));
+    const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
+    EXPECT_EQ(stopped.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
+    EXPECT_EQ(stopped.dwServiceSpecificExitCode, 1u);
+    const std::wstring text = retainedLog();
+    const std::wstring prepared = L"[Info] prepared\r\n";
+    ASSERT_NE(text.find(prepared), std::wstring::npos) << toUtf8(text);
+    EXPECT_EQ(text.find(prepared), text.rfind(prepared)) << "pre-start ran again:\n" << toUtf8(text);
+    EXPECT_TRUE(logHas(L"[Error] " + hooks + L" can be changed by Everyone (")) << toUtf8(text);
+    EXPECT_TRUE(logHas(L"Failed to run the pre-start command: its files may be changed by ordinary users"));
+    letEveryone(hooks, FILE_GENERIC_READ | FILE_GENERIC_EXECUTE);
+}

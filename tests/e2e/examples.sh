@@ -31,7 +31,7 @@ PYTHON
 
 # The programs the examples name: the bundled example server beside them, and
 # the C:\Tools\server.exe of the manual's examples.
-cp "$source"/examples/*.xml "$source/examples/hostwell.xsd" "$bin/ExampleServer.exe" "$dir/"
+cp "$source"/examples/*.xml "$source"/examples/*.env "$source/examples/hostwell.xsd" "$bin/ExampleServer.exe" "$dir/"
 mkdir -p "$(dirname "$server")"
 cp "$bin/hwtestprog.exe" "$server"
 

@@ -1,6 +1,7 @@
 // A program for the tests to supervise. Its arguments are steps run in order:
 //   lines N            write N numbered lines of 100 bytes, one write each
 //   text T             write T and a line feed
+//   err T              write T and a line feed to standard error
 //   hex HH...          write raw bytes
 //   long-line N        write N 'x' without a line feed
 //   binary N           write N bytes of noise
@@ -8,6 +9,7 @@
 //   sleep MS           sleep
 //   wait-file PATH     wait until the file exists
 //   touch PATH         create the file
+//   exists PATH        write "PATH exists" or "PATH is missing"
 //   write-pid PATH     write the own process id into the file
 //   grandchild PATH    start "sleep 600000" as a child, write its id into the file
 //   console-cp N       set the console's output code page
@@ -35,10 +37,21 @@
 
 namespace {
 
-void writeOut(const std::string& bytes)
+void writeTo(DWORD stream, const std::string& bytes)
 {
     DWORD written = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    WriteFile(GetStdHandle(stream), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+void writeOut(const std::string& bytes) { writeTo(STD_OUTPUT_HANDLE, bytes); }
+
+std::string utf8Line(const std::wstring& text)
+{
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &bytes[0], size, nullptr, nullptr);
+    bytes.back() = '\n';
+    return bytes;
 }
 
 // Written beside and renamed, so that a reader (or a stop the file's
@@ -172,11 +185,11 @@ int wmain(int argc, wchar_t* argv[])
                 writeOut(line);
             }
         } else if (step == L"text") {
-            const int size = WideCharToMultiByte(CP_UTF8, 0, value, -1, nullptr, 0, nullptr, nullptr);
-            std::string bytes(static_cast<size_t>(size), '\0');
-            WideCharToMultiByte(CP_UTF8, 0, value, -1, &bytes[0], size, nullptr, nullptr);
-            bytes.back() = '\n';
-            writeOut(bytes);
+            writeOut(utf8Line(value));
+        } else if (step == L"err") {
+            writeTo(STD_ERROR_HANDLE, utf8Line(value));
+        } else if (step == L"exists") {
+            writeOut(utf8Line(std::wstring(value) + (exists(value) ? L" exists" : L" is missing")));
         } else if (step == L"hex") {
             writeOut(hexBytes(value));
         } else if (step == L"long-line") {
@@ -193,11 +206,7 @@ int wmain(int argc, wchar_t* argv[])
             wchar_t buffer[32768] = {};
             const DWORD length = GetEnvironmentVariableW(value, buffer, 32768);
             const std::wstring line = length > 0 ? std::wstring(value) + L"=" + buffer : std::wstring(value) + L" is not set";
-            const int size = WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, nullptr, 0, nullptr, nullptr);
-            std::string bytes(static_cast<size_t>(size), '\0');
-            WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, &bytes[0], size, nullptr, nullptr);
-            bytes.back() = '\n';
-            writeOut(bytes);
+            writeOut(utf8Line(line));
         } else if (step == L"sleep") {
             Sleep(static_cast<DWORD>(wcstoul(value, nullptr, 10)));
         } else if (step == L"wait-file") {

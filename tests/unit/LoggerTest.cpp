@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "logging/ErrorText.h"
+#include "logging/LineClock.h"
 #include "logging/LogAppender.h"
 #include "logging/Logger.h"
 #include "logging/LoggerSetup.h"
@@ -95,4 +96,25 @@ TEST(ErrorText, GivesSystemTextWithCodeOrTheCodeAlone)
 
     SetLastError(ERROR_ACCESS_DENIED);
     EXPECT_EQ(lastErrorText(), errorText(ERROR_ACCESS_DENIED));
+}
+
+TEST(LineStamp, WritesTheLocalTimeWithMillisecondsAndTheOffsetFromUtcInIso8601)
+{
+    SYSTEMTIME time = {};
+    time.wYear = 2026;
+    time.wMonth = 12;
+    time.wDay = 9;
+    time.wHour = 17;
+    time.wMinute = 20;
+    time.wSecond = 31;
+    time.wMilliseconds = 123;
+    EXPECT_EQ(lineStamp(time, 60), L"2026-12-09T17:20:31.123+01:00 ");
+    EXPECT_EQ(lineStamp(time, 0), L"2026-12-09T17:20:31.123+00:00 ");
+    EXPECT_EQ(lineStamp(time, -570), L"2026-12-09T17:20:31.123-09:30 ");
+    time = {};
+    time.wYear = 987;
+    time.wMonth = 1;
+    time.wDay = 2;
+    time.wMilliseconds = 7;
+    EXPECT_EQ(lineStamp(time, 345), L"0987-01-02T00:00:00.007+05:45 ");
 }

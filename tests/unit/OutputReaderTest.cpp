@@ -111,6 +111,36 @@ TEST(StartedMarker, IsFoundWhereAReadCutsALongLineButNotAcrossTwoLines)
     EXPECT_FALSE(markerSeen(std::string(5000, 'z') + "REA\nDY\n", 5003, twoLines));
 }
 
+TEST(StartedMarker, CountsOnStandardErrorReadApartButNeverAcrossTheTwoStreamsAndThenCallsBackOnce)
+{
+    ServiceStatus status(nullptr, 0, acceptStatus);
+    Lines output;
+    Lines errors;
+    TokenFilteringServiceStatusUpdater updater(&status, &output, L"READY");
+    EXPECT_EQ(updater.errorStream(), nullptr);
+    updater.readErrorsInto(&errors);
+    PipeReaderCallback* errorStream = updater.errorStream();
+    ASSERT_NE(errorStream, nullptr);
+    int calls = 0;
+    updater.whenRunning([&calls] { ++calls; });
+    // Each stream keeps the end of its own pieces.
+    updater.onPiece(L"xREA");
+    errorStream->onPiece(L"DYx");
+    updater.onLine(L"");
+    errorStream->onLine(L"");
+    EXPECT_FALSE(updater.hasReported());
+    errorStream->onPiece(L"xxRE");
+    errorStream->onLine(L"ADY");
+    EXPECT_TRUE(updater.hasReported());
+    EXPECT_EQ(output.received, (std::vector<std::wstring>{L"xREA", L""}));
+    EXPECT_EQ(errors.received, (std::vector<std::wstring>{L"DYx", L"", L"xxRE", L"ADY"}));
+    EXPECT_EQ(calls, 1);
+    // Asked once the service runs: called at once.
+    updater.whenRunning([&calls] { ++calls; });
+    EXPECT_EQ(calls, 2);
+    status.setStatus(StatusValue::STOPPED);
+}
+
 TEST(LogPipeReader, GivesTheOutputLogEachLineWholeWithItsBlanksAndTheLogItsRecordsAsBefore)
 {
     TemporaryDirectory dir;
@@ -120,7 +150,7 @@ TEST(LogPipeReader, GivesTheOutputLogEachLineWholeWithItsBlanksAndTheLogItsRecor
                                std::string(LogPipeReader::LONGEST_LINE + 5, 'b') + "\nlast";
     LoggingCapture capture(LEVEL_INFO);
     {
-        OutputLog::Session session(file, RollPolicy());
+        OutputLog::Session session(OutputLog::ofProcess(), file, RollPolicy(), false);
         LogPipeReader reader(L"console");
         OutputDecoder decoder(OutputEncoding::automatic());
         for (size_t at = 0; at < output.size(); at += 8192) {

@@ -78,7 +78,7 @@ private:
 // Has the program stopped as soon as it runs, as a health check that finds it unhealthy does.
 class UnhealthyAtOnce : public RunWatcher {
 public:
-    void onRunStarted() override {}
+    void onRunStarted(const ChildProcess&) override {}
     void addHandles(std::vector<HANDLE>& handles) override { handles.push_back(due_.get()); }
     bool onSignalled(HANDLE) override { return true; }
     void onRunEnded() override {}
