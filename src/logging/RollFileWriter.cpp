@@ -154,7 +154,16 @@ void RollFileWriter::append(const std::wstring& records, const SYSTEMTIME& now)
         return;
     }
     fileDay_ = dayOf(now);
-    if (rollOver_.isDue(size_, policy_.maxSize) && rollOverAllowed()) {
+    if (!rollOver_.isDue(size_, policy_.maxSize)) {
+        return;
+    }
+    // The live file grows ahead of the backups that move, up to twice its
+    // size: there the records wait for them, so no file grows without bound.
+    if (size_ >= 2 * policy_.maxSize) {
+        rollOver_.wait();
+        takeRollOverOutcome();
+    }
+    if (rollOverAllowed()) {
         rollOver();
     }
 }

@@ -30,7 +30,9 @@ bool ProgramLimits::processorsPresent() const
     }
     DWORD_PTR own = 0;
     DWORD_PTR system = 0;
-    if (!GetProcessAffinityMask(GetCurrentProcess(), &own, &system)) {
+    // With more than 64 processors the masks are of one processor group, the one
+    // Windows placed Hostwell in; both read 0 while its threads span groups.
+    if (!GetProcessAffinityMask(GetCurrentProcess(), &own, &system) || system == 0) {
         logger.warn(L"Failed to read which processors this machine has; <affinity> is not checked. %s",
                     lastErrorText());
         return true;

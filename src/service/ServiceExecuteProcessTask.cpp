@@ -126,6 +126,9 @@ void ServiceExecuteProcessTask::superviseRuns(const ServiceTaskSettings& setting
     const std::wstring commandLine = composeCommandLine(settings.getProgram(), settings.getArguments());
     DWORD exitCode = 0;
     StopStep stopStep = StopStep::None;
+    // Planned restarts do not end a run for the restart series: a program
+    // recycled daily for a week has run a week when it next fails.
+    ULONGLONG seriesRunBegan = GetTickCount64();
     for (;;) {
         const ULONGLONG began = GetTickCount64();
         ServiceProcessCommand command(this, &settings, updater);
@@ -179,7 +182,8 @@ void ServiceExecuteProcessTask::superviseRuns(const ServiceTaskSettings& setting
         if (!unhealthy && !preStartFailed) {
             ServiceEvents::programEnded(exitCode, static_cast<ULONGLONG>(runTime.count()));
         }
-        const std::optional<std::chrono::milliseconds> wait = restarts.afterEnd(exitCode, runTime);
+        const std::optional<std::chrono::milliseconds> wait =
+            restarts.afterEnd(exitCode, std::chrono::milliseconds(GetTickCount64() - seriesRunBegan));
         if (!wait) {
             if (unhealthy) {
                 logger.error(L"The program was stopped as unhealthy; the service ends");
@@ -202,6 +206,7 @@ void ServiceExecuteProcessTask::superviseRuns(const ServiceTaskSettings& setting
         if (waitForInterrupt(static_cast<DWORD>(wait->count()))) {
             break;
         }
+        seriesRunBegan = GetTickCount64();
     }
     // Interrupted, during a run or a wait: a stop request stops the service
     // as asked, the start limit as failed.
@@ -215,7 +220,8 @@ void ServiceExecuteProcessTask::superviseRuns(const ServiceTaskSettings& setting
 void ServiceExecuteProcessTask::startConditionsOver(ServiceStatusUpdater* updater, HealthMonitor* monitor,
                                                     StartLimit* startLimit)
 {
-    if (!updater->hasConditions()) {
+    // Before it was first ready, the program is still within the start limit's time.
+    if (!updater->hasConditions() || !updater->hasReported()) {
         return;
     }
     // The old clock must not see the conditions start over.

@@ -68,3 +68,19 @@ std::wstring formatByteSize(long long bytes)
     }
     return std::to_wstring(bytes) + L"B";
 }
+
+std::wstring readByteSize(const XmlNode& element, const wchar_t* name, const wchar_t* path, long long smallest,
+                          long long largest, const wchar_t* example, long long& bytes)
+{
+    const auto* attribute = element.first_attribute(name);
+    if (attribute == nullptr) {
+        return std::wstring();
+    }
+    const std::wstring value(attribute->value(), attribute->value_size());
+    const std::wstring wrong = parseByteSize(value, smallest, largest, bytes);
+    if (wrong.empty()) {
+        return std::wstring();
+    }
+    return format(L"Size %s=\"%s\" in %s %s: write a whole number and KB, MB or GB, from %s to %s, such as %s", name,
+                  value, path, wrong, formatByteSize(smallest), formatByteSize(largest), example);
+}

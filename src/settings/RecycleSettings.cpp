@@ -26,16 +26,10 @@ std::wstring valueOf(const rapidxml::xml_attribute<wchar_t>& attribute)
 
 int readMemory(const XmlNode& recycle, RecyclePolicy& policy)
 {
-    const auto* attribute = recycle.first_attribute(L"memory");
-    if (attribute == nullptr) {
-        return 0;
-    }
-    const std::wstring value = valueOf(*attribute);
-    const std::wstring wrong = parseByteSize(value, SMALLEST_MEMORY, LARGEST_MEMORY, policy.memory);
-    if (!wrong.empty()) {
-        logger.error(L"Size memory=\"%s\" in %s %s: write a whole number and KB, MB or GB, from %s to %s, such as "
-                     L"1500MB",
-                     value, RECYCLE, wrong, formatByteSize(SMALLEST_MEMORY), formatByteSize(LARGEST_MEMORY));
+    const std::wstring mistake =
+        readByteSize(recycle, L"memory", RECYCLE, SMALLEST_MEMORY, LARGEST_MEMORY, L"1500MB", policy.memory);
+    if (!mistake.empty()) {
+        logger.error(L"%s", mistake);
         return 1;
     }
     return 0;

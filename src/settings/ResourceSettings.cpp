@@ -85,15 +85,10 @@ int readAffinity(const XmlNode& execution, ProgramResources& resources)
 
 int readMemoryLimit(const XmlNode& limits, ProgramResources& resources)
 {
-    const auto* attribute = limits.first_attribute(L"memory");
-    if (attribute == nullptr) {
-        return 0;
-    }
-    const std::wstring value = valueOf(*attribute);
-    const std::wstring wrong = parseByteSize(value, SMALLEST_MEMORY, LARGEST_MEMORY, resources.memoryLimit);
-    if (!wrong.empty()) {
-        logger.error(L"Size memory=\"%s\" in %s %s: write a whole number and KB, MB or GB, from %s to %s, such as 2GB",
-                     value, LIMITS, wrong, formatByteSize(SMALLEST_MEMORY), formatByteSize(LARGEST_MEMORY));
+    const std::wstring mistake =
+        readByteSize(limits, L"memory", LIMITS, SMALLEST_MEMORY, LARGEST_MEMORY, L"2GB", resources.memoryLimit);
+    if (!mistake.empty()) {
+        logger.error(L"%s", mistake);
         return 1;
     }
     return 0;

@@ -21,16 +21,10 @@ std::wstring valueOf(const rapidxml::xml_attribute<wchar_t>& attribute)
 
 int readMaxSize(const XmlNode& element, const wchar_t* path, RollPolicy& policy)
 {
-    const auto* attribute = element.first_attribute(L"max-size");
-    if (attribute == nullptr) {
-        return 0;
-    }
-    const std::wstring value = valueOf(*attribute);
-    const std::wstring wrong = parseByteSize(value, SMALLEST_SIZE, LARGEST_SIZE, policy.maxSize);
-    if (!wrong.empty()) {
-        logger.error(L"Size max-size=\"%s\" in %s %s: write a whole number and KB, MB or GB, from 64KB to 4GB, such as "
-                     L"10MB",
-                     value, path, wrong);
+    const std::wstring mistake =
+        readByteSize(element, L"max-size", path, SMALLEST_SIZE, LARGEST_SIZE, L"10MB", policy.maxSize);
+    if (!mistake.empty()) {
+        logger.error(L"%s", mistake);
         return 1;
     }
     return 0;

@@ -129,8 +129,9 @@ TEST_F(ServiceLogs, SizeAndKeepHoldEveryLineOnceInExactlyTheBackupsAsked)
     runToTheEnd();
     for (int n = 1; n <= 5; ++n) {
         const size_t size = readBytes(log + format(L".%d", n)).size();
+        // While the backups move the live file may grow on, up to twice its size.
         EXPECT_GE(size, 65536u) << n;
-        EXPECT_LT(size, 65536u + 1024) << n;
+        EXPECT_LT(size, 2 * 65536u + 1024) << n;
     }
     EXPECT_FALSE(fileExists(log + L".6"));
     std::wstring retained;

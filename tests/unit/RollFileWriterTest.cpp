@@ -5,6 +5,7 @@
 #include <mutex>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/TextConversion.h"
@@ -621,6 +622,37 @@ TEST(RollFileWriter, AThousandBackupsMoveOffTheWritingThreadAndTheOldestGoesWith
     EXPECT_EQ(std::count_if(calls.begin(), calls.end(), [](const std::wstring& call) { return call[0] == L'r'; }),
               1);
     EXPECT_NE(std::find(calls.begin(), calls.end(), L"remove " + file + L".1000"), calls.end());
+}
+
+TEST(RollFileWriter, ALiveFileThatReachesTwiceItsSizeWaitsForTheBackupsToMove)
+{
+    TemporaryDirectory dir;
+    const std::wstring file = dir.file(L"service.log");
+    UniqueHandle gate(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    RecordingFiles files;
+    files.moveGate = gate.get();
+    ClockedWriter<RollFileWriter> writer(RollFileWriter::Layout::Stamped, files);
+    writer.setPolicy(smallFiles());
+    writer.open(file);
+    // The moves go on once the live file is twice its size, and some time later,
+    // in which a writer that does not wait would write all that is left.
+    std::thread opener([&] {
+        for (int i = 0; i < 1000 && fileSize(file) < 2 * 65536; ++i) {
+            Sleep(10);
+        }
+        Sleep(300);
+        SetEvent(gate.get());
+    });
+    const std::wstring padding(1000, L'p');
+    for (int record = 0; record < 200; ++record) {
+        writer.write(L"P ", format(L"record %d %s", record, padding));
+    }
+    opener.join();
+    writer.waitForBackups();
+    EXPECT_LT(fileSize(file), 2 * 65536u + 2048);
+    for (int n = 1; fileExists(file + format(L".%d", n)); ++n) {
+        EXPECT_LT(fileSize(file + format(L".%d", n)), 2 * 65536u + 2048) << n;
+    }
 }
 
 TEST(RollFileWriter, ACopyLeftBeforeTheStartIsPutInPlaceBeforeTheNextOneIsMade)
