@@ -300,11 +300,10 @@ TEST_F(Supervision, EndsAndCountsWhatAProgramThatEndsByItselfLeftRunning)
     settings.setArguments(L"grandchild " + pidFile);
     ServiceProcessCommand command(&root, &settings, &output);
     EXPECT_EQ(run(command), 0);
+    // Gone already or ending; never killed by its id here, which Wine may have given to another process.
     const DWORD grandchild = static_cast<DWORD>(std::stoul(readBytes(pidFile)));
-    UniqueHandle process(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, grandchild));
-    EXPECT_EQ(WaitForSingleObject(process.get(), 10000), WAIT_OBJECT_0) << "the grandchild outlived the run";
+    EXPECT_FALSE(processAlive(grandchild, 10000)) << "the grandchild outlived the run";
     EXPECT_TRUE(capture.has(L"1 process(es) started by the program were still running; they are ended with it"));
-    TerminateProcess(process.get(), 0);
 }
 
 TEST_F(Supervision, AProgramStoppedByItsHealthCheckOrAStopRequestIsNotSaidToLeaveProcessesBehind)
@@ -387,7 +386,6 @@ TEST_F(Supervision, KillsAHangingStopCommandAndTheProgramWhenTheTimeIsUp)
     const std::wstring started = dir.file(L"started");
     const std::wstring stopPid = dir.file(L"stop.pid");
     settings.setArguments(L"touch " + started + L" ignore-ctrl sleep 600000");
-    // Time enough for a loaded machine to start the stop command, which says who it is at once.
     settings.setStopTimeout(3000);
     setStopCommand(L"write-pid " + stopPid + L" sleep 600000");
     ServiceProcessCommand command(&root, &settings, &output);
@@ -400,8 +398,9 @@ TEST_F(Supervision, KillsAHangingStopCommandAndTheProgramWhenTheTimeIsUp)
     // Each killed process is named for what it is.
     EXPECT_TRUE(capture.has(L"Stop command process will be killed, exit code would be 42"));
     EXPECT_TRUE(capture.has(L"Service process will be killed, exit code would be 42"));
-    const DWORD stopCommand = static_cast<DWORD>(std::stoul(readBytes(stopPid)));
-    EXPECT_FALSE(processAlive(stopCommand, 10000));
+    // The stop command says who it is at once; on a loaded machine it may be killed before it does.
+    const std::string stopCommand = readBytes(stopPid);
+    EXPECT_FALSE(!stopCommand.empty() && processAlive(static_cast<DWORD>(std::stoul(stopCommand)), 10000));
 }
 
 TEST_F(Supervision, CopiesListedSystemVariablesUnexpanded)
