@@ -117,16 +117,17 @@ TEST_F(Recycling, RunsRecycledForLongerThanResetStartANewSeriesOfRestarts)
 {
     const std::wstring go = dir.file(L"go");
     writeSettings(L"wait-file " + go + L" exit 3",
-                  L"<recycle every='2s'/><restart when='failure' delay='5s' reset='5s' max-restarts='1'/>");
+                  L"<recycle every='2s'/><restart when='failure' delay='10s' reset='5s' max-restarts='1'/>");
     TestService service(name, hostwellArguments());
     ASSERT_TRUE(service.start()) << service.startError();
     ASSERT_TRUE(service.waitFor(SERVICE_RUNNING).dwCurrentState == SERVICE_RUNNING);
     writeBytes(go, "");
-    ASSERT_TRUE(waitForLogCount(L"restart 1 in 5s", 1, service)) << toUtf8(retainedLog());
+    ASSERT_TRUE(waitForLogCount(L"restart 1 in 10s", 1, service)) << toUtf8(retainedLog());
+    // The restart's delay leaves the test time to take the file away.
     DeleteFileW(go.c_str());
     // The next run is recycled until it has run longer than reset, then fails again.
     ASSERT_TRUE(waitForLogCount(L"The program is recycled: every 2s", 3, service)) << toUtf8(retainedLog());
     writeBytes(go, "");
-    EXPECT_TRUE(waitForLogCount(L"restart 1 in 5s", 2, service)) << toUtf8(retainedLog());
+    EXPECT_TRUE(waitForLogCount(L"restart 1 in 10s", 2, service)) << toUtf8(retainedLog());
     EXPECT_FALSE(logHas(L"max-restarts allows no more"));
 }
