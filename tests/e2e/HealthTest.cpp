@@ -89,8 +89,9 @@ TEST_F(Health, TheServiceRunsOnlyOnceThePortAnswersAndTheLimitNamesWhatDidNot)
     }
 
     // The limit leaves a loaded machine time to start the program, which prints
-    // its marker and listens at once: only the answer 503 is named.
-    writeBytes(control + L".503", "x");
+    // its marker and listens at once: only the answer is named. A redirect is
+    // not followed, though the address it names answers 200.
+    writeBytes(control + L".302", "x");
     writeSettings(serve(), L"<status-marker timeout='5s'><started>serving</started><tcp>" + address +
                                L"</tcp><http>" + url + L"</http></status-marker>");
     TestService service(name, hostwellArguments());
@@ -98,8 +99,8 @@ TEST_F(Health, TheServiceRunsOnlyOnceThePortAnswersAndTheLimitNamesWhatDidNot)
     const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
     EXPECT_EQ(stopped.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
     EXPECT_EQ(stopped.dwServiceSpecificExitCode, 42u);
-    EXPECT_TRUE(logHas(L"The program was not ready within 5s (http " + url + L": answered 503); it is stopped and "
-                       L"the service ends"))
+    EXPECT_TRUE(logHas(L"The program was not ready within 5s (http " + url + L": answered 302, a redirect, which is "
+                       L"not followed: the address itself must answer 200 to 299); it is stopped and the service ends"))
         << toUtf8(retainedLog());
 }
 

@@ -119,7 +119,7 @@ TEST_F(Hooks, AFailingPreStartKeepsTheProgramFromStartingAsAFailedStartTheRestar
     EXPECT_EQ(count(text, record(L"post-stop", L"cleaning up")), 0) << "post-stop ran without a program that ended";
 }
 
-TEST_F(Hooks, AStopEndsPreStartAtOnceAndWaitsForPostStopWhileATimeoutEndsPreStartAsFailed)
+TEST_F(Hooks, AStopEndsPreStartAndPostStartAtOnceAndWaitsForPostStopWhileATimeoutEndsPreStartAsFailed)
 {
     const std::wstring hookPid = dir.file(L"hook.pid");
     const std::wstring ran = dir.file(L"program.ran");
@@ -136,17 +136,24 @@ TEST_F(Hooks, AStopEndsPreStartAtOnceAndWaitsForPostStopWhileATimeoutEndsPreStar
         EXPECT_FALSE(fileExists(ran)) << "the program was started after the stop";
     }
 
-    // Stopped while the program runs: the stop is over only once post-stop is.
+    // Stopped while the program and post-start run: post-start ends at once,
+    // and the stop is over only once post-stop is.
     const std::wstring cleaned = dir.file(L"cleaned.flag");
     const std::wstring pid = dir.file(L"program.pid");
+    const std::wstring postStartPid = dir.file(L"post-start.pid");
     writeSettings(L"write-pid " + pid + L" ignore-ctrl sleep 600000",
-                  hooks({{L"post-stop", L"sleep 1000 touch " + cleaned}}));
+                  hooks({{L"post-start timeout='10m'", L"write-pid " + postStartPid + L" sleep 600000"},
+                         {L"post-stop", L"sleep 1000 touch " + cleaned}}));
     {
         TestService service(name, hostwellArguments());
         ASSERT_TRUE(service.start()) << service.startError();
         readProcessId(pid);
+        const DWORD postStart = readProcessId(postStartPid);
         ASSERT_TRUE(service.requestStop());
-        EXPECT_EQ(service.waitFor(SERVICE_STOPPED).dwWin32ExitCode, 0u);
+        const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
+        ASSERT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED)) << "the stop waited for post-start";
+        EXPECT_EQ(stopped.dwWin32ExitCode, 0u);
+        EXPECT_TRUE(waitForProcessEnd(postStart)) << "post-start still runs";
         EXPECT_TRUE(fileExists(cleaned)) << "the service stopped before its post-stop command ended";
     }
 

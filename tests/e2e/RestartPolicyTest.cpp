@@ -214,9 +214,8 @@ TEST_F(RestartPolicy, ARestartStartsTheProgramThoughOthersHoldThePipeNamesTheSer
 TEST_F(StartLimit, MarkerThatNeverComesStopsTheServiceWith1066AndLeavesNoProcessEvenDuringARestartWait)
 {
     const std::wstring pid = dir.file(L"program.pid");
-    // Time enough for a loaded machine to start the program, which writes its id at once.
-    const std::wstring marker = L"<status-marker timeout='3s'><started>Server started</started></status-marker>";
-    writeSettings(L"write-pid " + pid + L" text booting ignore-ctrl sleep 600000", marker);
+    writeSettings(L"write-pid " + pid + L" text booting ignore-ctrl sleep 600000",
+                  L"<status-marker timeout='3s'><started>Server started</started></status-marker>");
     {
         TestService service(name, hostwellArguments());
         ASSERT_TRUE(service.start()) << service.startError();
@@ -224,16 +223,18 @@ TEST_F(StartLimit, MarkerThatNeverComesStopsTheServiceWith1066AndLeavesNoProcess
         EXPECT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
         EXPECT_EQ(stopped.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
         EXPECT_EQ(stopped.dwServiceSpecificExitCode, 42u);
-        ASSERT_TRUE(fileExists(pid)) << "the program had not started when the limit ran out";
-        EXPECT_FALSE(isProcessAlive(readProcessId(pid)));
+        // The program writes its id at once; on a loaded machine it may be killed before it does.
+        EXPECT_FALSE(fileExists(pid) && isProcessAlive(readProcessId(pid))) << "the program was left running";
         EXPECT_TRUE(logHas(L"StartLimit                       [Error] The program did not report that it started "
                            L"within 3s; it is stopped and the service ends"))
             << toUtf8(retainedLog());
         EXPECT_TRUE(logHas(L"Service process will be killed, exit code would be 42"));
     }
 
-    // The limit also runs out while a program that ended waits for its restart.
-    writeSettings(L"exit 5", marker + L"<restart when='always' delay='1h'/>");
+    // The limit also runs out while a program that ended waits for its restart;
+    // 6 s leave a loaded machine time to start the program and see it end by itself.
+    writeSettings(L"exit 5", L"<status-marker timeout='6s'><started>Server started</started></status-marker>"
+                             L"<restart when='always' delay='1h'/>");
     TestService service(name, hostwellArguments());
     ASSERT_TRUE(service.start()) << service.startError();
     const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
@@ -260,13 +261,13 @@ TEST_F(StartLimit, CoversTheWaitHintAndAMarkerInTimeKeepsTheServiceRunning)
         EXPECT_EQ(service.waitFor(SERVICE_STOPPED).dwWin32ExitCode, 0u);
     }
 
-    // 3 s leave a loaded machine time to start the program, which prints the marker at once.
+    // 6 s leave a loaded machine time to start the program, which prints the marker at once.
     writeSettings(L"text \"Server started\" ignore-ctrl sleep 600000",
-                  L"<status-marker timeout='3s'><started>Server started</started></status-marker>");
+                  L"<status-marker timeout='6s'><started>Server started</started></status-marker>");
     TestService service(name, hostwellArguments());
     ASSERT_TRUE(service.start()) << service.startError();
     EXPECT_EQ(service.waitFor(SERVICE_RUNNING).dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
-    Sleep(3500);  // the limit's clock started before the service ran: it is over now
+    Sleep(6500);  // the limit's clock started before the service ran: it is over now
     EXPECT_EQ(service.status().dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
     EXPECT_FALSE(logHas(L"did not report that it started"));
     ASSERT_TRUE(service.requestStop());
@@ -277,11 +278,12 @@ TEST_F(StartLimit, StopRequestedBeforeTheLimitIsNoFailureThoughTheStopOutlastsIt
 {
     const std::wstring pid = dir.file(L"program.pid");
     const std::wstring stopFlag = dir.file(L"stop.flag");
-    // The program ends once the stop command is over, 3s after the stop request
-    // and so after the limit, whose clock started before the program.
+    // The program ends once the stop command is over, 6 s after the stop request
+    // and so after the limit, whose clock started before the program; 6 s also
+    // leave a loaded machine time to start the program before the limit.
     writeSettings(L"write-pid " + pid + L" wait-file " + stopFlag,
-                  L"<status-marker timeout='3s'><started>Server started</started></status-marker>" +
-                      stopCommand(L"sleep 3000 touch " + stopFlag));
+                  L"<status-marker timeout='6s'><started>Server started</started></status-marker>" +
+                      stopCommand(L"sleep 6000 touch " + stopFlag));
     TestService service(name, hostwellArguments());
     ASSERT_TRUE(service.start()) << service.startError();
     ASSERT_NE(readProcessId(pid), 0u) << "the program did not start";
@@ -289,7 +291,7 @@ TEST_F(StartLimit, StopRequestedBeforeTheLimitIsNoFailureThoughTheStopOutlastsIt
     const SERVICE_STATUS_PROCESS stopped = service.waitFor(SERVICE_STOPPED);
     // The service's own clock: the limit started after "starting" was set.
     const long long asked = millisecondsBetween(retainedLog(), L"Set status to: starting", L"CallStopService");
-    ASSERT_LT(asked, 3000) << "the service had the stop request only after the limit; the case needs it before\n"
+    ASSERT_LT(asked, 6000) << "the service had the stop request only after the limit; the case needs it before\n"
                            << toUtf8(retainedLog());
 
     EXPECT_EQ(stopped.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED)) << "the service did not stop";

@@ -21,8 +21,9 @@
 //   crash              access violation
 //   exit N             end with exit code N
 //   serve-http PORT P  serve HTTP on 127.0.0.1:PORT for good: 200, 503 while the file P.503
-//                      exists, no answer while P.hang exists, the answer after the number of
-//                      milliseconds P.slow holds; each request creates P.asked
+//                      exists, 302 to /moved (which answers 200) while P.302 exists, no answer
+//                      while P.hang exists, the answer after the number of milliseconds P.slow
+//                      holds; each request creates P.asked
 //   placement          write "priority class 0xC affinity mask 0xM" of the own process
 //   commit N           commit N MB and write to each page of it
 #include <winsock2.h>
@@ -152,7 +153,9 @@ void serveHttp(const wchar_t* port, const std::wstring& control)
         }
         char request[4096];
         // A connection that sends nothing is a port probe, no request.
-        const bool asked = recv(client, request, sizeof request, 0) > 0;
+        const int received = recv(client, request, sizeof request, 0);
+        const bool asked = received > 0;
+        const bool moved = asked && std::string(request, static_cast<size_t>(received)).rfind("GET /moved ", 0) == 0;
         if (asked) {
             writeNumber((control + L".asked").c_str(), GetCurrentProcessId());
         }
@@ -163,9 +166,12 @@ void serveHttp(const wchar_t* port, const std::wstring& control)
         if (asked) {
             Sleep(readNumber(control + L".slow"));
         }
-        const std::string answer = exists(control + L".503")
-                                       ? "HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"
-                                       : "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok";
+        std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok";
+        if (exists(control + L".503")) {
+            answer = "HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+        } else if (exists(control + L".302") && !moved) {
+            answer = "HTTP/1.1 302 Found\r\nLocation: /moved\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+        }
         send(client, answer.data(), static_cast<int>(answer.size()), 0);
         shutdown(client, SD_SEND);
         closesocket(client);

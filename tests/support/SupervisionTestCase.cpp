@@ -1,5 +1,6 @@
 #include "support/SupervisionTestCase.h"
 
+#include "common/UniqueResource.h"
 #include "support/BoundedCall.h"
 #include "support/ProcessRunner.h"
 
@@ -22,4 +23,10 @@ void SupervisionTestCase::setStopCommand(const std::wstring& arguments)
 int SupervisionTestCase::run(ServiceProcessCommand& command)
 {
     return resultWithin(RUN_BOUND, "ServiceProcessCommand::execute()", [&] { return command.execute(); });
+}
+
+bool SupervisionTestCase::processAlive(DWORD pid, DWORD ms)
+{
+    UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, pid));
+    return process && WaitForSingleObject(process.get(), ms) == WAIT_TIMEOUT;
 }

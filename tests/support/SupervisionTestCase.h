@@ -29,4 +29,6 @@ protected:
     void setStopCommand(const std::wstring& arguments);
     // A run that hangs, in the supervision or in the output reader, fails the test here.
     static int run(ServiceProcessCommand& command);
+    // True while the process runs, or still runs after `ms` of waiting for its end.
+    static bool processAlive(DWORD pid, DWORD ms = 0);
 };
