@@ -3,67 +3,21 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "common/Format.h"
 #include "common/TextConversion.h"
 #include "common/UniqueResource.h"
 #include "eventlog/EventSourceCommands.h"
 #include "support/CurrentUser.h"
+#include "support/InstallTestCase.h"
 #include "support/ProcessRunner.h"
 #include "support/TestFiles.h"
-#include "support/TestService.h"
 
-// install, delete, deleteByName, grantService, checkUser and grantLogon
-// against Wine's real service control manager and registry. LogonUserW and
-// the LSA are stubs there that always succeed.
+// install, refresh, delete and deleteByName against Wine's real service
+// control manager and registry.
 
 namespace {
-
-const std::wstring CMD = L"C:\\windows\\system32\\cmd.exe";
-const std::wstring UNKNOWN_USER = L"no-such-hostwell-user";
-
-struct ServiceConfig {
-    bool found = false;
-    std::wstring binaryPath;
-    DWORD startType = 0;
-    std::wstring account;
-    std::wstring displayName;
-    DWORD shutdownTime = 0;  // milliseconds of pre-shutdown time
-};
-
-ServiceConfig queryConfig(const std::wstring& name)
-{
-    ServiceConfig config;
-    const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    const UniqueServiceHandle service(OpenServiceW(manager.get(), name.c_str(), SERVICE_QUERY_CONFIG));
-    std::vector<BYTE> buffer(8192);
-    DWORD needed = 0;
-    auto* query = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
-    if (!service || !QueryServiceConfigW(service.get(), query, static_cast<DWORD>(buffer.size()), &needed)) {
-        return config;
-    }
-    config.found = true;
-    config.binaryPath = query->lpBinaryPathName;
-    config.startType = query->dwStartType;
-    config.account = query->lpServiceStartName;
-    config.displayName = query->lpDisplayName;
-    SERVICE_PRESHUTDOWN_INFO preshutdown = {};
-    if (QueryServiceConfig2W(service.get(), SERVICE_CONFIG_PRESHUTDOWN_INFO, reinterpret_cast<BYTE*>(&preshutdown),
-                             sizeof preshutdown, &needed)) {
-        config.shutdownTime = preshutdown.dwPreshutdownTimeout;
-    }
-    return config;
-}
-
-bool isRegistered(const std::wstring& name)
-{
-    const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    const UniqueServiceHandle service(OpenServiceW(manager.get(), name.c_str(), SERVICE_QUERY_STATUS));
-    return static_cast<bool>(service);
-}
 
 bool hasServiceKey(const std::wstring& name)
 {
@@ -131,127 +85,9 @@ EventSource readEventSource(const std::wstring& serviceName)
     return source;
 }
 
-// Removes the service and its event source when the test ends, also when it fails half-way.
-class RegisteredService {
-public:
-    explicit RegisteredService(std::wstring name) : name_(std::move(name)) {}
-    ~RegisteredService()
-    {
-        const UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-        const UniqueServiceHandle service(OpenServiceW(manager.get(), name_.c_str(), DELETE));
-        if (service) {
-            DeleteService(service.get());
-        }
-        RegDeleteKeyW(HKEY_LOCAL_MACHINE, eventSourceKeyPath(name_ + L" (see below)").c_str());
-    }
-    RegisteredService(const RegisteredService&) = delete;
-    RegisteredService& operator=(const RegisteredService&) = delete;
-
-    const std::wstring& name() const { return name_; }
-
-private:
-    std::wstring name_;
-};
-
-// With /debug a console line starts with the logger's name and level (41 characters).
-bool hasMessage(const ProcessResult& result, const std::wstring& message)
-{
-    for (const std::wstring& line : result.lines()) {
-        if (line == message || (line.size() >= 41 && line.compare(41, std::wstring::npos, message) == 0)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-int lineIndex(const ProcessResult& result, const std::wstring& line)
-{
-    const std::vector<std::wstring> lines = result.lines();
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i] == line) {
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
-}
-
-std::vector<std::wstring> startStopHint(const std::wstring& name)
-{
-    return {
-        L"",
-        L"Use the folloging commands to start/stop the service:",
-        L"  net.exe start " + name,
-        L"    to start service",
-        L"",
-        L"  net.exe stop " + name,
-        L"    to stop service",
-        L"",
-    };
-}
-
-std::vector<std::wstring> lastLines(const ProcessResult& result, size_t count)
-{
-    const std::vector<std::wstring> lines = result.lines();
-    return std::vector<std::wstring>(lines.end() - static_cast<std::ptrdiff_t>(std::min(count, lines.size())),
-                                     lines.end());
-}
-
-class Install : public ::testing::Test {
-protected:
-    TemporaryDirectory dir;
-    std::wstring settings = dir.file(L"app.xml");
-
-    // A settings file for a new, unique service, removed again at the end of the test.
-    RegisteredService& newService(const std::wstring& description = L"Runs the install test",
-                                  const std::wstring& program = CMD)
-    {
-        services_.emplace_back(new RegisteredService(TestService::uniqueName(L"HwInstallTest")));
-        writeSettings(services_.back()->name(), description, program);
-        return *services_.back();
-    }
-
-    void writeSettings(const std::wstring& name, const std::wstring& description, const std::wstring& program = CMD)
-    {
-        writeUtf8(settings, L"<hostwell><name>" + name + L"</name><displayName>" + name +
-                                L" display</displayName><description>" + description +
-                                L"</description><execution><program>" + program +
-                                L"</program></execution></hostwell>");
-    }
-
-    // Settings naming the display name, the description and the <service> elements of the dependencies.
-    void writeIdentity(const std::wstring& name, const std::wstring& displayName, const std::wstring& description,
-                       const std::wstring& dependencies)
-    {
-        writeUtf8(settings, L"<hostwell><name>" + name + L"</name><displayName>" + displayName +
-                                L"</displayName><description>" + description + L"</description><dependencies>" +
-                                dependencies + L"</dependencies><execution><program>" + CMD +
-                                L"</program></execution></hostwell>");
-    }
-
-    ProcessResult run(const std::wstring& command, std::vector<std::wstring> arguments)
-    {
-        arguments.insert(arguments.begin(), command);
-        ProcessOptions options;
-        options.workDir = dir.path();
-        return runHostwell(arguments, options);
-    }
-
-    ProcessResult install(std::vector<std::wstring> arguments)
-    {
-        arguments.insert(arguments.begin(), L"/settings=" + settings);
-        return run(L"install", arguments);
-    }
-
-    std::wstring registeredCommandLine() const
-    {
-        return L"\"" + hostwellPath() + L"\" hostwell \"/settings=" + settings + L"\"";
-    }
-
-private:
-    std::vector<std::unique_ptr<RegisteredService>> services_;
-};
-
 }  // namespace
+
+using Install = InstallTestCase;
 
 TEST_F(Install, AsLocalSystemRegistersTheCommandLineAndTheDescriptionAndPrintsTheHint)
 {
@@ -333,78 +169,6 @@ TEST_F(Install, StartsOnDemandWhenAutostartOrAutorunIsNotTrueAndAsksForADelayedS
     }
 }
 
-TEST_F(Install, UnderAnAccountChecksItAndGivesItStartStopRights)
-{
-    const RegisteredService& local = newService();
-    ProcessResult result = install({L"/user=" + currentUserName(), L"/password=secret"});
-    ASSERT_EQ(result.exitCode, 0u) << toUtf8(result.output());
-    const std::vector<std::wstring> expected = {
-        L"Domain not specified. Will use localhost",
-        L"Installing service under " + currentUserName() + L" (domain=.) account",
-        L"User logged in as service",
-        L"Installing service for user: .\\" + currentUserName(),
-        L"Service '" + local.name() + L"' was created",
-        L"Allowed service running user to start, stop the service",
-    };
-    int previous = -1;
-    for (const std::wstring& line : expected) {
-        const int index = lineIndex(result, line);
-        EXPECT_GT(index, previous) << toUtf8(line);
-        previous = index;
-    }
-    EXPECT_EQ(lastLines(result, 8), startStopHint(local.name()));
-    EXPECT_EQ(queryConfig(local.name()).account, L".\\" + currentUserName());
-
-    const RegisteredService& domain = newService();
-    result = install({L"/user=" + currentUserName(), L"/domain=CORP", L"/password=secret"});
-    ASSERT_EQ(result.exitCode, 0u) << toUtf8(result.output());
-    EXPECT_FALSE(result.contains(L"Domain not specified"));
-    EXPECT_TRUE(result.hasLine(L"Installing service under " + currentUserName() + L" (domain=CORP) account"));
-    EXPECT_TRUE(result.hasLine(L"Installing service for user: CORP\\" + currentUserName()));
-    EXPECT_EQ(queryConfig(domain.name()).account, L"CORP\\" + currentUserName());
-}
-
-TEST_F(Install, UnderAnAccountWithoutPasswordRegistersItWithoutOneOrALogonCheck)
-{
-    const RegisteredService& virtualService = newService();
-    const std::wstring virtualAccount = L"NT SERVICE\\" + virtualService.name();
-    const ProcessResult shown = run(L"validate-create-settings", {L"/settings=app.xml", L"/user=" + virtualAccount});
-    EXPECT_TRUE(shown.hasLine(L"[j]: AccountKind:virtual account!~")) << toUtf8(shown.output());
-    ProcessResult result = install({L"/user=" + virtualAccount});
-    ASSERT_EQ(result.exitCode, 0u) << toUtf8(result.output());
-    EXPECT_TRUE(result.hasLine(L"Installing service for user: " + virtualAccount)) << toUtf8(result.output());
-    // The account runs the service: no logon to check, no right to control it.
-    EXPECT_FALSE(result.contains(L"User logged in as service"));
-    EXPECT_FALSE(result.contains(L"Allowed service running user"));
-    EXPECT_FALSE(result.contains(L"Domain not specified"));
-    EXPECT_EQ(queryConfig(virtualService.name()).account, virtualAccount);
-
-    const RegisteredService& localService = newService();
-    result = install({L"/user=LocalService", L"/password=secret"});
-    ASSERT_EQ(result.exitCode, 0u) << toUtf8(result.output());
-    EXPECT_TRUE(result.hasLine(
-        L"/password= is ignored: NT AUTHORITY\\LocalService is a local service account, which has no password"));
-    EXPECT_EQ(queryConfig(localService.name()).account, L"NT AUTHORITY\\LocalService");
-
-    const RegisteredService& other = newService();
-    result = install({L"/user=NT SERVICE\\SomeOtherService"});
-    EXPECT_EQ(result.exitCode, 1u);
-    EXPECT_TRUE(result.hasLine(L"NT SERVICE\\SomeOtherService is not the virtual account of service " + other.name() +
-                               L": write /user=NT SERVICE\\" + other.name()))
-        << toUtf8(result.output());
-    EXPECT_FALSE(queryConfig(other.name()).found);
-}
-
-TEST_F(Install, PasswordWithBlanksQuotesAndNonAsciiIsTakenAsItIsAndNeverShown)
-{
-    const RegisteredService& service = newService();
-    const std::wstring password = L"p\u00e4ss \"w\u00f6rd\" \u20ac 1";
-    const ProcessResult result = install({L"/user=" + currentUserName(), L"/password=" + password, L"/debug"});
-    ASSERT_EQ(result.exitCode, 0u) << toUtf8(result.output());
-    EXPECT_FALSE(result.contains(L"w\u00f6rd"));
-    EXPECT_TRUE(queryConfig(service.name()).found);
-}
-
 TEST_F(Install, OfAnExistingServiceFailsAndChangesNothing)
 {
     const RegisteredService& service = newService(L"First description");
@@ -421,30 +185,6 @@ TEST_F(Install, OfAnExistingServiceFailsAndChangesNothing)
     EXPECT_EQ(config.startType, static_cast<DWORD>(SERVICE_AUTO_START));
     EXPECT_EQ(config.account, L"LocalSystem");
     EXPECT_EQ(readDescription(service.name()), L"First description");
-}
-
-TEST_F(Install, SwitchesTurnTheAccountCheckAndTheDaclChangeOff)
-{
-    newService();
-    ProcessResult result = install({L"/user=" + currentUserName(), L"/password=secret", L"/checkUserAccount=no"});
-    ASSERT_EQ(result.exitCode, 0u) << toUtf8(result.output());
-    EXPECT_FALSE(result.contains(L"User logged in as service"));
-    EXPECT_TRUE(result.hasLine(L"Allowed service running user to start, stop the service"));
-
-    // The DACL entry cannot name an unknown account: a warning, and the service stays installed.
-    const RegisteredService& unknownUser = newService();
-    result = install({L"/user=" + UNKNOWN_USER, L"/password=secret", L"/changeDACL=TRUE"});
-    EXPECT_EQ(result.exitCode, 0u) << toUtf8(result.output());
-    EXPECT_TRUE(result.hasLine(L"Failed to grant rights for user."));
-    EXPECT_TRUE(result.hasLine(L"To disable this check add '/changeDACL=false' commandline parameter"));
-    EXPECT_EQ(lastLines(result, 8), startStopHint(unknownUser.name()));
-    EXPECT_TRUE(isRegistered(unknownUser.name()));
-
-    newService();
-    result = install({L"/user=" + UNKNOWN_USER, L"/password=secret", L"/changeDACL=yes"});
-    EXPECT_EQ(result.exitCode, 0u) << toUtf8(result.output());
-    EXPECT_FALSE(result.contains(L"Failed to grant rights for user."));
-    EXPECT_FALSE(result.contains(L"Allowed service running user"));
 }
 
 TEST_F(Install, RefusesBadServiceNamesWithoutRegisteringAnything)
@@ -526,58 +266,6 @@ TEST_F(Install, DeleteByNameNeedsOnlyTheServiceName)
     result = run(L"deleteByName", {});
     EXPECT_EQ(result.exitCode, 1u);
     EXPECT_TRUE(result.hasLine(L"Failed to find argument service"));
-}
-
-TEST_F(Install, GrantServiceAddsTheAccountToAnInstalledServiceAndReportsFailure)
-{
-    const RegisteredService& service = newService();
-    ASSERT_EQ(install({L"/runAsSystem"}).exitCode, 0u);
-
-    ProcessResult result = run(L"grantService", {L"/settings=" + settings, L"/user=" + currentUserName(), L"/password=x"});
-    EXPECT_EQ(result.exitCode, 0u) << toUtf8(result.output());
-    EXPECT_TRUE(result.hasLine(L"Installing service under " + currentUserName() + L" (domain=.) account"));
-    EXPECT_TRUE(result.hasLine(L"Allowed service running user to start, stop the service"));
-
-    result = run(L"grantService", {L"/settings=" + settings, L"/runAsSystem", L"/debug"});
-    EXPECT_EQ(result.exitCode, 0u);
-    EXPECT_FALSE(hasMessage(result, L"Going to give service running user account rights to start/stop service"));
-
-    result = run(L"grantService", {L"/settings=" + settings, L"/user=" + UNKNOWN_USER, L"/password=x"});
-    EXPECT_EQ(result.exitCode, 1u);
-    EXPECT_TRUE(result.hasLine(L"Failed to grant rights for user."));
-
-    // The entry names the account with its domain: CORP\SYSTEM is none here,
-    // while the bare name would have been LocalSystem.
-    result = run(L"grantService", {L"/settings=" + settings, L"/user=SYSTEM", L"/domain=CORP", L"/password=x"});
-    EXPECT_EQ(result.exitCode, 1u);
-    EXPECT_TRUE(result.contains(L"Failed to set entries in ACL. "));
-    EXPECT_TRUE(result.hasLine(L"Failed to grant rights for user."));
-
-    newService();
-    result = run(L"grantService", {L"/settings=" + settings, L"/user=" + currentUserName(), L"/password=x"});
-    EXPECT_EQ(result.exitCode, 1u);
-    EXPECT_TRUE(result.hasLine(L"Failed to grant rights for user."));
-    EXPECT_TRUE(result.contains(L". Service does not exist"));
-    EXPECT_TRUE(isRegistered(service.name()));
-}
-
-TEST_F(Install, CheckUserAndGrantLogonLogOnTheAccount)
-{
-    ProcessResult result = run(L"checkUser", {L"/user=" + currentUserName(), L"/password=secret", L"/debug"});
-    EXPECT_EQ(result.exitCode, 0u) << toUtf8(result.output());
-    EXPECT_TRUE(hasMessage(result, L"Domain not specified. Will use localhost"));
-    EXPECT_TRUE(hasMessage(result, L"User " + currentUserName() + L" logged in as Logon as service"));
-    EXPECT_TRUE(hasMessage(result, L"User logged in as service"));
-
-    result = run(L"checkUser", {L"/password=secret"});
-    EXPECT_EQ(result.exitCode, 1u);
-    EXPECT_TRUE(result.hasLine(L"/user=<user> parameter must be specified."));
-
-    result = run(L"grantLogon", {L"/user=" + currentUserName(), L"/domain=CORP", L"/password=secret"});
-    EXPECT_EQ(result.exitCode, 0u) << toUtf8(result.output());
-    EXPECT_FALSE(result.contains(L"Domain not specified"));
-    EXPECT_TRUE(result.hasLine(L"User logged in as service"));
-    EXPECT_TRUE(result.hasLine(L"User already has 'Logon as service' privilege"));
 }
 
 TEST_F(Install, RegistersTheDependenciesThatValidateCreateSettingsShows)

@@ -1,5 +1,9 @@
 #include "support/LogText.h"
 
+#include <regex>
+
+const std::wstring ROLL_FILE_WRITER_WARN = L"RollFileWriter" + std::wstring(20, L' ') + L"[Warn] ";
+
 std::vector<std::wstring> infoMessagesOf(const std::wstring& logText, const std::wstring& loggerName)
 {
     std::wstring marker = loggerName;
@@ -14,4 +18,9 @@ std::vector<std::wstring> infoMessagesOf(const std::wstring& logText, const std:
         at = end;
     }
     return messages;
+}
+
+std::wstring withoutTimestamps(const std::wstring& content)
+{
+    return std::regex_replace(content, std::wregex(L"(^|\n)\\[[^\\]]+\\] "), L"$1");
 }
