@@ -19,3 +19,22 @@ std::wstring trimWhiteSpace(const std::wstring& text)
     }
     return trimTrailingWhiteSpace(text.substr(begin));
 }
+
+std::vector<std::wstring> splitWords(const std::wstring& text)
+{
+    std::vector<std::wstring> words;
+    size_t at = 0;
+    for (;;) {
+        while (at < text.size() && iswspace(text[at])) {
+            ++at;
+        }
+        if (at == text.size()) {
+            return words;
+        }
+        const size_t begin = at;
+        while (at < text.size() && !iswspace(text[at])) {
+            ++at;
+        }
+        words.push_back(text.substr(begin, at - begin));
+    }
+}

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/Format.h"
+#include "common/SystemLibrary.h"
 #include "logging/ErrorText.h"
 #include "logging/Logger.h"
 
@@ -24,7 +25,14 @@ bool randomPipeName(std::wstring& name)
 {
     static std::atomic<unsigned long> runs{0};
     unsigned char random[16] = {};
-    if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, random, sizeof random, BCRYPT_USE_SYSTEM_PREFERRED_RNG))) {
+    // Loaded for the moment it is needed: imported, it and the DLLs it needs
+    // would stay in an idle service's memory.
+    const UniqueModule bcrypt = loadSystemLibrary(L"bcrypt.dll");
+    decltype(&::BCryptGenRandom) generate = nullptr;
+    if (!bcrypt || !loadFunction(bcrypt.get(), "BCryptGenRandom", generate)) {
+        return false;
+    }
+    if (!BCRYPT_SUCCESS(generate(nullptr, random, sizeof random, BCRYPT_USE_SYSTEM_PREFERRED_RNG))) {
         SetLastError(ERROR_GEN_FAILURE);
         return false;
     }

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <optional>
-#include <sstream>
 
 #include "common/Format.h"
+#include "common/WhiteSpace.h"
 #include "logging/Logger.h"
 #include "settings/ByteSize.h"
 #include "settings/SimpleSettings.h"
@@ -79,10 +79,8 @@ int readAt(const XmlNode& recycle, RecyclePolicy& policy)
     }
     const std::wstring value = valueOf(*attribute);
     const wchar_t* const form = L"write times of day from 00:00 to 23:59, separated by blanks, such as 03:00 15:00";
-    std::wistringstream words(value);
-    std::wstring word;
     std::vector<int> times;
-    while (words >> word) {
+    for (const std::wstring& word : splitWords(value)) {
         const std::optional<int> time = parseTimeOfDay(word);
         if (!time) {
             logger.error(L"Time \"%s\" in at=\"%s\" of %s is not a time of day: %s", word, value, RECYCLE, form);

@@ -35,3 +35,9 @@ TEST(WhiteSpace, TrimsBothEndsOrOnlyTheEnd)
     EXPECT_EQ(trimWhiteSpace(L"   "), L"");
     EXPECT_EQ(trimTrailingWhiteSpace(L"  a \t\r"), L"  a");
 }
+
+TEST(WhiteSpace, SplitsWordsAtEveryRunOfWhiteSpace)
+{
+    EXPECT_EQ(splitWords(L" \t03:00  15:00\r\n7:5 "), (std::vector<std::wstring>{L"03:00", L"15:00", L"7:5"}));
+    EXPECT_TRUE(splitWords(L" \t ").empty());
+}
